@@ -1,0 +1,61 @@
+#include "field/charge_field.h"
+
+#include <cassert>
+#include <cmath>
+
+Vector2 charges[field::kChargeCount];
+float fieldGrid[field::kDemoNodes];
+Vector2 gradientGrid[field::kDemoNodes];
+
+namespace field {
+
+void PlaceCharges(float t, std::span<Vector2, kChargeCount> out) {
+    const Vector2 offs(40.0f, 40.0f);
+    const float t2 = t + t;
+    const float sin1 = float(std::sin(double(t))), cos1 = float(std::cos(double(t)));
+    const float sin2 = float(std::sin(double(t2))), cos2 = float(std::cos(double(t2)));
+    out[0] = offs + Vector2(sin1, cos1) * 20.0f;
+    out[1] = offs + Vector2(sin2, cos1) * 5.0f;
+    out[2] = offs + Vector2(sin1, cos2) * 25.0f;
+}
+
+float ChargeFieldAt(std::span<const Vector2> charges, Vector2 p) {
+    float sum = 0.0f;
+    for (const Vector2& c : charges) {
+        const float len = (p - c).Length();
+        sum = sum + (1.0f / len) * kChargeStrength;
+    }
+    return sum;
+}
+
+void SampleField(std::span<const Vector2> charges, GridSize g, float spacing, std::span<float> out) {
+    assert(out.size() >= g.NodeCount() && "field output smaller than the grid");
+    for (int a = 0; a < g.nx; ++a) {
+        const float px = float(a) * spacing;
+        for (int b = 0; b < g.ny; ++b) {
+            out[g.Index(a, b)] = ChargeFieldAt(charges, Vector2(px, float(b) * spacing));
+        }
+    }
+}
+
+Vector2 NodeGradient(std::span<const float> field, GridSize g, int a, int b, float step) {
+    if (a < 1 || a > g.nx - 2 || b < 1 || b > g.ny - 2) return Vector2(0.0f, 0.0f);
+    return Vector2((field[g.Index(a + 1, b)] - field[g.Index(a - 1, b)]) / step,
+                   (field[g.Index(a, b + 1)] - field[g.Index(a, b - 1)]) / step);
+}
+
+void SampleGradient(std::span<const float> field, GridSize g, float step, std::span<Vector2> out) {
+    assert(field.size() >= g.NodeCount() && "field smaller than the grid");
+    assert(out.size() >= g.NodeCount() && "gradient output smaller than the grid");
+    for (int a = 0; a < g.nx; ++a) {
+        for (int b = 0; b < g.ny; ++b) out[g.Index(a, b)] = NodeGradient(field, g, a, b, step);
+    }
+}
+
+} // namespace field
+
+float FieldValue(float x, float y) { return field::ChargeFieldAt(charges, Vector2(x, y)); }
+
+Vector2 FieldGradient(int a, int b, float step) {
+    return field::NodeGradient(fieldGrid, field::kDemoGrid, a, b, step);
+}
