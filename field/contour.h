@@ -24,9 +24,25 @@ namespace field {
 // Replaces the contents of points and normals with the contour of field at threshold t and
 // returns the number of end points (always even, at most 4 * g.CellCount()). gradient holds one
 // vector per node in the same layout as field.
-int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
-                        GridSize g, float t, const CaseSegments& table,
-                        std::vector<Vector2>& points, std::vector<Vector2>& normals);
+int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient, GridSize g,
+                        float t, const CaseSegments& table, std::vector<Vector2>& points,
+                        std::vector<Vector2>& normals);
+
+// Scratch memory for repeated extractions: sized on first use, kept between calls.
+struct ContourWorkspace {
+    std::vector<std::uint32_t> above; // every node's side of the threshold, as bit planes
+    std::vector<std::uint64_t> rows;  // two node rows of those bits
+};
+
+// The same contour, reusing work's memory. The cells are classified in one pass over field;
+// only cells with corners on both sides of t are visited after that (unless the table gives
+// cases 0 or 15 segments, when every cell is).
+int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient, GridSize g,
+                        float t, const CaseSegments& table, std::vector<Vector2>& points,
+                        std::vector<Vector2>& normals, ContourWorkspace& work);
+
+// Words of ContourWorkspace::rows the walk over grid g uses.
+std::size_t ContourRowWords(GridSize g);
 
 } // namespace field
 

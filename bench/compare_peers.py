@@ -1,0 +1,162 @@
+#!/usr/bin/python3
+"""Times the project's contour extraction against the Python peers on the benchmark picture.
+
+For each size N the picture (the demo's three charges at t = 1.3 s, node (a, b) sampled at
+(a * 79 / (N - 1), b * 79 / (N - 1))) is built once here in float32 with the same operations as the
+C++ core, written as raw float32 (node (a, b) at a * N + b), and timed in the same run by:
+  - gradient-bench-contour, the project's timer (the extraction alone, median of R runs);
+  - contourpy 'serial': lines() on a ready generator, and the whole call with generator creation;
+  - contourpy 'mpl2005': lines() on a ready generator;
+  - skimage.measure.find_contours(fully_connected='high').
+It prints one table, and checks on every N that our distinct crossing points are skimage's: every
+point of ours lies within the tolerance of one of skimage's, and every one of skimage's within the
+tolerance of one of ours. Exits 1 when a check fails.
+"""
+
+import argparse
+import math
+import os
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import numpy as np
+import contourpy
+from scipy.spatial import cKDTree
+from skimage import measure
+
+F32 = np.float32
+PICTURE_TIME = F32(1.3)
+THRESHOLD = F32(0.6)
+SIZES = (80, 256, 1024, 2048, 4096)
+TOLERANCE = 1e-4
+
+
+def charges(t):
+    """The three charge positions at t, as PlaceCharges makes them (float32 throughout)."""
+    t2 = F32(t + t)
+    s1, c1 = F32(math.sin(float(t))), F32(math.cos(float(t)))
+    s2, c2 = F32(math.sin(float(t2))), F32(math.cos(float(t2)))
+    offs = F32(40)
+    return [(offs + s1 * F32(20), offs + c1 * F32(20)),
+            (offs + s2 * F32(5), offs + c1 * F32(5)),
+            (offs + s1 * F32(25), offs + c2 * F32(25))]
+
+
+def picture(n):
+    """The n x n field as an (n, n) float32 array: row a, column b holds node (a, b)."""
+    spacing = F32(79.0 / (n - 1))
+    coord = np.arange(n, dtype=F32) * spacing
+    px = coord[:, None]
+    py = coord[None, :]
+    total = np.zeros((n, n), dtype=F32)
+    for cx, cy in charges(PICTURE_TIME):
+        dx = px - cx
+        dy = py - cy
+        sq = dx * dx + dy * dy  # float32 products and sum
+        length = np.sqrt(sq.astype(np.float64)).astype(F32)
+        with np.errstate(divide="ignore"):
+            total = total + (F32(1) / length) * F32(3)
+    return total
+
+
+def median_seconds(call, repeat):
+    times = []
+    for _ in range(repeat):
+        start = time.perf_counter()
+        call()
+        times.append(time.perf_counter() - start)
+    return statistics.median(times)
+
+
+def ours(timer, path, n, repeat, points_path):
+    out = subprocess.run([timer, "--field", path, "--size", str(n), "--threshold",
+                          repr(float(THRESHOLD)), "--repeat", str(repeat), "--points", points_path],
+                         check=True, capture_output=True, text=True).stdout.split()
+    fields = dict(zip(out[0::2], out[1::2]))
+    points = np.fromfile(points_path, dtype=F32).reshape(-1, 2).astype(np.float64)
+    return float(fields["median_us"]) * 1e-6, int(fields["end_points"]), points
+
+
+def check_points(n, our_points, contours):
+    """Two-way nearest-neighbour match within the tolerance; returns (ok, message)."""
+    theirs = np.concatenate(contours) if contours else np.zeros((0, 2))
+    mine = np.unique(our_points, axis=0)
+    theirs = np.unique(theirs, axis=0)
+    if len(mine) == 0 or len(theirs) == 0:
+        ok = len(mine) == len(theirs)
+        return ok, f"{len(mine)} vs {len(theirs)} points"
+    # A float32 coordinate near n carries a rounding of half its unit in the last place, which
+    # exceeds 1e-4 from n = 2048 on; the tolerance is never below it.
+    tol = max(TOLERANCE, float(np.spacing(F32(n))))
+    d_mine, _ = cKDTree(theirs).query(mine)
+    d_theirs, _ = cKDTree(mine).query(theirs)
+    worst = max(d_mine.max(), d_theirs.max())
+    ok = worst <= tol
+    return ok, (f"{len(mine)} distinct of ours, {len(theirs)} of skimage's, "
+                f"largest distance {worst:.2e} (tolerance {tol:.1e})")
+
+
+def repeats(n):
+    return max(5, min(200, int(4e7 / (n * n))))
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--timer", default=os.path.join(here, "..", "build", "bin",
+                                                        "gradient-bench-contour"))
+    parser.add_argument("--sizes", type=int, nargs="+", default=list(SIZES))
+    args = parser.parse_args()
+    if not os.access(args.timer, os.X_OK):
+        print(f"compare_peers: no timer at {args.timer} (build the default preset)",
+              file=sys.stderr)
+        return 2
+
+    header = ("N", "serial lines()", "serial whole", "mpl2005", "skimage", "ours", "ours/best")
+    rows, failures, notes = [], 0, []
+    level = float(THRESHOLD)
+    with tempfile.TemporaryDirectory() as tmp:
+        for n in args.sizes:
+            z = picture(n)
+            field_path = os.path.join(tmp, f"field{n}.f32")
+            points_path = os.path.join(tmp, f"points{n}.f32")
+            z.tofile(field_path)
+            r = repeats(n)
+            ours_s, count, our_points = ours(args.timer, field_path, n, r, points_path)
+
+            serial = contourpy.contour_generator(z=z, name="serial")
+            serial_lines = median_seconds(lambda: serial.lines(level), r)
+            serial_whole = median_seconds(
+                lambda: contourpy.contour_generator(z=z, name="serial").lines(level), r)
+            mpl = contourpy.contour_generator(z=z, name="mpl2005")
+            mpl_lines = median_seconds(lambda: mpl.lines(level), r)
+            sk = median_seconds(
+                lambda: measure.find_contours(z, level, fully_connected="high"), r)
+
+            ok, message = check_points(n, our_points,
+                                       measure.find_contours(z, level, fully_connected="high"))
+            failures += 0 if ok else 1
+            notes.append(f"N={n}: {count} end points; {message}: {'ok' if ok else 'MISMATCH'}")
+            best = min(serial_lines, serial_whole, mpl_lines, sk)
+            rows.append((str(n),) + tuple(f"{v * 1e3:.3f}" for v in
+                                          (serial_lines, serial_whole, mpl_lines, sk, ours_s))
+                        + (f"{ours_s / best:.3f}",))
+
+    print("Median milliseconds per extraction, threshold 0.6 (one run, same fields):")
+    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(header)]
+    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
+    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
+    for r in rows:
+        print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+    print()
+    print("Crossing points against skimage:")
+    for line in notes:
+        print("  " + line)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,50 @@
+// Compare-and-mask only: no float arithmetic happens here, so the loops may be vectorised
+// (field/CMakeLists.txt allows it for this file alone) without touching any pinned rounding.
+#include "field/above_planes.h"
+
+#include <algorithm>
+#include <cassert>
+
+namespace field {
+
+void ClassifyAbove(std::span<const float> field, GridSize g, float t,
+                   std::span<std::uint32_t> planes) {
+    assert(field.size() >= g.NodeCount() && "field smaller than the grid");
+    assert(planes.size() >= AbovePlaneWords(g) && "planes smaller than the grid needs");
+    if (g.NodeCount() == 0) return;
+    const std::size_t ny = std::size_t(g.ny);
+    const float* f = field.data();
+    for (int a0 = 0; a0 < g.nx; a0 += kPlaneBits) {
+        std::uint32_t* plane = planes.data() + std::size_t(a0 / kPlaneBits) * ny;
+        const int rows = std::min(kPlaneBits, g.nx - a0);
+        // Rows four at a time, so that each plane word is read and written once per four
+        // rows; every row is one contiguous run of ny values.
+        int k = 0;
+        for (; k + 4 <= rows; k += 4) {
+            const float* r0 = f + std::size_t(a0 + k) * ny;
+            const float* r1 = r0 + ny;
+            const float* r2 = r1 + ny;
+            const float* r3 = r2 + ny;
+            const std::uint32_t b0 = std::uint32_t(1) << k, b1 = b0 << 1, b2 = b0 << 2,
+                                b3 = b0 << 3;
+            if (k == 0) {
+                for (std::size_t b = 0; b < ny; ++b)
+                    plane[b] = (r0[b] > t ? b0 : 0u) | (r1[b] > t ? b1 : 0u) |
+                               (r2[b] > t ? b2 : 0u) | (r3[b] > t ? b3 : 0u);
+            } else {
+                for (std::size_t b = 0; b < ny; ++b)
+                    plane[b] |= (r0[b] > t ? b0 : 0u) | (r1[b] > t ? b1 : 0u) |
+                                (r2[b] > t ? b2 : 0u) | (r3[b] > t ? b3 : 0u);
+            }
+        }
+        if (k == 0) std::fill(plane, plane + ny, 0u);
+        for (; k < rows; ++k) {
+            const float* row = f + std::size_t(a0 + k) * ny;
+            const std::uint32_t bit = std::uint32_t(1) << k;
+            for (std::size_t b = 0; b < ny; ++b)
+                plane[b] |= row[b] > t ? bit : 0u;
+        }
+    }
+}
+
+} // namespace field
