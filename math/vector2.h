@@ -68,10 +68,12 @@ class Vector2 {
     constexpr float& operator[](int i) { return i == 0 ? x : y; }
     constexpr const float& operator[](int i) const { return i == 0 ? x : y; }
 
-    // v = v * m, a point (with translation). Defined with Matrix3.
+    // v = (x, y, 1) * m, keeping two columns: a point, translated by row 2. The third column is
+    // never read. Defined with Matrix3.
     void Transform(const Matrix3& m);
-    // v = v * m without translation, a direction. Defined with Matrix3.
-    void Rotate(const Matrix3& m);
+    // Rotates about the origin by angle (radians) through Matrix3::SetRotation: counter-clockwise
+    // when y points up. Defined with Matrix3.
+    void Rotate(float angle);
 };
 
 constexpr float Dot(const Vector2& a, const Vector2& b) { return a.x * b.x + a.y * b.y; }
