@@ -8,6 +8,7 @@
 #endif
 #include <windows.h>
 #else
-#include "platform/linux/win32_types.h"
 #include "platform/linux/win32_counter.h"
+#include "platform/linux/win32_types.h"
+#include "platform/linux/win32_window.h"
 #endif

@@ -1,0 +1,162 @@
+// SDL's window and keyboard events, turned into the layer's events (and so into messages).
+#include <SDL.h>
+
+#include "platform/linux/headless.h"
+#include "platform/linux/layer_state.h"
+
+namespace platform::detail {
+namespace {
+
+// The virtual-key code of an SDL key, 0 for keys the layer does not map.
+WPARAM VirtualKey(SDL_Keycode key) {
+    if (key >= SDLK_a && key <= SDLK_z) return WPARAM('A' + (key - SDLK_a));
+    if (key >= SDLK_0 && key <= SDLK_9) return WPARAM('0' + (key - SDLK_0));
+    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + WPARAM(key - SDLK_F1);
+    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return VK_NUMPAD0 + 1 + WPARAM(key - SDLK_KP_1);
+    switch (key) {
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_KP_ENTER:
+        return VK_RETURN;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_LGUI:
+        return VK_LWIN;
+    case SDLK_RGUI:
+        return VK_RWIN;
+    case SDLK_PAUSE:
+        return VK_PAUSE;
+    case SDLK_CAPSLOCK:
+        return VK_CAPITAL;
+    case SDLK_PAGEUP:
+        return VK_PRIOR;
+    case SDLK_PAGEDOWN:
+        return VK_NEXT;
+    case SDLK_END:
+        return VK_END;
+    case SDLK_HOME:
+        return VK_HOME;
+    case SDLK_INSERT:
+        return VK_INSERT;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    case SDLK_PRINTSCREEN:
+        return VK_SNAPSHOT;
+    case SDLK_NUMLOCKCLEAR:
+        return VK_NUMLOCK;
+    case SDLK_SCROLLLOCK:
+        return VK_SCROLL;
+    case SDLK_KP_0:
+        return VK_NUMPAD0;
+    case SDLK_KP_MULTIPLY:
+        return VK_MULTIPLY;
+    case SDLK_KP_PLUS:
+        return VK_ADD;
+    case SDLK_KP_MINUS:
+        return VK_SUBTRACT;
+    case SDLK_KP_PERIOD:
+        return VK_DECIMAL;
+    case SDLK_KP_DIVIDE:
+        return VK_DIVIDE;
+    default:
+        return 0;
+    }
+}
+
+void Translate(const SDL_Event& sdl) {
+    Event e;
+    switch (sdl.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        const WindowRecord* w = FindRecordBySdlId(sdl.key.windowID);
+        if (w == nullptr) return;
+        e.kind = sdl.type == SDL_KEYDOWN ? EventKind::KeyDown : EventKind::KeyUp;
+        e.window = HandleOf(*w);
+        e.vk = VirtualKey(sdl.key.keysym.sym);
+        e.repeat = sdl.key.repeat != 0;
+        QueueEvent(e);
+        return;
+    }
+    case SDL_WINDOWEVENT: {
+        const WindowRecord* w = FindRecordBySdlId(sdl.window.windowID);
+        if (w == nullptr) return;
+        e.window = HandleOf(*w);
+        switch (sdl.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            e.kind = EventKind::FocusGained;
+            break;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+            e.kind = EventKind::FocusLost;
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            e.kind = EventKind::Minimised;
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED:
+            e.kind = EventKind::Restored;
+            break;
+        case SDL_WINDOWEVENT_MOVED:
+            e.kind = EventKind::Moved;
+            e.x = sdl.window.data1;
+            e.y = sdl.window.data2;
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            e.kind = EventKind::CloseRequest;
+            break;
+        default:
+            return;
+        }
+        QueueEvent(e);
+        return;
+    }
+    case SDL_QUIT: {
+        // A quit request from outside (a signal, the session ending) closes every window.
+        e.kind = EventKind::CloseRequest;
+        for (const WindowRecord& w : State().windows) {
+            e.window = HandleOf(w);
+            QueueEvent(e);
+        }
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+} // namespace
+
+void PumpSdlEvents() {
+    SDL_PumpEvents();
+    SDL_Event batch[64];
+    for (;;) {
+        const int n = SDL_PeepEvents(batch, 64, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+        if (n <= 0) break;
+        for (int i = 0; i < n; ++i)
+            Translate(batch[i]);
+    }
+}
+
+} // namespace platform::detail
