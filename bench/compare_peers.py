@@ -88,9 +88,10 @@ def check_points(n, our_points, contours):
     if len(mine) == 0 or len(theirs) == 0:
         ok = len(mine) == len(theirs)
         return ok, f"{len(mine)} vs {len(theirs)} points"
-    # A float32 coordinate near n carries a rounding of half its unit in the last place, which
-    # exceeds 1e-4 from n = 2048 on; the tolerance is never below it.
-    tol = max(TOLERANCE, float(np.spacing(F32(n))))
+    # Our end points are float32: a coordinate near n - 1 is rounded to half its unit in the
+    # last place, which exceeds 1e-4 from n = 2048 on (1.2e-4 there); the tolerance is one unit
+    # in the last place of the largest coordinate when that is above 1e-4.
+    tol = max(TOLERANCE, float(np.spacing(F32(n - 1))))
     d_mine, _ = cKDTree(theirs).query(mine)
     d_theirs, _ = cKDTree(mine).query(theirs)
     worst = max(d_mine.max(), d_theirs.max())
