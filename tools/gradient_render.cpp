@@ -1,33 +1,84 @@
-// gradient-render: samples one frame of the animation without a window and reports its contour.
+// gradient-render: renders frames of the demo without a window, to PNG files and a CSV of the
+// contour segments. The frame is the program's own: same charges, grids, contour and picture.
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <vector>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
-#include "field/charge_field.h"
+#include "app/demo.h"
 #include "field/contour.h"
+#include "tools/output_file.h"
+#include "tools/png_writer.h"
+#include "tools/render_options.h"
+#include "tools/segments_csv.h"
+
+namespace {
+
+int Fail(const std::string& message, int code) {
+    std::fprintf(stderr, "gradient-render: %s\n", message.c_str());
+    return code;
+}
+
+bool SavePng(const std::string& path, std::string& error) {
+    const FrameView frame = gfx->LastFrame();
+    return WriteFileAtomically(
+        path, [&](std::FILE* f) { return WritePng(f, frame, error); }, error);
+}
+
+// The segments of the frame now in the grids, at the current threshold.
+bool SaveSegments(const std::string& path, std::string& error) {
+    Vector2* points = nullptr;
+    Vector2* normals = nullptr;
+    const std::int32_t n = ExtractContour(&points, &normals);
+    const bool ok = WriteFileAtomically(
+        path, [&](std::FILE* f) { return WriteSegmentsCsv(f, points, normals, n); }, error);
+    delete[] points;
+    delete[] normals;
+    return ok;
+}
+
+int Render(const RenderOptions& o) {
+    threshold = o.threshold;
+    std::string error;
+    if (o.frames > 0) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.dir, ec);
+        if (!std::filesystem::is_directory(o.dir, ec))
+            return Fail("cannot create the folder " + o.dir, 1);
+    }
+    RenderFrameAt(o.time);
+    if (!o.png.empty() && !SavePng(o.png, error)) return Fail(error, 1);
+    if (!o.segments.empty() && !SaveSegments(o.segments, error)) return Fail(error, 1);
+    if (o.png.empty() && o.segments.empty() && o.frames == 0) {
+        Vector2* points = nullptr;
+        Vector2* normals = nullptr;
+        const std::int32_t n = ExtractContour(&points, &normals);
+        delete[] points;
+        delete[] normals;
+        std::printf("t = %g s, threshold = %g: %d contour end points\n", double(o.time),
+                    double(o.threshold), int(n));
+    }
+    for (int k = 0; k < o.frames; ++k) {
+        RenderFrameAt(float(double(o.time) + double(k) / o.fps));
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%05d.png", k);
+        if (!SavePng((std::filesystem::path(o.dir) / name).string(), error)) return Fail(error, 1);
+    }
+    if (o.frames > 0) std::printf("%d frames in %s\n", o.frames, o.dir.c_str());
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-    float t = 0.0f, level = 0.6f;
-    for (int i = 1; i < argc; ++i) {
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--time") == 0 && hasValue) {
-            t = std::strtof(argv[++i], nullptr);
-        } else if (std::strcmp(argv[i], "--threshold") == 0 && hasValue) {
-            level = std::strtof(argv[++i], nullptr);
-        } else {
-            std::fprintf(stderr, "gradient-render: unknown argument '%s'\n", argv[i]);
-            return 2;
-        }
+    const ParsedOptions parsed = ParseRenderOptions(argc, argv);
+    if (!parsed.ok) return Fail(parsed.error, 2);
+    if (parsed.options.help) {
+        std::fputs(kRenderUsage, stdout);
+        return 0;
     }
-    Vector2 c[field::kChargeCount];
-    field::PlaceCharges(t, c);
-    std::vector<float> f(field::kDemoNodes);
-    std::vector<Vector2> g(field::kDemoNodes), pts, nrm;
-    field::SampleField(c, field::kDemoGrid, 1.0f, f);
-    field::SampleGradient(f, field::kDemoGrid, 1.0f, g);
-    const int n = field::ExtractContourLines(f, g, field::kDemoGrid, level, field::kCaseSegments,
-                                             pts, nrm);
-    std::printf("t = %g s, threshold = %g: %d contour end points\n", double(t), double(level), n);
-    return 0;
+    if (!InitDemo()) return 1; // InitDemo has said what is missing
+    const int code = Render(parsed.options);
+    ShutdownDemo();
+    return code;
 }

@@ -1,0 +1,161 @@
+// gradient-render as a command: its files against the in-process frame, and its failures.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include "app/demo.h"
+#include "field/contour.h"
+#include "tools/segments_csv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RenderTool : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(InitDemo()); }
+    static void TearDownTestSuite() { ShutdownDemo(); }
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("gradient_render_test_" + std::to_string(getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
+        fs::remove_all(dir_);
+    }
+
+    // Runs the tool with args; returns its exit code and keeps its stderr.
+    int Run(const std::string& args) {
+        const std::string cmd = std::string(GRADIENT_RENDER) + " " + args + " 2>" +
+                                (dir_ / "stderr.txt").string() + " >/dev/null";
+        const int status = std::system(cmd.c_str());
+        stderr_ = Read(dir_ / "stderr.txt");
+        fs::remove(dir_ / "stderr.txt");
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    static std::string Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    std::vector<std::string> Entries() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        return names;
+    }
+
+    fs::path dir_;
+    std::string stderr_;
+};
+
+// Decodes an RGB PNG into 0x00RRGGBB pixels.
+std::vector<std::uint32_t> ReadPng(const fs::path& path, int& width, int& height) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    std::vector<std::uint32_t> out;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return out;
+    width = int(image.width);
+    height = int(image.height);
+    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
+        out.push_back(std::uint32_t(rgb[i]) << 16 | std::uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
+    return out;
+}
+
+TEST_F(RenderTool, FilesMatchTheFrameDrawnInProcess) {
+    for (const char* t : {"0", "1.3", "11.9"}) {
+        SCOPED_TRACE(t);
+        const fs::path png = dir_ / "f.png", csv = dir_ / "s.csv";
+        ASSERT_EQ(Run(std::string("--time ") + t + " --threshold 0.5865 --png " + png.string() +
+                      " --segments " + csv.string()),
+                  0)
+            << stderr_;
+
+        threshold = 0.5865f;
+        RenderFrameAt(std::strtof(t, nullptr));
+        const FrameView f = gfx->LastFrame();
+        int w = 0, h = 0;
+        const std::vector<std::uint32_t> pixels = ReadPng(png, w, h);
+        ASSERT_EQ(w, 800);
+        ASSERT_EQ(h, 600);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(pixels[std::size_t(y) * 800 + x], f.pixels[y * f.pitch + x] & 0xFFFFFF)
+                    << x << "," << y;
+
+        Vector2* p = nullptr;
+        Vector2* n = nullptr;
+        const int count = ExtractContour(&p, &n);
+        std::FILE* mem = std::tmpfile();
+        WriteSegmentsCsv(mem, p, n, count);
+        delete[] p;
+        delete[] n;
+        std::rewind(mem);
+        std::string expected;
+        for (int c; (c = std::fgetc(mem)) != EOF;) expected.push_back(char(c));
+        std::fclose(mem);
+        EXPECT_EQ(Read(csv), expected);
+        EXPECT_GT(count, 0);
+    }
+}
+
+TEST_F(RenderTool, FramesGoIntoANumberedSequence) {
+    ASSERT_EQ(Run("--frames 3 --fps 10 --time 1 --dir " + (dir_ / "seq").string()), 0) << stderr_;
+    EXPECT_TRUE(fs::exists(dir_ / "seq" / "frame-00000.png"));
+    EXPECT_TRUE(fs::exists(dir_ / "seq" / "frame-00002.png"));
+    EXPECT_FALSE(fs::exists(dir_ / "seq" / "frame-00003.png"));
+    int w = 0, h = 0;
+    const auto first = ReadPng(dir_ / "seq" / "frame-00000.png", w, h);
+    const auto last = ReadPng(dir_ / "seq" / "frame-00002.png", w, h);
+    EXPECT_NE(first, last); // the charges moved
+}
+
+TEST_F(RenderTool, BadArgumentsExitTwoWithOneLine) {
+    for (const char* args : {"--bogus", "--time", "--time -3", "--threshold nan",
+                             "--frames 0 --dir x", "--frames 5 --dir x --fps 0"}) {
+        EXPECT_EQ(Run(args), 2) << args;
+        EXPECT_EQ(std::count(stderr_.begin(), stderr_.end(), '\n'), 1) << stderr_;
+        EXPECT_EQ(stderr_.rfind("gradient-render: ", 0), 0u) << stderr_;
+    }
+    EXPECT_TRUE(Entries().empty());
+}
+
+TEST_F(RenderTool, UnwritableOutputsExitOneAndLeaveNothing) {
+    // A PNG path that is a folder, and a file in a missing folder.
+    EXPECT_EQ(Run("--png " + dir_.string()), 1);
+    EXPECT_NE(stderr_.find("directory"), std::string::npos) << stderr_;
+    EXPECT_EQ(Run("--segments " + (dir_ / "missing" / "s.csv").string()), 1);
+    EXPECT_EQ(std::count(stderr_.begin(), stderr_.end(), '\n'), 1) << stderr_;
+    EXPECT_TRUE(Entries().empty());
+
+    // A folder without write permission (root may write anyway: then the run succeeds).
+    const fs::path locked = dir_ / "locked";
+    fs::create_directories(locked);
+    fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    const int code = Run("--png " + (locked / "f.png").string());
+    if (code != 0) {
+        EXPECT_EQ(code, 1);
+        EXPECT_TRUE(fs::is_empty(locked));
+    }
+}
+
+} // namespace
