@@ -15,7 +15,13 @@ namespace {
 // Bits of one cell row's node row, as 64-bit words (node a at bit a mod 64 of word a / 64).
 constexpr int kRowBits = 64;
 
-int RowWords(GridSize g) { return (g.nx + kRowBits - 1) / kRowBits; }
+constexpr int RowWords(GridSize g) { return (g.nx + kRowBits - 1) / kRowBits; }
+
+// Words of row scratch the walk over grid g uses: two node rows and a clear word after each.
+constexpr std::size_t RowScratchWords(GridSize g) {
+    return g.nx > 0 ? 2 * std::size_t(RowWords(g) + 1) : 0;
+}
+constexpr std::size_t kDemoRowWords = RowScratchWords(kDemoGrid);
 
 struct Crossing {
     Vector2 point;
@@ -101,7 +107,7 @@ inline void GatherRow(std::span<const std::uint32_t> planes, GridSize g, int b,
 // Calls cell(x, y, k) for every cell whose four corners are not all on the same side of the
 // threshold, in walk order (y outer, x inner), with k its case index. A cell row is classified
 // 64 cells at a time: corner bits of two node rows, shifted by one node, compared as words.
-// rows must hold 2 * (RowWords(g) + 1) words.
+// rows must hold RowScratchWords(g) words.
 template <class Cell>
 void ForEachMixedCell(std::span<const std::uint32_t> planes, GridSize g,
                       std::span<std::uint64_t> rows, Cell&& cell) {
@@ -164,7 +170,7 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
         PlainWalk(field, gradient, g, t, table, append);
     } else {
         work.above.resize(AbovePlaneWords(g));
-        work.rows.resize(ContourRowWords(g));
+        work.rows.resize(RowScratchWords(g));
         ClassifyAbove(field, g, t, work.above);
         ForEachMixedCell(work.above, g, work.rows, [&](int x, int y, int k) {
             CellCrossings(field, gradient, g, t, table, x, y, k, append);
@@ -184,18 +190,44 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
 } // namespace field
 
 std::int32_t ExtractContour(Vector2** endPoints, Vector2** normals) {
-    std::vector<Vector2> lnlist, normlist;
-    field::ExtractContourLines(fieldGrid, gradientGrid, field::kDemoGrid, threshold,
-                               field::CompactCaseTable(caseTable), lnlist, normlist);
+    using field::kDemoGrid;
+    const field::CaseSegments table = field::CompactCaseTable(caseTable);
+    const float t = threshold;
+    if (!field::SkipsUniformCells(table)) {
+        // A table with segments for cases 0 or 15: every cell, through the lists.
+        std::vector<Vector2> lnlist, normlist;
+        field::ExtractContourLines(fieldGrid, gradientGrid, kDemoGrid, t, table, lnlist, normlist);
+        Vector2* points = new Vector2[lnlist.size()];
+        std::copy(lnlist.begin(), lnlist.end(), points);
+        *endPoints = points;
+        Vector2* norms = new Vector2[normlist.size()];
+        assert(normlist.size() == lnlist.size());
+        std::copy(normlist.begin(), normlist.end(), norms);
+        *normals = norms;
+        return std::int32_t(lnlist.size());
+    }
 
-    const std::int32_t n = std::int32_t(lnlist.size());
-    Vector2* points = new Vector2[lnlist.size()];
-    std::copy(lnlist.begin(), lnlist.end(), points);
+    // The grid's bits live on the stack; the mixed cells are counted first so that each array
+    // is allocated once, at its final length, and written in place.
+    std::uint32_t planes[field::AbovePlaneWords(kDemoGrid)];
+    std::uint64_t rows[field::kDemoRowWords];
+    field::ClassifyAbove(fieldGrid, kDemoGrid, t, planes);
+    std::size_t n = 0;
+    field::ForEachMixedCell(planes, kDemoGrid, rows,
+                            [&](int, int, int k) { n += 2 * std::size_t(table.count[k]); });
+    Vector2* points = new Vector2[n];
+    Vector2* norms = new Vector2[n];
+    std::size_t written = 0;
+    field::ForEachMixedCell(planes, kDemoGrid, rows, [&](int x, int y, int k) {
+        field::CellCrossings(fieldGrid, gradientGrid, kDemoGrid, t, table, x, y, k,
+                             [&](const field::Crossing& c) {
+                                 points[written] = c.point;
+                                 norms[written] = c.normal;
+                                 ++written;
+                             });
+    });
+    assert(written == n && "one normal per end point, as counted");
     *endPoints = points;
-
-    Vector2* norms = new Vector2[normlist.size()];
-    assert(normlist.size() == lnlist.size());
-    std::copy(normlist.begin(), normlist.end(), norms);
     *normals = norms;
-    return n;
+    return std::int32_t(n);
 }

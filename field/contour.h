@@ -41,9 +41,6 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
                         float t, const CaseSegments& table, std::vector<Vector2>& points,
                         std::vector<Vector2>& normals, ContourWorkspace& work);
 
-// Words of ContourWorkspace::rows the walk over grid g uses.
-std::size_t ContourRowWords(GridSize g);
-
 } // namespace field
 
 // The iso-value of the demo's contour: 0.6 at start; the window procedure is its only writer.
