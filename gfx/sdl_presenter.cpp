@@ -14,8 +14,9 @@ SdlPresenter::~SdlPresenter() {
 }
 
 bool SdlPresenter::Open(SDL_Window* window, bool vsync, std::string& error) {
-    const Uint32 flags = vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
-    renderer_ = SDL_CreateRenderer(window, -1, flags);
+    renderer_ = SDL_CreateRenderer(window, -1, vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
+    // A renderer that cannot wait for the refresh still shows the picture.
+    if (renderer_ == nullptr && vsync) renderer_ = SDL_CreateRenderer(window, -1, 0);
     if (renderer_ == nullptr) {
         error = std::string("cannot create an SDL renderer for the window: ") + SDL_GetError();
         return false;

@@ -108,7 +108,9 @@ class GfxTest : public ::testing::Test {
     }
     void TearDown() override {
         platform::ResetLayer();
-        unsetenv("GRADIENT_FONT");
+        for (const char* name : {"GRADIENT_FONT", "SDL_VIDEODRIVER", "SDL_RENDER_DRIVER",
+                                 "SDL_FRAMEBUFFER_ACCELERATION"})
+            unsetenv(name);
     }
 };
 
@@ -491,9 +493,12 @@ TEST_F(GfxTest, HeadlessWindowGetsTheHeadlessPresenter) {
 }
 
 // The window presenter over SDL's offscreen driver (asked for on purpose): a real SDL window,
-// renderer and streaming texture, without a display.
+// renderer and streaming texture, without a display. SDL's own software renderer, on a plain
+// memory framebuffer, keeps the GL driver (whose allocations outlive the leak check) out.
 TEST_F(GfxTest, SdlWindowGetsTheWindowPresenter) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
     WNDCLASSEXA wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };

@@ -389,8 +389,12 @@ class NoDisplay {
         }
     }
     ~NoDisplay() {
-        for (const Saved& s : saved_)
-            if (s.had) setenv(s.name, s.value.c_str(), 1);
+        for (const Saved& s : saved_) {
+            if (s.had)
+                setenv(s.name, s.value.c_str(), 1);
+            else
+                unsetenv(s.name);
+        }
     }
 
   private:
