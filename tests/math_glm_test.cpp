@@ -9,7 +9,6 @@
 // the magnitudes of its terms (u = 2^-24, the unit roundoff), so two implementations of it
 // differ by at most twice that. The tolerances below take that bound with a margin.
 #include <cmath>
-#include <cstdint>
 
 #include <glm/glm.hpp>
 #include <glm/gtc/matrix_transform.hpp>
@@ -19,20 +18,17 @@
 #include "math/matrix3.h"
 #include "math/matrix4.h"
 #include "math/vector4.h"
+#include "seeded_floats.h"
 
 namespace {
 
 constexpr double kUnitRoundoff = 0x1p-24;
 constexpr int kCases = 300;
 
-// Deterministic floats in [lo, hi), the same on every platform.
-class Floats {
+// Seeded floats, with the vectors and matrices the comparisons draw.
+class Floats : public testing_support::SeededFloats {
   public:
-    explicit Floats(uint32_t seed) : state_(seed) {}
-    float Next(float lo, float hi) {
-        state_ = state_ * 1664525u + 1013904223u;
-        return lo + (hi - lo) * float(state_ >> 8) * 0x1p-24f;
-    }
+    using SeededFloats::SeededFloats;
     Vector3 NextVector(float lo, float hi) { return {Next(lo, hi), Next(lo, hi), Next(lo, hi)}; }
     Vector3 NextUnit() {
         for (;;) {
@@ -43,13 +39,9 @@ class Floats {
     }
     Matrix4 NextMatrix(float lo, float hi) {
         Matrix4 a;
-        for (float& e : a.m)
-            e = Next(lo, hi);
+        Fill(a.m, lo, hi);
         return a;
     }
-
-  private:
-    uint32_t state_;
 };
 
 glm::mat4 ToGlm(const Matrix4& a) { return glm::make_mat4(a.m); }
@@ -339,10 +331,8 @@ TEST(MathAgainstGlm, Matrix3ProductsAndVector2Transforms) {
     Floats rng(112);
     for (int n = 0; n < kCases; ++n) {
         Matrix3 a, b;
-        for (float& e : a.m)
-            e = rng.Next(-2, 2);
-        for (float& e : b.m)
-            e = rng.Next(-2, 2);
+        rng.Fill(a.m, -2, 2);
+        rng.Fill(b.m, -2, 2);
         const Matrix3 ours = a * b;
         const glm::mat3 theirs = ToGlm(b) * ToGlm(a);
         const float* t = glm::value_ptr(theirs);

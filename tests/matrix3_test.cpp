@@ -1,10 +1,11 @@
 #include "math/matrix3.h"
 
 #include <cmath>
-#include <cstdint>
 #include <initializer_list>
 
 #include <gtest/gtest.h>
+
+#include "seeded_floats.h"
 
 namespace {
 
@@ -26,18 +27,7 @@ void ExpectSame(const Matrix3& a, const Matrix3& b) {
         EXPECT_EQ(a.m[k], b.m[k]) << "element " << k;
 }
 
-// Deterministic floats in [lo, hi), the same on every platform.
-class Floats {
-  public:
-    explicit Floats(uint32_t seed) : state_(seed) {}
-    float Next(float lo, float hi) {
-        state_ = state_ * 1664525u + 1013904223u;
-        return lo + (hi - lo) * float(state_ >> 8) * 0x1p-24f;
-    }
-
-  private:
-    uint32_t state_;
-};
+using Floats = testing_support::SeededFloats;
 
 constexpr Matrix3 kCounting(0, 1, 2, 3, 4, 5, 6, 7, 8);
 
@@ -76,10 +66,8 @@ TEST(Matrix3, ProductSumsInOrderInFloat) {
     Floats rng(3);
     for (int n = 0; n < 100; ++n) {
         Matrix3 p, q;
-        for (float& e : p.m)
-            e = rng.Next(-2, 2);
-        for (float& e : q.m)
-            e = rng.Next(-2, 2);
+        rng.Fill(p.m, -2, 2);
+        rng.Fill(q.m, -2, 2);
         Matrix3 pq = p;
         pq *= q;
         ExpectSame(pq, p * q);

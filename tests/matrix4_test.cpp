@@ -1,12 +1,12 @@
 #include "math/matrix4.h"
 
 #include <cmath>
-#include <cstdint>
 #include <initializer_list>
 
 #include <gtest/gtest.h>
 
 #include "math/vector4.h"
+#include "seeded_floats.h"
 
 namespace {
 
@@ -30,24 +30,13 @@ void ExpectSame(const Matrix4& a, const Matrix4& b) {
         EXPECT_EQ(a.m[k], b.m[k]) << "element " << k;
 }
 
-// A small deterministic generator of floats in [lo, hi) that gives the same values everywhere.
-class Floats {
-  public:
-    explicit Floats(uint32_t seed) : state_(seed) {}
-    float Next(float lo, float hi) {
-        state_ = state_ * 1664525u + 1013904223u;
-        return lo + (hi - lo) * float(state_ >> 8) * 0x1p-24f;
-    }
-    Matrix4 NextMatrix() {
-        Matrix4 a;
-        for (float& e : a.m)
-            e = Next(-2.0f, 2.0f);
-        return a;
-    }
+using Floats = testing_support::SeededFloats;
 
-  private:
-    uint32_t state_;
-};
+Matrix4 RandomMatrix(Floats& rng) {
+    Matrix4 a;
+    rng.Fill(a.m, -2.0f, 2.0f);
+    return a;
+}
 
 constexpr Matrix4 kCounting(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16);
 
@@ -111,7 +100,7 @@ TEST(Matrix4, ProductSumsInOrderInFloat) {
 TEST(Matrix4, InPlaceProductEqualsTheProduct) {
     Floats rng(17);
     for (int n = 0; n < 100; ++n) {
-        const Matrix4 a = rng.NextMatrix(), b = rng.NextMatrix();
+        const Matrix4 a = RandomMatrix(rng), b = RandomMatrix(rng);
         Matrix4 ab = a;
         ab *= b;
         ExpectSame(ab, a * b);
