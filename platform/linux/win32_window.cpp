@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <strings.h>
 
 #include "platform/linux/headless.h"
@@ -80,6 +81,17 @@ bool EnsureVideo() {
     // Closing the last window must not add a quit event of its own: the close button
     // already becomes WM_CLOSE, and the shell decides when to quit.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Unless a driver was named, try only the display servers the environment points to:
+    // with none there is no display, and probing the others only prints complaints.
+    const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+    if (requested == nullptr || requested[0] == '\0') {
+        std::string drivers;
+        if (const char* d = std::getenv("DISPLAY"); d != nullptr && d[0] != '\0') drivers = "x11";
+        if (const char* w = std::getenv("WAYLAND_DISPLAY"); w != nullptr && w[0] != '\0')
+            drivers += drivers.empty() ? "wayland" : ",wayland";
+        if (drivers.empty()) return false;
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
     // Without a display SDL quietly settles on a driver that shows nothing; a window there
     // would be one nobody can see or close, unless a test asked for it.

@@ -170,8 +170,9 @@ ATOM RegisterClassExA(const WNDCLASSEXA* wc);
 // Creates a window of a registered class, titled windowName, at (x, y) with width x height.
 // The SDL window's drawable area is width x height, so a surface of that size shows 1:1 (the
 // window manager adds its frame around it). Returns NULL when the class is unknown or there is
-// no display: no X11/Wayland server, and SDL would only fall back to its offscreen or dummy
-// driver without SDL_VIDEODRIVER naming one. No message is sent during creation; the
+// no display. Unless SDL_VIDEODRIVER names drivers, the layer tries only X11 (DISPLAY) and
+// Wayland (WAYLAND_DISPLAY); SDL's offscreen and dummy drivers count as a display only when
+// SDL_VIDEODRIVER names them (as tests do). No message is sent during creation; the
 // activation and move events arrive through the queue. In headless mode (headless.h) the
 // window has no SDL window.
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
