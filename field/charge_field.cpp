@@ -28,16 +28,6 @@ float ChargeFieldAt(std::span<const Vector2> charges, Vector2 p) {
     return sum;
 }
 
-void SampleField(std::span<const Vector2> charges, GridSize g, float spacing, std::span<float> out) {
-    assert(out.size() >= g.NodeCount() && "field output smaller than the grid");
-    for (int a = 0; a < g.nx; ++a) {
-        const float px = float(a) * spacing;
-        for (int b = 0; b < g.ny; ++b) {
-            out[g.Index(a, b)] = ChargeFieldAt(charges, Vector2(px, float(b) * spacing));
-        }
-    }
-}
-
 Vector2 NodeGradient(std::span<const float> field, GridSize g, int a, int b, float step) {
     if (a < 1 || a > g.nx - 2 || b < 1 || b > g.ny - 2) return Vector2(0.0f, 0.0f);
     return Vector2((field[g.Index(a + 1, b)] - field[g.Index(a - 1, b)]) / step,
@@ -48,7 +38,8 @@ void SampleGradient(std::span<const float> field, GridSize g, float step, std::s
     assert(field.size() >= g.NodeCount() && "field smaller than the grid");
     assert(out.size() >= g.NodeCount() && "gradient output smaller than the grid");
     for (int a = 0; a < g.nx; ++a) {
-        for (int b = 0; b < g.ny; ++b) out[g.Index(a, b)] = NodeGradient(field, g, a, b, step);
+        for (int b = 0; b < g.ny; ++b)
+            out[g.Index(a, b)] = NodeGradient(field, g, a, b, step);
     }
 }
 
