@@ -2,6 +2,8 @@
 // (over surfaces with a guard band), text, the presenters and the failure on a missing font.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstdint>
@@ -18,7 +20,9 @@
 #include "gfx/tavgfx.h"
 #include "gfx/text.h"
 #include "platform/linux/headless.h"
+#include "platform/linux/sdl_window.h"
 #include "platform/win32.h"
+#include "xvfb_display.h"
 
 namespace {
 
@@ -523,4 +527,62 @@ TEST_F(GfxTest, SdlWindowGetsTheWindowPresenter) {
     TavGFX headless(800, 600, 32, 2, TavGFX::kModeHeadless);
     EXPECT_FALSE(headless.HasWindow());
     EXPECT_TRUE(DestroyWindow(w));
+}
+
+// On a real X server: the window presenter shows the back surface 1:1 in the window. SDL's
+// software renderer draws into the window's framebuffer, which can be read back. (The e2e
+// tests cover the accelerated path.)
+TEST_F(GfxTest, WindowPresenterShowsTheSurfaceOneToOneOnXvfb) {
+    const char* display = std::getenv("DISPLAY");
+    const std::string savedDisplay = display != nullptr ? display : "";
+    XvfbDisplay xvfb;
+    if (xvfb.Name().empty()) GTEST_SKIP() << "no Xvfb";
+    setenv("DISPLAY", xvfb.Name().c_str(), 1);
+    setenv("SDL_RENDER_DRIVER", "software", 1);
+    setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
+    WNDCLASSEXA wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
+    wc.lpszClassName = "TavWin";
+    ASSERT_NE(RegisterClassExA(&wc), 0);
+    HWND w = CreateWindowExA(0, "TavWin", "Gradient Test in 2D", WS_VISIBLE, 240, 212, 800, 600,
+                             nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    {
+        TavGFX g(800, 600, 32, 2, 2);
+        ASSERT_EQ(g.Error(), nullptr) << g.Error();
+        ASSERT_TRUE(g.HasWindow());
+        g.ClearSurf(0x0000FF, g.backSurface);
+        g.Lock(g.backSurface);
+        g.PutPixel(0, 0, 0xFF0000, g.lockedBits);
+        g.PutPixel(799, 599, 0x00FF00, g.lockedBits);
+        g.Line(100, 50, 300, 50, 0xFFFFFF, g.lockedBits, g.lockedPitch);
+        g.UnLock(g.backSurface);
+        g.Flip();
+        SDL_Surface* shown = SDL_GetWindowSurface(platform::SdlWindowOf(w));
+        ASSERT_NE(shown, nullptr);
+        ASSERT_EQ(shown->w, 800);
+        ASSERT_EQ(shown->h, 600);
+        auto at = [&](int x, int y) {
+            Uint32 raw;
+            std::memcpy(&raw,
+                        static_cast<const std::uint8_t*>(shown->pixels) + y * shown->pitch +
+                            x * shown->format->BytesPerPixel,
+                        4);
+            Uint8 r, gr, b;
+            SDL_GetRGB(raw, shown->format, &r, &gr, &b);
+            return (std::uint32_t(r) << 16) | (std::uint32_t(gr) << 8) | b;
+        };
+        EXPECT_EQ(at(0, 0), 0xFF0000u);
+        EXPECT_EQ(at(799, 599), 0x00FF00u);
+        EXPECT_EQ(at(100, 50), 0xFFFFFFu);
+        EXPECT_EQ(at(300, 50), 0xFFFFFFu);
+        EXPECT_EQ(at(301, 50), 0x0000FFu);
+        EXPECT_EQ(at(400, 300), 0x0000FFu);
+    }
+    DestroyWindow(w);
+    if (savedDisplay.empty())
+        unsetenv("DISPLAY");
+    else
+        setenv("DISPLAY", savedDisplay.c_str(), 1);
 }

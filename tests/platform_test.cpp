@@ -13,6 +13,7 @@
 #include "platform/linux/headless.h"
 #include "platform/linux/sdl_window.h"
 #include "platform/win32.h"
+#include "xvfb_display.h"
 
 namespace {
 
@@ -500,4 +501,36 @@ TEST_F(PlatformTest, HeadlessDriverIsAcceptedWhenAskedFor) {
     HWND w = Create();
     EXPECT_NE(w, nullptr);
     if (w != nullptr) DestroyWindow(w);
+}
+
+// On a real X server (no window manager, so the window stays where it was put): the desktop
+// size, the window at the shell's centred position with an 800 x 600 drawable area, its title,
+// and FindWindowA leading to its SDL window.
+TEST_F(PlatformTest, RealWindowOnXvfb) {
+    NoDisplay env;
+    XvfbDisplay xvfb;
+    if (xvfb.Name().empty()) GTEST_SKIP() << "no Xvfb";
+    setenv("DISPLAY", xvfb.Name().c_str(), 1);
+    ASSERT_NE(Register(), 0);
+    const int sx = GetSystemMetrics(SM_CXSCREEN);
+    const int sy = GetSystemMetrics(SM_CYSCREEN);
+    EXPECT_EQ(sx, 1280);
+    EXPECT_EQ(sy, 1024);
+    HWND w = CreateWindowExA(0, "TavWin", "Gradient Test in 2D", 0x10CA0000u, (sx - 800) >> 1,
+                             (sy - 600) >> 1, 800, 600, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(w, nullptr);
+    SDL_Window* sw = platform::SdlWindowOf(FindWindowA("TavWin", nullptr));
+    ASSERT_NE(sw, nullptr);
+    EXPECT_STREQ(SDL_GetWindowTitle(sw), "Gradient Test in 2D");
+    Drain();
+    int dw = 0, dh = 0, x = 0, y = 0;
+    SDL_GetWindowSizeInPixels(sw, &dw, &dh);
+    SDL_GetWindowPosition(sw, &x, &y);
+    EXPECT_EQ(dw, 800);
+    EXPECT_EQ(dh, 600);
+    EXPECT_EQ(x, 240);
+    EXPECT_EQ(y, 212);
+    EXPECT_TRUE(DestroyWindow(w));
+    ASSERT_FALSE(g_seen.empty());
+    EXPECT_EQ(g_seen.back().message, WM_DESTROY);
 }
