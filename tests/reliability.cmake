@@ -9,7 +9,11 @@ add_test(NAME sanitizer_float_data_is_not_a_fault COMMAND sanitizer_probe float)
 
 string(TOUPPER "${CMAKE_BUILD_TYPE}" _build_type)
 set(_all_flags "${CMAKE_CXX_FLAGS} ${CMAKE_CXX_FLAGS_${_build_type}}")
+set(_sanitized OFF)
 if(_all_flags MATCHES "-fsanitize=[^ ]*address" AND _all_flags MATCHES "-fsanitize=[^ ]*undefined")
+  set(_sanitized ON)
+endif()
+if(_sanitized)
   # The probe's fault must be reported (the text of the report is the pass condition); the
   # process is let exit rather than abort so ctest reads the report as output, not a crash.
   set(_env "ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0"
@@ -22,4 +26,23 @@ if(_all_flags MATCHES "-fsanitize=[^ ]*address" AND _all_flags MATCHES "-fsaniti
     set_tests_properties(sanitizer_reports_${mode} PROPERTIES
       PASS_REGULAR_EXPRESSION "${report}" ENVIRONMENT "${_env}" LABELS sanitizer)
   endforeach()
+endif()
+
+# Memcheck over a few frames of gradient-render; not in a sanitizer build (the two tools do not
+# mix) nor in a cross build.
+find_program(VALGRIND_PROGRAM valgrind)
+if(TARGET gradient-render AND VALGRIND_PROGRAM AND NOT _sanitized AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME valgrind_gradient_render
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/valgrind_render.sh
+                   $<TARGET_FILE:gradient-render> ${CMAKE_CURRENT_BINARY_DIR}/valgrind_render)
+  set_tests_properties(valgrind_gradient_render PROPERTIES LABELS valgrind TIMEOUT 300)
+endif()
+
+# The demo and the renderer with no display, no font, unwritable outputs and numbers out of
+# range: one line of error, the right exit code, nothing left half-written.
+if(TARGET gradient-render AND TARGET gradient-demo AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME hostile_environment
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/e2e/hostile_env.sh $<TARGET_FILE:gradient-demo>
+                   $<TARGET_FILE:gradient-render> ${CMAKE_CURRENT_BINARY_DIR}/hostile_env)
+  set_tests_properties(hostile_environment PROPERTIES LABELS hostile TIMEOUT 300)
 endif()
