@@ -87,6 +87,8 @@ void TextRenderer::Draw(const Surface& s, int x, int y, const char* text,
     long long pen = x;
     const long long baseline = static_cast<long long>(y) + ascent_;
     for (const char* p = text; *p != '\0'; ++p) {
+        // Once the pen is a whole cell beyond the right edge, no later glyph can show.
+        if (pen > static_cast<long long>(s.width) + advance_) break;
         const auto c = static_cast<unsigned char>(*p);
         if (c < kFirst || c > kLast) {
             pen += advance_;
@@ -96,7 +98,6 @@ void TextRenderer::Draw(const Surface& s, int x, int y, const char* text,
         const long long gx = pen + g.left;
         const long long gy = baseline - g.top;
         pen += g.advance;
-        if (pen > s.width + 64LL && gx >= s.width) break; // the rest is off to the right
         const long long c0 = std::max(0LL, -gx);
         const long long c1 = std::min<long long>(g.width, s.width - gx);
         const long long r0 = std::max(0LL, -gy);
