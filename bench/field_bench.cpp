@@ -21,7 +21,7 @@ void FillDemoGrids(float t) {
     field::SampleGradient(fieldGrid, kDemoGrid, 1.0f, gradientGrid);
 }
 
-// Charge placement and the 6,400 field values.
+// Charge placement and the 6,400 field values, a node row at a time (SampleField).
 void BM_FieldSampling(benchmark::State& state) {
     for (auto _ : state) {
         field::PlaceCharges(bench::kPictureTime, charges);
@@ -32,6 +32,18 @@ void BM_FieldSampling(benchmark::State& state) {
         double(state.iterations()) * double(field::kDemoNodes), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FieldSampling);
+
+// The same 6,400 values the way the frame takes them: one FieldValue call per node, y outer.
+void BM_FieldValuePerNode(benchmark::State& state) {
+    for (auto _ : state) {
+        field::PlaceCharges(bench::kPictureTime, charges);
+        for (int y = 0; y < 80; ++y)
+            for (int x = 0; x < 80; ++x)
+                fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_FieldValuePerNode);
 
 // The 6,400 gradients from a filled field grid.
 void BM_GradientGrid(benchmark::State& state) {

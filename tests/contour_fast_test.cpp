@@ -54,7 +54,7 @@ void PlainContour(const std::vector<float>& f, const std::vector<Vector2>& g, Gr
                 for (int e : {seg.firstEdge, seg.secondEdge}) {
                     const int A = e, B = (e + 1) % 4;
                     const float sp = (t - cv[A]) / (cv[B] - cv[A]);
-                    const Vector2 pa(float(cx[A]), float(cy[A])), pb(float(cx[B]), float(cy[B]));
+                    const Vector2 pa{float(cx[A]), float(cy[A])};
                     Vector2 vec = pa;
                     if (e == 0) vec.x = pa.x + sp;
                     if (e == 1) vec.y = pa.y + sp;
