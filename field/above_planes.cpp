@@ -17,24 +17,26 @@ void ClassifyAbove(std::span<const float> field, GridSize g, float t,
     for (int a0 = 0; a0 < g.nx; a0 += kPlaneBits) {
         std::uint32_t* plane = planes.data() + std::size_t(a0 / kPlaneBits) * ny;
         const int rows = std::min(kPlaneBits, g.nx - a0);
-        // Rows four at a time, so that each plane word is read and written once per four
+        // Rows eight at a time, so that each plane word is read and written once per eight
         // rows; every row is one contiguous run of ny values.
         int k = 0;
-        for (; k + 4 <= rows; k += 4) {
-            const float* r0 = f + std::size_t(a0 + k) * ny;
-            const float* r1 = r0 + ny;
-            const float* r2 = r1 + ny;
-            const float* r3 = r2 + ny;
-            const std::uint32_t b0 = std::uint32_t(1) << k, b1 = b0 << 1, b2 = b0 << 2,
-                                b3 = b0 << 3;
+        for (; k + 8 <= rows; k += 8) {
+            const float* r = f + std::size_t(a0 + k) * ny;
+            const float *r0 = r, *r1 = r0 + ny, *r2 = r1 + ny, *r3 = r2 + ny, *r4 = r3 + ny,
+                        *r5 = r4 + ny, *r6 = r5 + ny, *r7 = r6 + ny;
+            const std::uint32_t b0 = std::uint32_t(1) << k;
+            auto bits = [&](std::size_t b) {
+                return (r0[b] > t ? b0 : 0u) | (r1[b] > t ? b0 << 1 : 0u) |
+                       (r2[b] > t ? b0 << 2 : 0u) | (r3[b] > t ? b0 << 3 : 0u) |
+                       (r4[b] > t ? b0 << 4 : 0u) | (r5[b] > t ? b0 << 5 : 0u) |
+                       (r6[b] > t ? b0 << 6 : 0u) | (r7[b] > t ? b0 << 7 : 0u);
+            };
             if (k == 0) {
                 for (std::size_t b = 0; b < ny; ++b)
-                    plane[b] = (r0[b] > t ? b0 : 0u) | (r1[b] > t ? b1 : 0u) |
-                               (r2[b] > t ? b2 : 0u) | (r3[b] > t ? b3 : 0u);
+                    plane[b] = bits(b);
             } else {
                 for (std::size_t b = 0; b < ny; ++b)
-                    plane[b] |= (r0[b] > t ? b0 : 0u) | (r1[b] > t ? b1 : 0u) |
-                                (r2[b] > t ? b2 : 0u) | (r3[b] > t ? b3 : 0u);
+                    plane[b] |= bits(b);
             }
         }
         if (k == 0) std::fill(plane, plane + ny, 0u);
