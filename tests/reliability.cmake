@@ -46,3 +46,20 @@ if(TARGET gradient-render AND TARGET gradient-demo AND NOT CMAKE_CROSSCOMPILING)
                    $<TARGET_FILE:gradient-render> ${CMAKE_CURRENT_BINARY_DIR}/hostile_env)
   set_tests_properties(hostile_environment PROPERTIES LABELS hostile TIMEOUT 300)
 endif()
+
+# Soak: 100,000 frames through the headless presenter with flat resident memory. Under the
+# sanitizers a tenth of it (their shadow memory and quarantine make the resident size say
+# nothing there; LeakSanitizer checks the leaks instead).
+if(TARGET app AND NOT WIN32)
+  gradient_test(soak_test app)
+  set_tests_properties(soak_test PROPERTIES LABELS soak TIMEOUT 600)
+  if(_sanitized)
+    set_tests_properties(soak_test PROPERTIES ENVIRONMENT "GRADIENT_SOAK_FRAMES=10000")
+  endif()
+endif()
+
+# 100,000 Up then 100,000 Down presses at once through the real WinMain loop, headless.
+if(TARGET app AND NOT WIN32)
+  gradient_test(message_flood_test app)
+  set_tests_properties(message_flood_test PROPERTIES LABELS flood TIMEOUT 300)
+endif()
