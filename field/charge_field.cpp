@@ -34,15 +34,6 @@ Vector2 NodeGradient(std::span<const float> field, GridSize g, int a, int b, flo
                    (field[g.Index(a, b + 1)] - field[g.Index(a, b - 1)]) / step);
 }
 
-void SampleGradient(std::span<const float> field, GridSize g, float step, std::span<Vector2> out) {
-    assert(field.size() >= g.NodeCount() && "field smaller than the grid");
-    assert(out.size() >= g.NodeCount() && "gradient output smaller than the grid");
-    for (int a = 0; a < g.nx; ++a) {
-        for (int b = 0; b < g.ny; ++b)
-            out[g.Index(a, b)] = NodeGradient(field, g, a, b, step);
-    }
-}
-
 } // namespace field
 
 float FieldValue(float x, float y) { return field::ChargeFieldAt(charges, Vector2(x, y)); }

@@ -1,9 +1,10 @@
-// SampleField, whose row loop runs in vector registers, against ChargeFieldAt node by node: the
-// same bits for every node, over many frames, spacings and grid shapes, charges on nodes
-// (infinite values) included.
+// SampleField and SampleGradient, whose row loops run in vector registers, against ChargeFieldAt
+// and NodeGradient node by node: the same bits for every node, over many frames, spacings, steps
+// and grid shapes, charges on nodes (infinite values) and NaN included.
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -42,7 +43,8 @@ TEST(SampleField, EveryNodeIsTheFieldAtItsPointBitForBit) {
     std::mt19937 rng(2024);
     std::uniform_real_distribution<float> time(0.0f, 100.0f);
     std::vector<float> times = {0.0f, 0.001f, 1.3f, 2.7f, 6.2831855f};
-    for (int i = 0; i < 40; ++i) times.push_back(time(rng));
+    for (int i = 0; i < 40; ++i)
+        times.push_back(time(rng));
     for (float t : times) {
         Vector2 at[field::kChargeCount];
         field::PlaceCharges(t, at);
@@ -73,7 +75,54 @@ TEST(SampleField, EmptyGridsWriteNothing) {
     std::vector<float> out(4, 7.0f);
     for (field::GridSize g : {field::GridSize{0, 0}, {0, 4}, {4, 0}, {-2, 2}}) {
         field::SampleField(at, g, 1.0f, out);
-        for (float v : out) EXPECT_EQ(v, 7.0f);
+        for (float v : out)
+            EXPECT_EQ(v, 7.0f);
+    }
+}
+
+// SampleGradient, also a row loop in vector registers, against NodeGradient node by node.
+int GradientMismatches(const std::vector<float>& f, field::GridSize g, float step) {
+    std::vector<Vector2> out(g.NodeCount(), Vector2(-1.0f, -1.0f));
+    field::SampleGradient(f, g, step, out);
+    int bad = 0;
+    for (int a = 0; a < g.nx; ++a) {
+        for (int b = 0; b < g.ny; ++b) {
+            const Vector2 want = field::NodeGradient(f, g, a, b, step);
+            const Vector2 got = out[g.Index(a, b)];
+            if (Bits(got.x) != Bits(want.x) || Bits(got.y) != Bits(want.y)) {
+                if (bad++ == 0)
+                    ADD_FAILURE() << "node (" << a << ", " << b << "): " << got << " vs " << want;
+            }
+        }
+    }
+    return bad;
+}
+
+TEST(SampleGradient, EveryNodeIsNodeGradientBitForBit) {
+    std::mt19937 rng(77);
+    std::uniform_real_distribution<float> value(-10.0f, 10.0f);
+    const float specials[] = {std::numeric_limits<float>::infinity(),
+                              -std::numeric_limits<float>::infinity(),
+                              std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f};
+    for (field::GridSize g :
+         {field::kDemoGrid, field::GridSize{3, 3}, {2, 9}, {9, 2}, {1, 1}, {5, 130}, {33, 7}}) {
+        std::vector<float> f(g.NodeCount());
+        for (float& v : f)
+            v = value(rng);
+        for (std::size_t i = 0; i < f.size(); i += 13)
+            f[i] = specials[i % 5];
+        for (float step : {1.0f, 0.5f, -3.0f, 0.0f}) {
+            SCOPED_TRACE(testing::Message() << g.nx << " x " << g.ny << " step " << step);
+            EXPECT_EQ(GradientMismatches(f, g, step), 0);
+        }
+    }
+    // The demo's own frames, charges on nodes at t = 0 included.
+    for (float t : {0.0f, 1.3f, 42.5f}) {
+        Vector2 at[field::kChargeCount];
+        field::PlaceCharges(t, at);
+        std::vector<float> f(field::kDemoNodes);
+        field::SampleField(at, field::kDemoGrid, 1.0f, f);
+        EXPECT_EQ(GradientMismatches(f, field::kDemoGrid, 1.0f), 0) << t;
     }
 }
 
