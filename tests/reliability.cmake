@@ -63,3 +63,6 @@ if(TARGET app AND NOT WIN32)
   gradient_test(message_flood_test app)
   set_tests_properties(message_flood_test PROPERTIES LABELS flood TIMEOUT 300)
 endif()
+
+# Messages of gradient-render stay one line whatever the arguments hold.
+gradient_test(printable_test tools)

@@ -9,6 +9,7 @@
 #include "field/contour.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
+#include "tools/printable.h"
 #include "tools/render_options.h"
 #include "tools/segments_csv.h"
 
@@ -44,7 +45,7 @@ int Render(const RenderOptions& o) {
         std::error_code ec;
         std::filesystem::create_directories(o.dir, ec);
         if (!std::filesystem::is_directory(o.dir, ec))
-            return Fail("cannot create the folder " + o.dir, 1);
+            return Fail("cannot create the folder " + Printable(o.dir), 1);
     }
     RenderFrameAt(o.time);
     if (!o.png.empty() && !SavePng(o.png, error)) return Fail(error, 1);

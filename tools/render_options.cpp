@@ -6,6 +6,8 @@
 #include <cstring>
 #include <limits>
 
+#include "tools/printable.h"
+
 const char* const kRenderUsage =
     "usage: gradient-render [--time SECONDS] [--threshold VALUE] [--png FILE] [--segments FILE]\n"
     "                       [--frames N --dir FOLDER [--fps F]]\n"
@@ -51,7 +53,7 @@ ParsedOptions ParseRenderOptions(int argc, const char* const* argv) {
         const bool takesValue = flag == "--time" || flag == "--threshold" || flag == "--png" ||
                                 flag == "--segments" || flag == "--frames" || flag == "--fps" ||
                                 flag == "--dir";
-        if (!takesValue) return fail("unknown argument '" + flag + "' (see --help)");
+        if (!takesValue) return fail("unknown argument '" + Printable(flag) + "' (see --help)");
         if (i + 1 >= argc || !argv[i + 1]) return fail(flag + " needs a value");
         const char* value = argv[++i];
         double v = 0.0;
