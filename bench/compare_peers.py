@@ -117,6 +117,17 @@ def check_points(n, our_points, contours):
                 f"largest distance {worst:.2e} (tolerance {tol:.1e})")
 
 
+def growth(sizes, seconds):
+    """The exponent k of a least-squares fit time ~ N^k over the sizes from 256 up."""
+    pts = [(math.log(n), math.log(t)) for n, t in zip(sizes, seconds) if n >= 256 and t > 0]
+    if len(pts) < 2:
+        return None
+    mx = sum(x for x, _ in pts) / len(pts)
+    my = sum(y for _, y in pts) / len(pts)
+    return (sum((x - mx) * (y - my) for x, y in pts) /
+            sum((x - mx) ** 2 for x, _ in pts))
+
+
 def repeats(n):
     return max(5, min(200, int(4e7 / (n * n))))
 
@@ -134,7 +145,7 @@ def main():
         return 2
 
     header = ("N", "serial lines()", "serial whole", "mpl2005", "skimage", "ours", "ours/best")
-    rows, failures, notes = [], 0, []
+    rows, failures, notes, timings = [], 0, [], []
     level = float(THRESHOLD)
     with tempfile.TemporaryDirectory() as tmp:
         for n in args.sizes:
@@ -158,6 +169,7 @@ def main():
                                        measure.find_contours(z, level, fully_connected="high"))
             failures += 0 if ok else 1
             notes.append(f"N={n}: {count} end points; {message}: {'ok' if ok else 'MISMATCH'}")
+            timings.append((serial_lines, serial_whole, mpl_lines, sk, ours_s))
             best = min(serial_lines, serial_whole, mpl_lines, sk)
             rows.append((str(n),) + tuple(f"{v * 1e3:.3f}" for v in
                                           (serial_lines, serial_whole, mpl_lines, sk, ours_s))
@@ -169,6 +181,10 @@ def main():
     print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
     for r in rows:
         print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+    slopes = [growth(args.sizes, column) for column in zip(*timings)] if timings else []
+    if slopes and all(k is not None for k in slopes):
+        print("Growth, time ~ N^k fitted over N >= 256: " +
+              ", ".join(f"{name} k = {k:.2f}" for name, k in zip(header[1:6], slopes)))
     print()
     print("Crossing points against skimage:")
     for line in notes:
