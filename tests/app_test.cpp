@@ -223,6 +223,25 @@ TEST_F(Shell, NoFrameIsDrawnWhileInactive) {
     EXPECT_TRUE(drawn);
 }
 
+TEST_F(Shell, WithoutGraphicsTheLoopDrawsNothingAndStillCloses) {
+    setenv("GRADIENT_FONT", "/nonexistent/font.ttf", 1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(InitDemo(), 0);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(gfx, nullptr);
+    EXPECT_NE(err.find("/nonexistent/font.ttf"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+    // Through WinMain: state 2 from the start, idle turns draw nothing, Escape still closes.
+    testing::internal::CaptureStderr();
+    for (int i = 0; i < 5; ++i) Idle([] { EXPECT_EQ(appState, 2); });
+    Send(Key(VK_ESCAPE));
+    EXPECT_EQ(RunWinMain(), 0);
+    testing::internal::GetCapturedStderr();
+    unsetenv("GRADIENT_FONT");
+    EXPECT_EQ(gfx, nullptr);
+}
+
 TEST_F(Shell, WithoutADisplayWinMainSaysSoAndReturnsOne) {
     platform::ResetLayer(); // not headless: the real SDL path
     const char* display = std::getenv("DISPLAY");
