@@ -49,4 +49,38 @@ void ClassifyAbove(std::span<const float> field, GridSize g, float t,
     }
 }
 
+void IndexMixedCells(std::span<const std::uint32_t> planes, GridSize g,
+                     std::span<std::uint32_t> index) {
+    assert(planes.size() >= AbovePlaneWords(g) && "planes smaller than the grid needs");
+    assert(index.size() >= MixedIndexWords(g) && "index smaller than the grid needs");
+    if (MixedIndexWords(g) == 0) return;
+    const std::size_t ny = std::size_t(g.ny), rows = ny - 1;
+    const int count = PlaneCount(g);
+    std::fill(index.begin(), index.begin() + std::ptrdiff_t(MixedIndexWords(g)), 0u);
+    // CellsOf over a whole plane at once, cell row by cell row: contiguous words, vectorisable.
+    for (int w = 0; w < count; ++w) {
+        const std::uint32_t* p = planes.data() + std::size_t(w) * ny;
+        const std::uint32_t valid = ExistingCells(g, w);
+        const std::uint32_t bit = std::uint32_t(1) << (w % kPlaneBits);
+        std::uint32_t* out = index.data() + std::size_t(w / kPlaneBits) * rows;
+        if (w + 1 < count) {
+            const std::uint32_t* q = p + ny;
+            for (std::size_t y = 0; y < rows; ++y) {
+                const std::uint32_t c0 = p[y], c3 = p[y + 1];
+                const std::uint32_t c1 = (p[y] >> 1) | (q[y] << 31);
+                const std::uint32_t c2 = (p[y + 1] >> 1) | (q[y + 1] << 31);
+                const std::uint32_t mixed = ((c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3)) & valid;
+                out[y] |= mixed != 0 ? bit : 0u;
+            }
+        } else {
+            for (std::size_t y = 0; y < rows; ++y) {
+                const std::uint32_t c0 = p[y], c3 = p[y + 1];
+                const std::uint32_t c1 = p[y] >> 1, c2 = p[y + 1] >> 1;
+                const std::uint32_t mixed = ((c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3)) & valid;
+                out[y] |= mixed != 0 ? bit : 0u;
+            }
+        }
+    }
+}
+
 } // namespace field

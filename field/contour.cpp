@@ -12,17 +12,6 @@ float threshold = 0.6f;
 namespace field {
 namespace {
 
-// Bits of one cell row's node row, as 64-bit words (node a at bit a mod 64 of word a / 64).
-constexpr int kRowBits = 64;
-
-constexpr int RowWords(GridSize g) { return (g.nx + kRowBits - 1) / kRowBits; }
-
-// Words of row scratch the walk over grid g uses: two node rows and a clear word after each.
-constexpr std::size_t RowScratchWords(GridSize g) {
-    return g.nx > 0 ? 2 * std::size_t(RowWords(g) + 1) : 0;
-}
-constexpr std::size_t kDemoRowWords = RowScratchWords(kDemoGrid);
-
 struct Crossing {
     Vector2 point;
     Vector2 normal;
@@ -87,59 +76,29 @@ void PlainWalk(std::span<const float> field, std::span<const Vector2> gradient, 
     }
 }
 
-// Gathers node row b of the planes into 64-bit words, with one clear word after the last so
-// that the walk can shift the next node in without a bounds test.
-inline void GatherRow(std::span<const std::uint32_t> planes, GridSize g, int b,
-                      std::uint64_t* row) {
-    const int words = RowWords(g);
-    const int planeCount = (g.nx + kPlaneBits - 1) / kPlaneBits;
-    const std::size_t ny = std::size_t(g.ny);
-    for (int j = 0; j < words; ++j) {
-        const int w = 2 * j;
-        std::uint64_t v = planes[std::size_t(w) * ny + std::size_t(b)];
-        if (w + 1 < planeCount)
-            v |= std::uint64_t(planes[std::size_t(w + 1) * ny + std::size_t(b)]) << 32;
-        row[j] = v;
-    }
-    row[words] = 0;
-}
-
 // Calls cell(x, y, k) for every cell whose four corners are not all on the same side of the
-// threshold, in walk order (y outer, x inner), with k its case index. A cell row is classified
-// 64 cells at a time: corner bits of two node rows, shifted by one node, compared as words.
-// rows must hold RowScratchWords(g) words.
+// threshold, in walk order (y outer, x inner), with k its case index. The index names the
+// planes that hold such cells in each cell row, so rows and planes without any are never read.
 template <class Cell>
-void ForEachMixedCell(std::span<const std::uint32_t> planes, GridSize g,
-                      std::span<std::uint64_t> rows, Cell&& cell) {
-    const int words = RowWords(g);
-    assert(rows.size() >= 2 * std::size_t(words + 1) && "row scratch too small");
-    std::uint64_t* lower = rows.data();
-    std::uint64_t* upper = rows.data() + words + 1;
-    // Cells exist for x <= nx - 2; the last word holds the rest of them.
-    const int lastCells = g.nx - 1 - kRowBits * (words - 1);
-    const std::uint64_t lastMask =
-        lastCells >= kRowBits ? ~std::uint64_t(0) : (std::uint64_t(1) << lastCells) - 1;
-    GatherRow(planes, g, 0, lower);
-    for (int y = 0; y + 1 < g.ny; ++y) {
-        GatherRow(planes, g, y + 1, upper);
-        for (int j = 0; j < words; ++j) {
-            // Corner bits for the cells x = 64 j + i: corner 0 (x, y), 1 (x+1, y),
-            // 2 (x+1, y+1), 3 (x, y+1).
-            const std::uint64_t c0 = lower[j];
-            const std::uint64_t c1 = (lower[j] >> 1) | (lower[j + 1] << 63);
-            const std::uint64_t c2 = (upper[j] >> 1) | (upper[j + 1] << 63);
-            const std::uint64_t c3 = upper[j];
-            std::uint64_t mixed = (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3);
-            if (j + 1 == words) mixed &= lastMask;
-            while (mixed != 0) {
-                const int i = std::countr_zero(mixed);
-                const int k = int(((c0 >> i) & 1) << 3 | ((c1 >> i) & 1) << 2 |
-                                  ((c2 >> i) & 1) << 1 | ((c3 >> i) & 1));
-                cell(kRowBits * j + i, y, k);
-                mixed &= mixed - 1;
+void ForEachMixedCell(std::span<const std::uint32_t> planes, std::span<const std::uint32_t> index,
+                      GridSize g, Cell&& cell) {
+    const int rows = g.ny - 1;
+    const int groups = (PlaneCount(g) + kPlaneBits - 1) / kPlaneBits;
+    for (int y = 0; y < rows; ++y) {
+        for (int q = 0; q < groups; ++q) {
+            std::uint32_t marked = index[std::size_t(q) * std::size_t(rows) + std::size_t(y)];
+            while (marked != 0) {
+                const int w = kPlaneBits * q + std::countr_zero(marked);
+                const CellWord c = CellsOf(planes, g, w, y);
+                for (std::uint32_t m = c.mixed; m != 0; m &= m - 1) {
+                    const int i = std::countr_zero(m);
+                    const int k = int(((c.c0 >> i) & 1) << 3 | ((c.c1 >> i) & 1) << 2 |
+                                      ((c.c2 >> i) & 1) << 1 | ((c.c3 >> i) & 1));
+                    cell(kPlaneBits * w + i, y, k);
+                }
+                marked &= marked - 1;
             }
         }
-        std::swap(lower, upper);
     }
 }
 
@@ -150,8 +109,6 @@ bool SkipsUniformCells(const CaseSegments& table) {
 }
 
 } // namespace
-
-std::size_t ContourRowWords(GridSize g) { return g.nx > 0 ? 2 * std::size_t(RowWords(g) + 1) : 0; }
 
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient, GridSize g,
                         float t, const CaseSegments& table, std::vector<Vector2>& points,
@@ -170,9 +127,10 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
         PlainWalk(field, gradient, g, t, table, append);
     } else {
         work.above.resize(AbovePlaneWords(g));
-        work.rows.resize(RowScratchWords(g));
+        work.index.resize(MixedIndexWords(g));
         ClassifyAbove(field, g, t, work.above);
-        ForEachMixedCell(work.above, g, work.rows, [&](int x, int y, int k) {
+        IndexMixedCells(work.above, g, work.index);
+        ForEachMixedCell(work.above, work.index, g, [&](int x, int y, int k) {
             CellCrossings(field, gradient, g, t, table, x, y, k, append);
         });
     }
@@ -210,15 +168,16 @@ std::int32_t ExtractContour(Vector2** endPoints, Vector2** normals) {
     // The grid's bits live on the stack; the mixed cells are counted first so that each array
     // is allocated once, at its final length, and written in place.
     std::uint32_t planes[field::AbovePlaneWords(kDemoGrid)];
-    std::uint64_t rows[field::kDemoRowWords];
+    std::uint32_t index[field::MixedIndexWords(kDemoGrid)];
     field::ClassifyAbove(fieldGrid, kDemoGrid, t, planes);
+    field::IndexMixedCells(planes, kDemoGrid, index);
     std::size_t n = 0;
-    field::ForEachMixedCell(planes, kDemoGrid, rows,
+    field::ForEachMixedCell(planes, index, kDemoGrid,
                             [&](int, int, int k) { n += 2 * std::size_t(table.count[k]); });
     Vector2* points = new Vector2[n];
     Vector2* norms = new Vector2[n];
     std::size_t written = 0;
-    field::ForEachMixedCell(planes, kDemoGrid, rows, [&](int x, int y, int k) {
+    field::ForEachMixedCell(planes, index, kDemoGrid, [&](int x, int y, int k) {
         field::CellCrossings(fieldGrid, gradientGrid, kDemoGrid, t, table, x, y, k,
                              [&](const field::Crossing& c) {
                                  points[written] = c.point;

@@ -31,7 +31,7 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
 // Scratch memory for repeated extractions: sized on first use, kept between calls.
 struct ContourWorkspace {
     std::vector<std::uint32_t> above; // every node's side of the threshold, as bit planes
-    std::vector<std::uint64_t> rows;  // two node rows of those bits
+    std::vector<std::uint32_t> index; // where in each cell row the mixed cells lie
 };
 
 // The same contour, reusing work's memory. The cells are classified in one pass over field;

@@ -166,6 +166,26 @@ TEST(ContourFast, GridShapesAroundTheWordBoundaries) {
     }
 }
 
+TEST(ContourFast, WideGridsSpanSeveralIndexWords) {
+    // More than 32 planes (nx > 1024) put a cell row's marks into several index words; the
+    // boundaries at 1024 and 1025 nodes and a field whose contour crosses every plane.
+    for (int nx : {1024, 1025, 1026, 1057, 1100}) {
+        for (int ny : {2, 3, 40}) {
+            const GridSize size{nx, ny};
+            Case c = Picture(size, 1.3f, 79.0f / float(nx - 1));
+            // Stripes across x so that every plane in every row holds mixed cells.
+            for (int a = 0; a < nx; a += 7)
+                for (int b = 0; b < ny; ++b)
+                    c.f[size.Index(a, b)] = 10.0f;
+            field::SampleGradient(c.f, size, 1.0f, c.g);
+            for (float th : {0.6f, 5.0f}) {
+                SCOPED_TRACE(testing::Message() << nx << " x " << ny << " threshold " << th);
+                ASSERT_GT(ExpectSameAsPlain(c, th), 0);
+            }
+        }
+    }
+}
+
 TEST(ContourFast, SaddlesAndHostileValues) {
     // A checkerboard makes every cell a saddle (cases 5 and 10 alternate); then NaN, infinities
     // of both signs, signed zeros and values equal to the threshold sprinkled in.
