@@ -84,6 +84,20 @@ expect 1 "frame-00001\.png" -- "$render" --frames 3 --dir seq
 [ -e seq/frame-00002.png ] && fail "a frame after the failure was written"
 nothing_left
 
+# A full disk: where a small tmpfs can be mounted (root), fill it with the first output and
+# let the second run out of space part-way; it must fail and leave nothing.
+mkdir -p full
+if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k tmpfs full 2>/dev/null; then
+  trap 'umount "$work/full" 2>/dev/null' EXIT
+  timeout 30 "$render" --png full/first.png >/dev/null 2>&1
+  expect 1 "full/segments\.csv" -- "$render" --segments full/segments.csv
+  [ -e full/segments.csv ] && fail "a partial CSV was left on the full disk"
+  [ -n "$(find full -name '*.partial')" ] && fail "a temporary was left on the full disk"
+  umount full && trap - EXIT
+else
+  echo "skip: full disk (cannot mount a small tmpfs here)"
+fi
+
 # Numbers out of range: exit 2 before anything is written.
 expect 2 "--frames" -- "$render" --frames 1000000000 --dir huge
 nothing_left huge
