@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The Windows program as a person sees it, under wine on a virtual display: the window and its
+# class as Windows reports them, the animation in pure red and blue, the text, the keys,
+# focus, and both ways of closing. Everything runs in a scratch wine prefix made for this run
+# and removed after it.
+# Usage: windows_demo.sh <gradient-demo.exe> <win_probe.exe> [screenshot.png]
+demo=$1 probe=$2 keep_shot=${3:-}
+. "$(dirname "$0")/lib.sh"
+
+title="Gradient Test in 2D"
+# Inside $E2E_TMP, so lib.sh's cleanup removes it; the server goes first.
+export WINEPREFIX=$E2E_TMP/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+windows_cleanup() {
+  timeout 30 wineserver -k >/dev/null 2>&1 || true
+  e2e_cleanup
+}
+trap windows_cleanup EXIT
+
+e2e_start_display
+# One server for the whole run; wine's services start here with their output on /dev/null.
+mkdir -p "$WINEPREFIX"
+wineserver -p </dev/null >/dev/null 2>&1
+timeout 120 wine wineboot -i </dev/null >/dev/null 2>&1 || fail "wineboot could not make the prefix"
+
+# Starts the demo; its exit code lands in $E2E_TMP/rc.
+start_demo() {
+  rm -f "$E2E_TMP/rc"
+  (set +e; timeout 90 wine "$demo" </dev/null >"$E2E_TMP/demo.log" 2>&1; echo $? >"$E2E_TMP/rc") &
+  E2E_PIDS+=($!)
+  # Wine may map the window more than once while it starts: take the id that stays.
+  local i
+  for i in 1 2 3 4 5; do
+    win=$(e2e_find_window "$title") || fail "no window named '$title'"
+    sleep 1
+    xwininfo -id "$win" >/dev/null 2>&1 && break
+  done
+  read -r gx gy gw gh < <(e2e_geometry "$win")
+}
+
+# Waits up to 10 s for the demo to end and checks its exit code (not xdotool's).
+expect_exit_0() {
+  local i
+  for i in $(seq 100); do [ -s "$E2E_TMP/rc" ] && break; sleep 0.1; done
+  [ -s "$E2E_TMP/rc" ] || fail "$1: the demo did not end"
+  [ "$(cat "$E2E_TMP/rc")" = 0 ] || fail "$1: exit code $(cat "$E2E_TMP/rc")"
+  pass "$1 ends the demo with exit code 0"
+}
+
+# Pixels of exactly colour $2 (#RRGGBB) in image $1.
+count_colour() {
+  /usr/bin/convert "$1" -format %c histogram:info:- |
+    awk -v c="$2" '$0 ~ c" " {n += $1} END {print n + 0}'
+}
+
+# The text box at the client area's top-left corner, and the grid below it.
+text_box() { e2e_shot "$gx" "$gy" 240 26 "$1"; }
+grid_box() { e2e_shot "$gx" $((gy + 40)) 560 500 "$1"; }
+
+start_demo
+
+# What Windows says about the window. The system adds WS_CLIPSIBLINGS (0x04000000) to every
+# top-level window, so that bit is set aside before the style is compared.
+# (Into a file, not a pipe: a wine helper process started by it could hold a pipe open.)
+timeout 30 wine "$probe" "$title" </dev/null >"$E2E_TMP/probe.txt" 2>/dev/null ||
+  fail "win_probe: $(cat "$E2E_TMP/probe.txt")"
+info=$(tr -d '\r' <"$E2E_TMP/probe.txt")
+echo "probe: $info"
+class=$(sed -n 's/.*class=\([^ ]*\).*/\1/p' <<<"$info")
+class_style=$(sed -n 's/.*classstyle=\([0-9]*\).*/\1/p' <<<"$info")
+style=$(sed -n 's/.*style=\(0x[0-9A-Fa-f]*\).*/\1/p' <<<"$info")
+rect=$(sed -n 's/.*rect=\([-0-9,]*\).*/\1/p' <<<"$info")
+[ "$class" = TavWin ] || fail "class is '$class', not TavWin"
+[ "$class_style" = 3 ] || fail "class style is $class_style, not 3"
+printf -v style_wanted '0x%08X' $((style & ~0x04000000))
+[ "$style_wanted" = 0x10CA0000 ] || fail "window style is $style, not 0x10CA0000"
+# Centred on 1280 x 1024: ((1280 - 800) >> 1, (1024 - 600) >> 1) = (240, 212).
+[ "$rect" = "240,212,1040,812" ] || fail "outer rectangle is $rect, not 240,212,1040,812"
+pass "window '$title', class TavWin (style 3), window style $style_wanted (+ WS_CLIPSIBLINGS), outer rectangle $rect"
+
+grid_box "$E2E_TMP/a.png"
+red=$(count_colour "$E2E_TMP/a.png" '#FF0000')
+blue=$(count_colour "$E2E_TMP/a.png" '#0000FF')
+[ "$red" -gt 0 ] && [ "$blue" -gt 0 ] || fail "grid has $red pure red and $blue pure blue pixels"
+pass "grid drawn in pure red ($red px) and pure blue ($blue px)"
+sleep 0.5
+grid_box "$E2E_TMP/b.png"
+e2e_differ "$E2E_TMP/a.png" "$E2E_TMP/b.png" || fail "frames do not animate"
+pass "frames animate"
+
+text_box "$E2E_TMP/t1.png"
+text=$(e2e_ocr "$E2E_TMP/t1.png")
+[ "$text" = "Threshold = 0.600000" ] || fail "OCR read '$text', not 'Threshold = 0.600000'"
+pass "text reads '$text'"
+# The window as a whole, frame and caption included: its outer rectangle.
+[ -z "$keep_shot" ] || e2e_shot 240 212 800 600 "$keep_shot"
+
+xdotool key --window "$win" --delay 50 Up Up Up Up Up Up Up Up Up Up
+sleep 0.5
+text_box "$E2E_TMP/t2.png"
+text=$(e2e_ocr "$E2E_TMP/t2.png")
+[ "$text" = "Threshold = 0.700000" ] || fail "after 10 Ups OCR read '$text'"
+pass "after 10 Ups the text reads '$text'"
+
+# Focus another window: the frames stop; focus back: they run again.
+xmessage -geometry 200x100+0+0 "other window" &
+E2E_PIDS+=($!)
+other=$(e2e_find_window "xmessage") || fail "no second window"
+xdotool windowactivate --sync "$other" 2>/dev/null || xdotool windowfocus --sync "$other"
+sleep 0.5
+grid_box "$E2E_TMP/c.png"; sleep 0.5; grid_box "$E2E_TMP/d.png"
+e2e_differ "$E2E_TMP/c.png" "$E2E_TMP/d.png" && fail "frames run while inactive"
+pass "inactive: frames stop"
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+sleep 0.5
+grid_box "$E2E_TMP/e.png"; sleep 0.5; grid_box "$E2E_TMP/f.png"
+e2e_differ "$E2E_TMP/e.png" "$E2E_TMP/f.png" || fail "frames do not resume when active"
+pass "active again: frames resume"
+
+xdotool key --window "$win" Escape 2>/dev/null || true
+expect_exit_0 "Escape"
+# The window can be gone before xdotool sends the key-up; the server would then still hold
+# Escape down, and wine would hand that key to the next program that takes the focus.
+xdotool keyup Escape 2>/dev/null || true
+
+start_demo
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+sleep 0.5
+xdotool key alt+F4 2>/dev/null || true
+expect_exit_0 "the window manager's close (Alt+F4)"
+echo "windows demo e2e: all passed"
