@@ -1,17 +1,23 @@
-// Fuzz target for the size-generic contour core: arbitrary grid sizes (0, 1 and 2 per side
-// included, negative ones too), field, gradient and threshold values from every corner of the
-// float range, and either the demo's table or an arbitrary one.
+// Fuzz target for the contour core: arbitrary grid sizes up to the demo's 80 per side (0, 1 and
+// 2 included, negative ones too, and widths on both sides of the 32-node plane words), field,
+// gradient and threshold values from every corner of the float range, the demo's table or an
+// arbitrary one, a fresh or a reused workspace, and the demo's ExtractContour over its globals.
 //
-// Input layout: nx, ny (one byte each), a flags byte, the threshold, then one value per node
-// for the field and, unless the gradient is sampled from the field, two per node for the
-// gradient. Values are decoded by fuzz::ConsumeValue; a short input reads as zeros.
+// Input layout: nx, ny (one byte each), a flags byte, the threshold, then the node values,
+// decoded by fuzz::ConsumeValue (a short input reads as zeros). With kTiled a tile of up to 64
+// values is read and repeated over the grid, so a short input still paints a large grid with
+// many crossings; the gradient is read the same way unless it is sampled from the field.
 //
 // What must hold whatever the input:
 // - no crash, no out-of-bounds access (the spans are exactly the grid's size), no leak;
 // - the count is even, at most 4 x cells, and both arrays have that length;
-// - with the demo's table, every cell adds exactly the crossings its case lists, and each end
-//   point lies on the line of its edge with the moving coordinate inside the edge (or NaN);
-// - with any table, each end point's fixed coordinate is the line of the edge it was put on.
+// - every cell adds exactly the crossings its case lists, in the walk's order, and each end
+//   point and normal is what the crossing's formula gives (bit for bit; NaN matches any NaN,
+//   and zeros match whatever their sign), computed here independently;
+// - with the demo's table every end point lies on its edge: the fixed coordinate is the edge's
+//   grid line and the moving one lies within the edge, or is NaN;
+// - ExtractContour over the globals returns the same contour as the core.
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -26,7 +32,8 @@
 
 namespace {
 
-constexpr int kMaxSide = 24; // 23 x 23 cells at most: one input stays small and fast
+constexpr int kMaxSide = 80;
+constexpr int kMaxTile = 64;
 
 enum Flags : std::uint8_t {
     kGradientFromField = 1, // the gradient is SampleGradient of the field at a fuzzed step
@@ -34,35 +41,31 @@ enum Flags : std::uint8_t {
     kArbitraryTable = 4,    // a fuzzed table, edge numbers outside 0..3 included
     kNegativeSides = 8,     // the sides are negated: no cells
     kPrefilledOutputs = 16, // the output vectors hold stale entries on entry
+    kTiled = 32,            // node values repeat a short tile
+    kReuseWorkspace = 64,   // one workspace for every input, whatever its grid size
+    kDemoGlobals = 128,     // an 80 x 80 grid, also run through ExtractContour's globals
 };
 
-[[noreturn]] void Fail(const char* what, int i) {
-    std::fprintf(stderr, "contour_fuzz: %s (index %d)\n", what, i);
+[[noreturn]] void Fail(const char* what, long i) {
+    std::fprintf(stderr, "contour_fuzz: %s (index %ld)\n", what, i);
     std::abort();
 }
 
-void Check(bool ok, const char* what, int i = -1) {
+void Check(bool ok, const char* what, long i = -1) {
     if (!ok) Fail(what, i);
 }
 
 // The edge an out-of-range edge number is walked as.
 int WalkedEdge(std::int32_t e) { return (e == 0 || e == 1 || e == 2) ? e : 3; }
 
-// The point lies on the line of edge e of cell (x, y): exact equality, the line is an integer.
-bool OnEdgeLine(const Vector2& p, int e, int x, int y) {
-    switch (e) {
-    case 0:
-        return p.y == float(y);
-    case 1:
-        return p.x == float(x + 1);
-    case 2:
-        return p.y == float(y + 1);
-    default:
-        return p.x == float(x);
-    }
+// Bit equality, except that any NaN matches any NaN and a zero matches either zero.
+bool Same(float a, float b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return a == b; // for numbers, equal values have equal bits, but for the sign of zero
 }
+bool Same(const Vector2& a, const Vector2& b) { return Same(a.x, b.x) && Same(a.y, b.y); }
 
-// The coordinate that moves along edge e lies within the edge, or is NaN.
+// The moving coordinate of a point on edge e lies within the edge, or is NaN.
 bool InsideEdge(const Vector2& p, int e, int x, int y) {
     const float m = (e == 0 || e == 2) ? p.x : p.y;
     const float lo = float((e == 0 || e == 2) ? x : y);
@@ -74,6 +77,58 @@ int Case(float c0, float c1, float c2, float c3, float t) {
     return (c0 > t) * 8 + (c1 > t) * 4 + (c2 > t) * 2 + (c3 > t) * 1;
 }
 
+// The crossing on edge e of cell (x, y) from the formulas: s = (t - cA) / (cB - cA); the end
+// point moves from corner A toward corner B along the edge; the normal is minus the unit
+// interpolated gradient.
+struct Expected {
+    Vector2 point, normal;
+};
+Expected Crossing(std::span<const float> f, std::span<const Vector2> g, field::GridSize gs, int x,
+                  int y, int e, float t) {
+    const int cx[4] = {x, x + 1, x + 1, x}, cy[4] = {y, y, y + 1, y + 1};
+    const int a = e, b = (e + 1) % 4;
+    const float cA = f[gs.Index(cx[a], cy[a])], cB = f[gs.Index(cx[b], cy[b])];
+    const float s = (t - cA) / (cB - cA);
+    Vector2 p;
+    switch (e) {
+    case 0:
+        p = Vector2(float(x) + s, float(y));
+        break;
+    case 1:
+        p = Vector2(float(x + 1), float(y) + s);
+        break;
+    case 2:
+        p = Vector2(float(x + 1) - s, float(y + 1));
+        break;
+    default:
+        p = Vector2(float(x), float(y + 1) - s);
+        break;
+    }
+    const Vector2 gA = g[gs.Index(cx[a], cy[a])], gB = g[gs.Index(cx[b], cy[b])];
+    const Vector2 grad(gA.x + (gB.x - gA.x) * s, gA.y + (gB.y - gA.y) * s);
+    const float len = float(std::sqrt(double(grad.x * grad.x + grad.y * grad.y)));
+    return {p, Vector2(-(grad.x / len), -(grad.y / len))};
+}
+
+// A side from one byte: mostly small grids (0 to 24 nodes, fast to run), a quarter of the time
+// 25 to 80, across the 32-node words of the bit planes.
+int Side(std::uint8_t b) { return b < 192 ? b % 25 : 25 + (b - 192) % (kMaxSide - 24); }
+
+// Values for n nodes: read one by one, or a tile read once and repeated.
+void Fill(FuzzedDataProvider& in, bool tiled, std::span<float> out) {
+    if (!tiled) {
+        for (float& v : out)
+            v = fuzz::ConsumeValue(in);
+        return;
+    }
+    float tile[kMaxTile];
+    const int n = 1 + in.ConsumeIntegral<std::uint8_t>() % kMaxTile;
+    for (int i = 0; i < n; ++i)
+        tile[i] = fuzz::ConsumeValue(in);
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = tile[i % std::size_t(n)];
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -81,32 +136,38 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BuildCaseTable();
         return field::CompactCaseTable(caseTable);
     }();
+    static field::ContourWorkspace shared;
 
     FuzzedDataProvider in(data, size);
-    int nx = in.ConsumeIntegral<std::uint8_t>() % (kMaxSide + 1);
-    int ny = in.ConsumeIntegral<std::uint8_t>() % (kMaxSide + 1);
+    int nx = Side(in.ConsumeIntegral<std::uint8_t>());
+    int ny = Side(in.ConsumeIntegral<std::uint8_t>());
     const std::uint8_t flags = in.ConsumeIntegral<std::uint8_t>();
-    if (flags & kNegativeSides) {
+    const bool demo = flags & kDemoGlobals;
+    if (demo) nx = ny = field::kDemoGridSide;
+    if ((flags & kNegativeSides) && !demo) {
         nx = -nx;
         ny = -ny;
     }
     const field::GridSize g{nx, ny};
     const float t = fuzz::ConsumeValue(in);
+    const bool tiled = flags & kTiled;
 
     // Exactly the grid's size, so any read past the last node is caught.
     std::vector<float> f(g.NodeCount());
     std::vector<Vector2> grad(g.NodeCount());
-    for (float& v : f)
-        v = fuzz::ConsumeValue(in);
+    Fill(in, tiled, f);
     if (flags & kGradientFromField) {
         field::SampleGradient(f, g, fuzz::ConsumeValue(in), grad);
     } else {
-        for (Vector2& v : grad)
-            v = Vector2(fuzz::ConsumeValue(in), fuzz::ConsumeValue(in));
+        std::vector<float> gx(g.NodeCount()), gy(g.NodeCount());
+        Fill(in, tiled, gx);
+        Fill(in, tiled, gy);
+        for (std::size_t i = 0; i < grad.size(); ++i)
+            grad[i] = Vector2(gx[i], gy[i]);
     }
 
     field::CaseSegments table = (flags & kTableFromEntries) ? kFromEntries : field::kCaseSegments;
-    const bool arbitrary = flags & kArbitraryTable;
+    const bool arbitrary = (flags & kArbitraryTable) && !demo;
     if (arbitrary) {
         for (int k = 0; k < 16; ++k) {
             table.count[k] = in.ConsumeIntegral<std::uint8_t>() % 3;
@@ -122,7 +183,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         points.assign(3, Vector2(-1.0f, -1.0f));
         normals.assign(5, Vector2(-1.0f, -1.0f));
     }
-    const int n = field::ExtractContourLines(f, grad, g, t, table, points, normals);
+    field::ContourWorkspace fresh;
+    field::ContourWorkspace& work = (flags & kReuseWorkspace) ? shared : fresh;
+    const int n = field::ExtractContourLines(f, grad, g, t, table, points, normals, work);
 
     Check(n >= 0 && n % 2 == 0, "count negative or odd", n);
     Check(std::size_t(n) <= 4 * g.CellCount(), "more than 4 end points per cell", n);
@@ -138,20 +201,41 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             for (int s = 0; s < table.count[k]; ++s) {
                 const EdgeSegment seg = table.segment[k][s];
                 for (const std::int32_t e : {seg.firstEdge, seg.secondEdge}) {
-                    Check(i < points.size(), "fewer end points than the cells' cases list", int(i));
-                    const Vector2 p = points[i];
+                    Check(i < points.size(), "fewer end points than the cells' cases list",
+                          long(i));
                     const int w = WalkedEdge(e);
-                    Check(OnEdgeLine(p, w, x, y), "end point off the line of its edge", int(i));
-                    if (!arbitrary) {
-                        // With the demo's table every listed edge has one corner above and one
-                        // not above, so s lies in [0, 1] or is NaN.
-                        Check(InsideEdge(p, w, x, y), "end point outside its edge", int(i));
-                    }
+                    const Expected want = Crossing(f, grad, g, x, y, w, t);
+                    Check(Same(points[i], want.point), "end point differs from its formula",
+                          long(i));
+                    Check(Same(normals[i], want.normal), "normal differs from its formula",
+                          long(i));
+                    // With the demo's table every listed edge has one corner above and one not
+                    // above, so s lies in [0, 1] or is NaN.
+                    if (!arbitrary)
+                        Check(InsideEdge(points[i], w, x, y), "end point outside its edge",
+                              long(i));
                     ++i;
                 }
             }
         }
     }
-    Check(i == points.size(), "more end points than the cells' cases list", int(i));
+    Check(i == points.size(), "more end points than the cells' cases list", long(i));
+
+    if (demo) {
+        // The same grid through the globals and the demo's table.
+        std::copy(f.begin(), f.end(), fieldGrid);
+        std::copy(grad.begin(), grad.end(), gradientGrid);
+        threshold = t;
+        Vector2 *p = nullptr, *q = nullptr;
+        const std::int32_t m = ExtractContour(&p, &q);
+        Check(p != nullptr && q != nullptr, "ExtractContour left an array unset", m);
+        Check(m == n, "ExtractContour's count differs from the core's", m);
+        for (int j = 0; j < m && j < n; ++j) {
+            Check(Same(p[j], points[j]), "ExtractContour's end point differs", j);
+            Check(Same(q[j], normals[j]), "ExtractContour's normal differs", j);
+        }
+        delete[] p;
+        delete[] q;
+    }
     return 0;
 }
