@@ -26,8 +26,12 @@ void OnWindowMoved();
 std::int32_t InitDemo();
 // One frame at the stopwatch's time.
 void RenderFrame();
-// One frame at t seconds and the current threshold: charges, grids, contour, picture, flip.
+// One frame at t seconds and the current threshold: SampleFrame, DrawFrame, then Flip.
 void RenderFrameAt(float t);
+// The charges at t, the whole field grid, then the whole gradient grid.
+void SampleFrame(float t);
+// The picture of the sampled frame on the back surface: clear, contour, dots, lines, text.
+void DrawFrame();
 void ShutdownDemo();
 
 // The frame's seconds from the stopwatch's milliseconds, read as unsigned and rounded once.

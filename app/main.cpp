@@ -123,13 +123,20 @@ std::int32_t InitDemo() {
 void RenderFrame() { RenderFrameAt(FrameSeconds(demoTimer.GetMilliseconds())); }
 
 void RenderFrameAt(float t) {
-    field::PlaceCharges(t, charges);
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 80; ++x) fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
-    // Only once the whole field holds this frame's values.
-    for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 80; ++x) gradientGrid[x * 80 + y] = FieldGradient(x, y, 1.0f);
+    SampleFrame(t);
+    DrawFrame();
+    gfx->Flip();
+}
 
+void SampleFrame(float t) {
+    field::PlaceCharges(t, charges);
+    // FieldValue(x, y) at every node, then FieldGradient(x, y, 1) at every node once the whole
+    // field holds this frame's values: the same bits, a node row at a time.
+    field::SampleField(charges, field::kDemoGrid, 1.0f, fieldGrid);
+    field::SampleGradient(fieldGrid, field::kDemoGrid, 1.0f, gradientGrid);
+}
+
+void DrawFrame() {
     gfx->ClearSurf(kBlack, gfx->backSurface);
 
     Vector2* VecArray = nullptr;
@@ -164,7 +171,6 @@ void RenderFrameAt(float t) {
     char str[100];
     std::snprintf(str, sizeof str, "Threshold = %f", double(threshold));
     gfx->TxtOutGDI(5, 5, str, kText, gfx->backSurface);
-    gfx->Flip();
 }
 
 void ShutdownDemo() {

@@ -2,6 +2,7 @@
 #include "gfx/surface_ops.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cstdlib>
 
 namespace gfx {
@@ -25,12 +26,25 @@ bool SurfaceUsable(const Surface& s) {
 
 void SurfaceFill(const Surface& s, std::uint32_t colour) {
     if (!SurfaceUsable(s)) return;
+    // A colour of four equal bytes (black, the frame's clear) is one memset, several times
+    // faster than the word loop the compiler keeps scalar.
+    const bool byteWise = (colour & 0xFFu) * 0x01010101u == colour;
     if (s.pitch == s.width * 4) {
-        std::fill_n(s.pixels, static_cast<std::size_t>(s.width) * s.height, colour);
+        const std::size_t count = static_cast<std::size_t>(s.width) * s.height;
+        if (byteWise) {
+            std::memset(s.pixels, int(colour & 0xFFu), count * 4);
+        } else {
+            std::fill_n(s.pixels, count, colour);
+        }
         return;
     }
-    for (int y = 0; y < s.height; ++y)
-        std::fill_n(Row(s, y), s.width, colour);
+    for (int y = 0; y < s.height; ++y) {
+        if (byteWise) {
+            std::memset(Row(s, y), int(colour & 0xFFu), static_cast<std::size_t>(s.width) * 4);
+        } else {
+            std::fill_n(Row(s, y), s.width, colour);
+        }
+    }
 }
 
 void SurfacePutPixel(const Surface& s, int x, int y, std::uint32_t colour) {
