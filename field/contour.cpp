@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cassert>
+#include <span>
 
 #include "field/above_planes.h"
 #include "field/charge_field.h"
@@ -176,16 +177,19 @@ std::int32_t ExtractContour(Vector2** endPoints, Vector2** normals) {
                             [&](int, int, int k) { n += 2 * std::size_t(table.count[k]); });
     Vector2* points = new Vector2[n];
     Vector2* norms = new Vector2[n];
-    std::size_t written = 0;
+    // The two arrays fill as the two working lists would: one end point, then its normal.
+    std::size_t pointCount = 0, normalCount = 0;
     field::ForEachMixedCell(planes, index, kDemoGrid, [&](int x, int y, int k) {
         field::CellCrossings(fieldGrid, gradientGrid, kDemoGrid, t, table, x, y, k,
                              [&](const field::Crossing& c) {
-                                 points[written] = c.point;
-                                 norms[written] = c.normal;
-                                 ++written;
+                                 points[pointCount++] = c.point;
+                                 norms[normalCount++] = c.normal;
                              });
     });
-    assert(written == n && "one normal per end point, as counted");
+    [[maybe_unused]] const std::span<const Vector2> lnlist(points, pointCount),
+        normlist(norms, normalCount);
+    assert(normlist.size() == lnlist.size());
+    assert(lnlist.size() == n && "as many end points as counted");
     *endPoints = points;
     *normals = norms;
     return std::int32_t(n);
