@@ -27,7 +27,13 @@ expect() {
   local code=$?
   local lines
   lines=$(wc -l <err.txt)
-  if [ "$want" = nonzero ] && [ $code -eq 0 ] || [ "$want" != nonzero ] && [ $code -ne "$want" ]; then
+  local wrong=0
+  if [ "$want" = nonzero ]; then
+    [ $code -ne 0 ] || wrong=1
+  else
+    [ $code -eq "$want" ] || wrong=1
+  fi
+  if [ $wrong -eq 1 ]; then
     fail "$* exited $code, expected $want; stderr: $(head -c 300 err.txt)"
   elif [ "$lines" -ne 1 ]; then
     fail "$* wrote $lines lines to stderr, expected one: $(head -c 300 err.txt)"
