@@ -52,12 +52,19 @@ nothing_left() {
   [ -z "$stray" ] || fail "temporaries left behind: $stray"
 }
 
+mkdir -p adir/inner
+
 # No display: no DISPLAY, no WAYLAND_DISPLAY and no driver asked for.
 expect 1 "display" -- env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER "$demo"
 
 # No font: the graphics object cannot be made; the error names the missing file.
 expect nonzero "/nonexistent/DejaVuSansMono\.ttf" -- \
   env GRADIENT_FONT=/nonexistent/DejaVuSansMono.ttf "$render" --png nofont.png
+nothing_left nofont.png
+# A font path that is a folder, and a font file cut short: refused the same way.
+expect nonzero "font.*adir|adir.*font" -- env GRADIENT_FONT="$PWD/adir" "$render" --png nofont.png
+head -c 100000 /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf >cut.ttf
+expect nonzero "cut\.ttf" -- env GRADIENT_FONT="$PWD/cut.ttf" "$render" --png nofont.png
 nothing_left nofont.png
 
 # Output that cannot be written. /proc takes no new files, even for root; where we are not
@@ -94,7 +101,7 @@ nothing_left
 # let the second run out of space part-way; it must fail and leave nothing.
 mkdir -p full
 if [ "$(id -u)" -eq 0 ] && mount -t tmpfs -o size=8k tmpfs full 2>/dev/null; then
-  trap 'umount "$work/full" 2>/dev/null' EXIT
+  trap "umount '$PWD/full' 2>/dev/null" EXIT
   timeout 30 "$render" --png full/first.png >/dev/null 2>&1
   expect 1 "full/segments\.csv" -- "$render" --segments full/segments.csv
   [ -e full/segments.csv ] && fail "a partial CSV was left on the full disk"
