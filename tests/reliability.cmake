@@ -67,3 +67,8 @@ endif()
 
 # Messages of gradient-render stay one line whatever the arguments hold.
 gradient_test(printable_test tools)
+
+# The output writer and a FIFO in place of the file (Linux: mkfifo).
+if(NOT WIN32)
+  gradient_test(output_file_fifo_test tools)
+endif()

@@ -12,9 +12,24 @@ namespace fs = std::filesystem;
 bool WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& write,
                          std::string& error) {
     std::error_code ec;
-    if (fs::is_directory(path, ec)) {
+    const fs::file_status st = fs::status(path, ec);
+    if (fs::is_directory(st)) {
         error = "cannot write " + Printable(path) + ": it is a directory";
         return false;
+    }
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+        // A device or a pipe (/dev/null, /dev/stdout, a FIFO): written straight through. A
+        // temporary renamed over it would replace the device node with a plain file.
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f) {
+            error = "cannot write " + Printable(path) + ": " + std::strerror(errno);
+            return false;
+        }
+        bool ok = write(f);
+        ok = std::ferror(f) == 0 && ok;
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok) error = "cannot write " + Printable(path) + ": the write failed";
+        return ok;
     }
     const std::string temp = path + ".partial";
     std::FILE* f = std::fopen(temp.c_str(), "wb");

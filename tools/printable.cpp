@@ -16,9 +16,6 @@ std::string Printable(std::string_view text) {
         case '\t':
             out += "\\t";
             break;
-        case '\\':
-            out += "\\\\";
-            break;
         default:
             if (c < 0x20 || c == 0x7F) {
                 out += "\\x";

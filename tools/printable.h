@@ -5,6 +5,6 @@
 #include <string>
 #include <string_view>
 
-// Each byte below 0x20 and 0x7F becomes \n, \r, \t or \xNN, and a backslash becomes \\; every
-// other byte, UTF-8 included, stays as it is.
+// Each byte below 0x20 and 0x7F becomes \n, \r, \t or \xNN; every other byte, backslashes
+// (a Windows path's separators) and UTF-8 included, stays as it is.
 std::string Printable(std::string_view text);
