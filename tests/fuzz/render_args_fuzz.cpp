@@ -48,10 +48,21 @@ std::string ReadAll(const fs::path& p) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// The scratch folder, emptied and set up afresh for every input: a folder, an old file, and
-// a file inside a path component that is not a folder.
+// The scratch folder: under $FUZZ_SCRATCH when set (scripts/test-fuzz points it at memory:
+// every input writes files, and a disk makes that slow), else under the working folder.
+const fs::path& SandboxRoot() {
+    static const fs::path root = [] {
+        const char* scratch = std::getenv("FUZZ_SCRATCH");
+        const fs::path base = scratch && *scratch ? fs::path(scratch) : fs::current_path();
+        return base / "render_args_sandbox";
+    }();
+    return root;
+}
+
+// The scratch folder emptied and set up afresh for an input: a folder, an old file, and a file
+// to be used as a path component that is not a folder.
 fs::path Sandbox() {
-    static const fs::path root = fs::current_path() / "render_args_sandbox";
+    const fs::path& root = SandboxRoot();
     std::error_code ec;
     fs::remove_all(root, ec);
     fs::create_directories(root / "dir", ec);
@@ -150,7 +161,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!current.empty()) args.push_back(current);
     if (args.size() > 64) return 0; // a command line, not a file
     std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
     argv.push_back(nullptr);
 
     const ParsedOptions r = ParseRenderOptions(int(args.size()), argv.data());
