@@ -116,6 +116,21 @@ grid_box "$E2E_TMP/e.png"; sleep 0.5; grid_box "$E2E_TMP/f.png"
 e2e_differ "$E2E_TMP/e.png" "$E2E_TMP/f.png" || fail "frames do not resume when active"
 pass "active again: frames resume"
 
+# Moved: the program hears WM_MOVE and the picture follows the client area.
+xdotool windowmove --sync "$win" 60 40 2>/dev/null || xdotool windowmove "$win" 60 40
+sleep 1
+read -r mx my _ _ < <(e2e_geometry "$win")
+[ "$mx,$my" != "$gx,$gy" ] || fail "the window did not move"
+gx=$mx gy=$my
+text_box "$E2E_TMP/t3.png"
+text=$(e2e_ocr "$E2E_TMP/t3.png")
+[ "$text" = "Threshold = 0.700000" ] || fail "after a move OCR read '$text'"
+grid_box "$E2E_TMP/g.png"
+[ "$(count_colour "$E2E_TMP/g.png" '#0000FF')" -gt 0 ] || fail "after a move no blue dots"
+grid_box "$E2E_TMP/h.png"
+e2e_differ "$E2E_TMP/g.png" "$E2E_TMP/h.png" || fail "frames do not animate after a move"
+pass "moved to $gx,$gy: the picture follows, animated"
+
 xdotool key --window "$win" Escape 2>/dev/null || true
 expect_exit_0 "Escape"
 # The window can be gone before xdotool sends the key-up; the server would then still hold
