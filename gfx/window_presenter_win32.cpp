@@ -10,7 +10,10 @@ WindowPresenter::WindowPresenter(HWND window, int width, int height)
 
 void WindowPresenter::Present(const Surface& surface, HDC dc) {
     frame_.Present(surface);
-    // Gone, or minimised to nothing: the kept frame is all there is to show.
+    // Minimised when last read (a zero client area): read again, in case it was restored
+    // without a move reaching us.
+    if (clientWidth_ <= 0 || clientHeight_ <= 0) WindowMoved();
+    // Gone, or still minimised: the kept frame is all there is to show.
     if (window_ == nullptr || clientWidth_ <= 0 || clientHeight_ <= 0) return;
     HDC target = GetDC(window_);
     if (target == nullptr) return;

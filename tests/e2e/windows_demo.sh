@@ -131,6 +131,17 @@ grid_box "$E2E_TMP/h.png"
 e2e_differ "$E2E_TMP/g.png" "$E2E_TMP/h.png" || fail "frames do not animate after a move"
 pass "moved to $gx,$gy: the picture follows, animated"
 
+# Minimised and restored: the picture comes back and runs.
+xdotool windowminimize --sync "$win" 2>/dev/null || xdotool windowminimize "$win"
+sleep 0.5
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowmap --sync "$win"
+sleep 1
+read -r gx gy _ _ < <(e2e_geometry "$win")
+grid_box "$E2E_TMP/i.png"; sleep 0.5; grid_box "$E2E_TMP/j.png"
+[ "$(count_colour "$E2E_TMP/j.png" '#0000FF')" -gt 0 ] || fail "after a restore no blue dots"
+e2e_differ "$E2E_TMP/i.png" "$E2E_TMP/j.png" || fail "frames do not run after a restore"
+pass "minimised and restored: frames run again"
+
 xdotool key --window "$win" Escape 2>/dev/null || true
 expect_exit_0 "Escape"
 # The window can be gone before xdotool sends the key-up; the server would then still hold
