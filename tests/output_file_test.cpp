@@ -81,3 +81,23 @@ TEST_F(OutputFile, DirectoriesAndMissingFoldersAreErrors) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(OutputFileReason, TheWritersOwnReasonIsKept) {
+    const fs::path p = fs::temp_directory_path() / "output_file_reason_test.txt";
+    std::string error = "stale";
+    EXPECT_FALSE(WriteFileAtomically(
+        p.string(),
+        [&](std::FILE*) {
+            error = "no encoder";
+            return false;
+        },
+        error));
+    EXPECT_NE(error.find("no encoder"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(p));
+    EXPECT_FALSE(WriteFileAtomically(p.string(), [](std::FILE*) { return false; }, error));
+    EXPECT_NE(error.find("the write failed"), std::string::npos) << error; // not "no encoder"
+}
+
+} // namespace

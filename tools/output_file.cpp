@@ -9,6 +9,15 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+
+// The writer's own reason when it gave one, else a plain one.
+std::string WriteFailure(const std::string& path, const std::string& reason) {
+    return "cannot write " + Printable(path) + ": " + (reason.empty() ? "the write failed" : reason);
+}
+
+} // namespace
+
 bool WriteFileAtomically(const std::string& path, const std::function<bool(std::FILE*)>& write,
                          std::string& error) {
     std::error_code ec;
@@ -25,10 +34,11 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
             error = "cannot write " + Printable(path) + ": " + std::strerror(errno);
             return false;
         }
+        error.clear();
         bool ok = write(f);
         ok = std::ferror(f) == 0 && ok;
         ok = std::fclose(f) == 0 && ok;
-        if (!ok) error = "cannot write " + Printable(path) + ": the write failed";
+        if (!ok) error = WriteFailure(path, error);
         return ok;
     }
     const std::string temp = path + ".partial";
@@ -37,6 +47,7 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
         error = "cannot write " + Printable(path) + ": " + std::strerror(errno);
         return false;
     }
+    error.clear();
     bool ok = write(f);
     ok = std::ferror(f) == 0 && ok;
     ok = std::fclose(f) == 0 && ok;
@@ -45,7 +56,7 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
         if (!ec) return true;
         error = "cannot write " + Printable(path) + ": " + ec.message();
     } else {
-        error = "cannot write " + Printable(path) + ": the write failed";
+        error = WriteFailure(path, error);
     }
     fs::remove(temp, ec);
     return false;
