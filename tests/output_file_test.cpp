@@ -17,8 +17,9 @@ class OutputFile : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("output_file_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("output_file_test_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -66,7 +67,8 @@ TEST_F(OutputFile, AFailedWriteLeavesNothingAndKeepsTheOldFile) {
     EXPECT_NE(error.find(Printable(p.string())), std::string::npos) << error;
 
     const fs::path fresh = dir_ / "fresh.txt";
-    EXPECT_FALSE(WriteFileAtomically(fresh.string(), [](std::FILE*) { return false; }, error));
+    EXPECT_FALSE(WriteFileAtomically(
+        fresh.string(), [](std::FILE*) { return false; }, error));
     EXPECT_FALSE(fs::exists(fresh));
 }
 
@@ -96,8 +98,38 @@ TEST(OutputFileReason, TheWritersOwnReasonIsKept) {
         error));
     EXPECT_NE(error.find("no encoder"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(p));
-    EXPECT_FALSE(WriteFileAtomically(p.string(), [](std::FILE*) { return false; }, error));
+    EXPECT_FALSE(WriteFileAtomically(
+        p.string(), [](std::FILE*) { return false; }, error));
     EXPECT_NE(error.find("the write failed"), std::string::npos) << error; // not "no encoder"
+}
+
+} // namespace
+
+namespace {
+
+TEST(OutputFileTemporary, AFileNamedLikeTheTemporaryIsLeftAlone) {
+    const fs::path dir = fs::temp_directory_path() / "output_file_temporary_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path target = dir / "out.txt";
+    for (const char* name : {"out.txt.partial", "out.txt.partial1"}) {
+        std::ofstream(dir / name) << "keep me";
+    }
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(
+        target.string(), [](std::FILE* f) { return std::fputs("new", f) >= 0; }, error));
+    EXPECT_FALSE(WriteFileAtomically(
+        target.string(), [](std::FILE*) { return false; }, error));
+    std::ifstream a(dir / "out.txt.partial"), b(dir / "out.txt.partial1"), c(target);
+    std::string sa, sb, sc;
+    std::getline(a, sa);
+    std::getline(b, sb);
+    std::getline(c, sc);
+    EXPECT_EQ(sa, "keep me");
+    EXPECT_EQ(sb, "keep me");
+    EXPECT_EQ(sc, "new");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 3);
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -13,7 +13,8 @@ namespace {
 
 // The writer's own reason when it gave one, else a plain one.
 std::string WriteFailure(const std::string& path, const std::string& reason) {
-    return "cannot write " + Printable(path) + ": " + (reason.empty() ? "the write failed" : reason);
+    return "cannot write " + Printable(path) + ": " +
+           (reason.empty() ? "the write failed" : reason);
 }
 
 } // namespace
@@ -41,8 +42,12 @@ bool WriteFileAtomically(const std::string& path, const std::function<bool(std::
         if (!ok) error = WriteFailure(path, error);
         return ok;
     }
-    const std::string temp = path + ".partial";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
+    // A temporary name nothing uses yet, so no file of the user's is overwritten on the way.
+    std::string temp = path + ".partial";
+    for (int i = 1; fs::exists(fs::symlink_status(temp, ec)) && i < 1000; ++i)
+        temp = path + ".partial" + std::to_string(i);
+    std::FILE* f =
+        fs::exists(fs::symlink_status(temp, ec)) ? nullptr : std::fopen(temp.c_str(), "wb");
     if (!f) {
         error = "cannot write " + Printable(path) + ": " + std::strerror(errno);
         return false;
