@@ -3,6 +3,7 @@
 // Windows counterpart).
 #include "gfx/tavgfx.h"
 
+#include "gfx/construction.h"
 #include "gfx/surface.h"
 #include "gfx/surface_ops.h"
 
@@ -17,6 +18,14 @@ const Surface* SurfaceOfBits(const Surface* back, const std::uint8_t* bits) {
 }
 
 } // namespace
+
+const char* gfx::ConstructionError(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp,
+                                   std::uint16_t pages) {
+    if (bpp != 32) return "TavGFX: only 32 bits per pixel are supported";
+    if (screenX == 0 || screenY == 0) return "TavGFX: the screen size must not be zero";
+    if (pages < 2) return "TavGFX: a flip chain needs at least 2 pages";
+    return nullptr;
+}
 
 void TavGFX::ClearSurf(std::uint32_t colour, Surface* surface) {
     if (surface == nullptr) return;

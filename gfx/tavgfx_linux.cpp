@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gfx/construction.h"
 #include "gfx/headless_presenter.h"
 #include "gfx/sdl_presenter.h"
 #include "gfx/surface.h"
@@ -27,16 +28,8 @@ TavGFX::TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, s
                std::uint8_t mode)
     : screenX_(screenX), screenY_(screenY), bpp_(bpp), impl_(new Impl) {
     Impl& m = *impl_;
-    if (bpp != 32) {
-        m.error = "TavGFX: only 32 bits per pixel are supported";
-        return;
-    }
-    if (screenX == 0 || screenY == 0) {
-        m.error = "TavGFX: the screen size must not be zero";
-        return;
-    }
-    if (pages < 2) {
-        m.error = "TavGFX: a flip chain needs at least 2 pages";
+    if (const char* why = gfx::ConstructionError(screenX, screenY, bpp, pages)) {
+        m.error = why;
         return;
     }
     const char* fontPath = std::getenv(gfx::kFontPathVariable);

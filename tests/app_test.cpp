@@ -3,43 +3,28 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <string>
-#include <cstdlib>
 
 #include <gtest/gtest.h>
+
+#include "tests/float_bits.h"
 
 #include "app/demo.h"
 #include "field/charge_field.h"
 #include "field/contour.h"
 #include "platform/linux/headless.h"
+#include "tests/headless_shell.h"
 
 namespace {
 
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
-class Shell : public ::testing::Test {
+class Shell : public HeadlessShellTest {
   protected:
-    void SetUp() override {
-        platform::ResetLayer();
-        platform::EnableHeadless([this](platform::Event& e) { return Next(e); });
-        threshold = 0.6f;
-        appState = 0;
-        isActive = 1;
-    }
-    void TearDown() override {
-        ShutdownDemo();
-        platform::ResetLayer();
-    }
-
     // The scripted events: each step either yields an event or returns false (idle).
-    bool Next(platform::Event& e) {
+    bool Next(platform::Event& e) override {
         ++sourceCalls;
         if (script.empty()) {
             e = Key(VK_ESCAPE); // a runaway loop ends rather than hangs
@@ -77,24 +62,21 @@ class Shell : public ::testing::Test {
         return CreateWindowExA(0, "TavWin", "Gradient Test in 2D", 0, 0, 0, 800, 600, nullptr,
                                nullptr, nullptr, nullptr);
     }
-    int RunWinMain() {
-        char none[] = "";
-        return WinMain(GetModuleHandleA(nullptr), nullptr, none, SW_SHOWDEFAULT);
-    }
-
     std::deque<std::function<bool(platform::Event&)>> script;
     int sourceCalls = 0;
 };
 
 TEST_F(Shell, UpAndDownStepTheThresholdInFloat) {
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(WndProc(nullptr, WM_KEYDOWN, VK_UP, 0), 0);
+    for (int i = 0; i < 10; ++i)
+        EXPECT_EQ(WndProc(nullptr, WM_KEYDOWN, VK_UP, 0), 0);
     EXPECT_EQ(Bits(threshold), 0x3F333332u); // one unit below the float nearest 0.7
     char text[100];
     std::snprintf(text, sizeof text, "Threshold = %f", double(threshold));
     EXPECT_STREQ(text, "Threshold = 0.700000");
 
     threshold = 0.6f;
-    for (int i = 0; i < 60; ++i) WndProc(nullptr, WM_KEYDOWN, VK_DOWN, 0);
+    for (int i = 0; i < 60; ++i)
+        WndProc(nullptr, WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_GT(threshold, 3.0e-7f); // the steps' rounding leaves a little over
     EXPECT_LT(threshold, 3.2e-7f);
     WndProc(nullptr, WM_KEYDOWN, VK_DOWN, 0);
@@ -169,7 +151,8 @@ TEST_F(Shell, MovesReachTheGraphicsOnlyWhileItExists) {
 }
 
 TEST_F(Shell, LoopHandlesWaitingMessagesBeforeTheNextFrame) {
-    for (int i = 0; i < 10; ++i) Send(Key(VK_UP));
+    for (int i = 0; i < 10; ++i)
+        Send(Key(VK_UP));
     bool firstFrameChecked = false;
     // The layer asks the source until it says nothing waits: the first Idle ends the batch of
     // Ups, the second finds the queue empty, so the first frame follows it.
@@ -205,11 +188,13 @@ TEST_F(Shell, NoFrameIsDrawnWhileInactive) {
     lost.kind = platform::EventKind::FocusLost;
     Send(lost);
     bool blank = false, drawn = false;
-    for (int i = 0; i < 50; ++i) Idle(); // the loop spins without drawing
+    for (int i = 0; i < 50; ++i)
+        Idle(); // the loop spins without drawing
     Idle([&] {
         const FrameView f = gfx->LastFrame();
         blank = true;
-        for (int i = 0; i < f.height * f.pitch; ++i) blank = blank && f.pixels[i] == 0;
+        for (int i = 0; i < f.height * f.pitch; ++i)
+            blank = blank && f.pixels[i] == 0;
     });
     platform::Event gained;
     gained.kind = platform::EventKind::FocusGained;
@@ -234,7 +219,8 @@ TEST_F(Shell, WithoutGraphicsTheLoopDrawsNothingAndStillCloses) {
 
     // Through WinMain: state 2 from the start, idle turns draw nothing, Escape still closes.
     testing::internal::CaptureStderr();
-    for (int i = 0; i < 5; ++i) Idle([] { EXPECT_EQ(appState, 2); });
+    for (int i = 0; i < 5; ++i)
+        Idle([] { EXPECT_EQ(appState, 2); });
     Send(Key(VK_ESCAPE));
     EXPECT_EQ(RunWinMain(), 0);
     testing::internal::GetCapturedStderr();

@@ -7,21 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/float_bits.h"
+
 namespace {
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
-
 class ChargeField : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (Vector2& c : charges) c = Vector2();
-        for (float& f : fieldGrid) f = 0.0f;
+        for (Vector2& c : charges)
+            c = Vector2();
+        for (float& f : fieldGrid)
+            f = 0.0f;
     }
 };
 
@@ -44,7 +42,8 @@ TEST_F(ChargeField, ValueOnAChargeIsPositiveInfinity) {
 
 TEST_F(ChargeField, GradientIsZeroOnTheRingAndTwiceTheSlopeInside) {
     for (int a = 0; a < 80; ++a)
-        for (int b = 0; b < 80; ++b) fieldGrid[a * 80 + b] = float(a + 2 * b);
+        for (int b = 0; b < 80; ++b)
+            fieldGrid[a * 80 + b] = float(a + 2 * b);
 
     const Vector2 g = FieldGradient(5, 5, 1.0f);
     EXPECT_EQ(g.x, 2.0f);
@@ -101,7 +100,8 @@ TEST(FieldCore, GenericSamplingMatchesTheDemoFunctions) {
     std::vector<Vector2> g(field::kDemoNodes);
     field::SampleField(charges, field::kDemoGrid, 1.0f, f);
     for (int y = 0; y < 80; ++y)
-        for (int x = 0; x < 80; ++x) fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
+        for (int x = 0; x < 80; ++x)
+            fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
     field::SampleGradient(f, field::kDemoGrid, 1.0f, g);
     for (std::size_t i = 0; i < field::kDemoNodes; ++i) {
         ASSERT_EQ(Bits(f[i]), Bits(fieldGrid[i])) << i;
@@ -114,7 +114,8 @@ TEST(FieldCore, GenericSamplingMatchesTheDemoFunctions) {
     const field::GridSize small{3, 4};
     std::vector<float> s(small.NodeCount());
     for (int a = 0; a < 3; ++a)
-        for (int b = 0; b < 4; ++b) s[small.Index(a, b)] = float(10 * a + b);
+        for (int b = 0; b < 4; ++b)
+            s[small.Index(a, b)] = float(10 * a + b);
     std::vector<Vector2> sg(small.NodeCount());
     field::SampleGradient(s, small, 1.0f, sg);
     EXPECT_EQ(sg[small.Index(1, 1)].x, 20.0f);

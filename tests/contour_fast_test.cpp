@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/float_bits.h"
+
 #include "field/above_planes.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
@@ -22,11 +24,6 @@ using field::GridSize;
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 // NaNs produced by the same operations on the same inputs carry the same bits, so the
 // comparison is exact, NaNs included.
 bool Identical(const Vector2& a, const Vector2& b) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/float_bits.h"
+
 #include "field/charge_field.h"
 
 namespace {
@@ -15,11 +17,6 @@ namespace {
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 // Bit equality, except that any NaN equals any NaN.
 bool Same(float a, float b) { return (std::isnan(a) && std::isnan(b)) || Bits(a) == Bits(b); }
 bool Same(const Vector2& a, const Vector2& b) { return Same(a.x, b.x) && Same(a.y, b.y); }
@@ -70,19 +67,23 @@ class Contour : public ::testing::Test {
     static void FillFrame(float t) {
         field::PlaceCharges(t, charges);
         for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 80; ++x) fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
+            for (int x = 0; x < 80; ++x)
+                fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
         for (int y = 0; y < 80; ++y)
-            for (int x = 0; x < 80; ++x) gradientGrid[x * 80 + y] = FieldGradient(x, y, 1.0f);
+            for (int x = 0; x < 80; ++x)
+                gradientGrid[x * 80 + y] = FieldGradient(x, y, 1.0f);
     }
 
     float saved_ = 0.0f;
 };
 
 TEST_F(Contour, WorkedExampleAroundASinglePeak) {
-    for (float& f : fieldGrid) f = 0.0f;
+    for (float& f : fieldGrid)
+        f = 0.0f;
     fieldGrid[5 * 80 + 5] = 1.0f;
     for (int a = 0; a < 80; ++a)
-        for (int b = 0; b < 80; ++b) gradientGrid[a * 80 + b] = FieldGradient(a, b, 1.0f);
+        for (int b = 0; b < 80; ++b)
+            gradientGrid[a * 80 + b] = FieldGradient(a, b, 1.0f);
     threshold = 0.5f;
 
     Vector2* pts = nullptr;
@@ -101,8 +102,10 @@ TEST_F(Contour, WorkedExampleAroundASinglePeak) {
 }
 
 TEST_F(Contour, EmptyResultStillHandsOutArrays) {
-    for (float& f : fieldGrid) f = 0.25f;
-    for (Vector2& g : gradientGrid) g = Vector2();
+    for (float& f : fieldGrid)
+        f = 0.25f;
+    for (Vector2& g : gradientGrid)
+        g = Vector2();
     for (float t : {0.25f, 1.0f, 0.0f}) {
         threshold = t;
         Vector2* pts = nullptr;
@@ -127,8 +130,8 @@ TEST_F(Contour, DemoPathAndGenericCoreMatchTheReferenceBitForBit) {
             Vector2* dp = nullptr;
             Vector2* dn = nullptr;
             const int n = ExtractContour(&dp, &dn);
-            const int m =
-                field::ExtractContourLines(f, g, field::kDemoGrid, th, field::kCaseSegments, pts, nrm);
+            const int m = field::ExtractContourLines(f, g, field::kDemoGrid, th,
+                                                     field::kCaseSegments, pts, nrm);
             ReferenceContour(f, g, 80, 80, th, rp, rn);
             ASSERT_EQ(n, int(rp.size()));
             ASSERT_EQ(m, n);
@@ -199,7 +202,8 @@ TEST(ContourCore, SaddleCellsEmitFirstSegmentThenSecond) {
     EXPECT_TRUE(Equal(c.pts[2], {0.5f, 1}));
     EXPECT_TRUE(Equal(c.pts[3], {0, 0.5f}));
     // Every crossing is on the ring: zero gradient, NaN normals.
-    for (const Vector2& n : c.nrm) EXPECT_TRUE(std::isnan(n.x) && std::isnan(n.y));
+    for (const Vector2& n : c.nrm)
+        EXPECT_TRUE(std::isnan(n.x) && std::isnan(n.y));
 }
 
 TEST(ContourCore, CornersEqualToTheThresholdGiveExactNodes) {

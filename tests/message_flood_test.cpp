@@ -15,10 +15,13 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/float_bits.h"
+
 #include "app/demo.h"
 #include "field/charge_field.h"
 #include "field/contour.h"
 #include "platform/linux/headless.h"
+#include "tests/headless_shell.h"
 
 static long arrayNews = 0;
 void* operator new[](std::size_t n) {
@@ -35,12 +38,6 @@ long FramesSoFar() { return arrayNews / 2; }
 
 constexpr long kFlood = 100000;
 constexpr float kStep = 0.01f;
-
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 
 // The window procedure's arithmetic, written out: a float sum or difference rounded to float
 // when stored, and the clamp to +0 tested on the stored value.
@@ -86,20 +83,8 @@ DotCount CountDots(float t) {
     return c;
 }
 
-class Flood : public ::testing::Test {
+class Flood : public HeadlessShellTest {
   protected:
-    void SetUp() override {
-        platform::ResetLayer();
-        platform::EnableHeadless([this](platform::Event& e) { return Next(e); });
-        threshold = 0.6f;
-        appState = 0;
-        isActive = 1;
-    }
-    void TearDown() override {
-        ShutdownDemo();
-        platform::ResetLayer();
-    }
-
     // Phases of the script: a burst of n key presses, or one idle answer with a check.
     struct Phase {
         WPARAM vk = 0;
@@ -108,7 +93,7 @@ class Flood : public ::testing::Test {
         long* framesAtStart = nullptr; // a burst notes the frame count at its first press
         bool started = false;
     };
-    bool Next(platform::Event& e) {
+    bool Next(platform::Event& e) override {
         if (phases.empty()) { // a runaway loop ends rather than hangs
             e.kind = platform::EventKind::KeyDown;
             e.vk = VK_ESCAPE;
@@ -166,8 +151,7 @@ TEST_F(Flood, HundredThousandUpsThenDownsLandOnTheFloatStepsWithNoFrameBetween) 
     IdleTurn([&] { downFrame = CountDots(threshold), downDrawn = FramesSoFar(); });
     Escape();
 
-    char none[] = "";
-    EXPECT_EQ(WinMain(GetModuleHandleA(nullptr), nullptr, none, SW_SHOWDEFAULT), 0);
+    EXPECT_EQ(RunWinMain(), 0);
     EXPECT_TRUE(phases.empty()) << "the loop ended before the script did";
     EXPECT_EQ(appState, 2);
     EXPECT_EQ(gfx, nullptr);

@@ -10,15 +10,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/float_bits.h"
+
 #include "field/charge_field.h"
 
 namespace {
-
-std::uint32_t Bits(float f) {
-    std::uint32_t u;
-    std::memcpy(&u, &f, sizeof u);
-    return u;
-}
 
 // Returns the number of nodes that differ from the per-point function.
 int Mismatches(std::span<const Vector2> at, field::GridSize g, float spacing) {

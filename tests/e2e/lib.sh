@@ -69,3 +69,49 @@ e2e_geometry() {
   xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
     /^ *Width:/{w=$NF} /^ *Height:/{h=$NF} END{print x, y, w, h}'
 }
+
+# The checks both demo tests make. They call the script's own text_box and grid_box (each takes
+# an output file) and use $win, the demo's window, and $E2E_TMP/rc, where its exit code lands.
+
+# The threshold text reads exactly $1; $2 says when.
+e2e_expect_text() {
+  local text
+  text_box "$E2E_TMP/text.png"
+  text=$(e2e_ocr "$E2E_TMP/text.png")
+  [ "$text" = "$1" ] || fail "$2: OCR read '$text', not '$1'"
+  pass "$2: the text reads '$text'"
+}
+
+# Two grid pictures half a second apart differ; $1 says when.
+e2e_expect_animation() {
+  grid_box "$E2E_TMP/anim1.png"; sleep 0.5; grid_box "$E2E_TMP/anim2.png"
+  e2e_differ "$E2E_TMP/anim1.png" "$E2E_TMP/anim2.png" || fail "$1: frames do not animate"
+  pass "$1: frames animate"
+}
+
+# Another window takes the focus: the frames stop; the demo's window takes it back: they run.
+e2e_expect_focus_pauses() {
+  xmessage -geometry 200x100+0+0 "other window" &
+  E2E_PIDS+=($!)
+  local other
+  other=$(e2e_find_window "xmessage") || fail "no second window"
+  xdotool windowactivate --sync "$other" 2>/dev/null || xdotool windowfocus --sync "$other"
+  sleep 0.5
+  grid_box "$E2E_TMP/still1.png"; sleep 0.5; grid_box "$E2E_TMP/still2.png"
+  e2e_differ "$E2E_TMP/still1.png" "$E2E_TMP/still2.png" && fail "frames run while inactive"
+  pass "inactive: frames stop"
+  xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+  sleep 0.5
+  e2e_expect_animation "active again"
+}
+
+# The demo ends within 10 s with exit code 0 (its own, not xdotool's); $1 says what ended it.
+e2e_expect_exit_0() {
+  local i
+  for i in $(seq 100); do [ -s "$E2E_TMP/rc" ] && break; sleep 0.1; done
+  [ -s "$E2E_TMP/rc" ] || fail "$1: the demo did not end"
+  # A key sent to a window that is already gone stays down in the server: release them all.
+  xdotool keyup Escape alt F4 2>/dev/null || true
+  [ "$(cat "$E2E_TMP/rc")" = 0 ] || fail "$1: exit code $(cat "$E2E_TMP/rc")"
+  pass "$1 ends the demo with exit code 0"
+}
