@@ -26,16 +26,26 @@ bool SavePng(const std::string& path, std::string& error) {
         path, [&](std::FILE* f) { return WritePng(f, frame, error); }, error);
 }
 
-// The segments of the frame now in the grids, at the current threshold.
-bool SaveSegments(const std::string& path, std::string& error) {
+// The contour of the frame now in the grids, at the current threshold, released with it.
+struct FrameContour {
     Vector2* points = nullptr;
     Vector2* normals = nullptr;
-    const std::int32_t n = ExtractContour(&points, &normals);
-    const bool ok = WriteFileAtomically(
-        path, [&](std::FILE* f) { return WriteSegmentsCsv(f, points, normals, n); }, error);
-    delete[] points;
-    delete[] normals;
-    return ok;
+    std::int32_t count = ExtractContour(&points, &normals);
+
+    FrameContour() = default;
+    FrameContour(const FrameContour&) = delete;
+    FrameContour& operator=(const FrameContour&) = delete;
+    ~FrameContour() {
+        delete[] points;
+        delete[] normals;
+    }
+};
+
+bool SaveSegments(const std::string& path, std::string& error) {
+    const FrameContour c;
+    return WriteFileAtomically(
+        path, [&](std::FILE* f) { return WriteSegmentsCsv(f, c.points, c.normals, c.count); },
+        error);
 }
 
 int Render(const RenderOptions& o) {
@@ -47,17 +57,15 @@ int Render(const RenderOptions& o) {
         if (!std::filesystem::is_directory(o.dir, ec))
             return Fail("cannot create the folder " + Printable(o.dir), 1);
     }
-    RenderFrameAt(o.time);
-    if (!o.png.empty() && !SavePng(o.png, error)) return Fail(error, 1);
-    if (!o.segments.empty() && !SaveSegments(o.segments, error)) return Fail(error, 1);
-    if (o.png.empty() && o.segments.empty() && o.frames == 0) {
-        Vector2* points = nullptr;
-        Vector2* normals = nullptr;
-        const std::int32_t n = ExtractContour(&points, &normals);
-        delete[] points;
-        delete[] normals;
-        std::printf("t = %g s, threshold = %g: %d contour end points\n", double(o.time),
-                    double(o.threshold), int(n));
+    // The single frame at --time, unless a sequence is all that was asked for.
+    if (o.frames == 0 || !o.png.empty() || !o.segments.empty()) {
+        RenderFrameAt(o.time);
+        if (!o.png.empty() && !SavePng(o.png, error)) return Fail(error, 1);
+        if (!o.segments.empty() && !SaveSegments(o.segments, error)) return Fail(error, 1);
+        if (o.png.empty() && o.segments.empty()) {
+            std::printf("t = %g s, threshold = %g: %d contour end points\n", double(o.time),
+                        double(o.threshold), int(FrameContour().count));
+        }
     }
     for (int k = 0; k < o.frames; ++k) {
         RenderFrameAt(float(double(o.time) + double(k) / o.fps));
