@@ -116,6 +116,18 @@ class GfxTest : public ::testing::Test {
                                  "SDL_FRAMEBUFFER_ACCELERATION"})
             unsetenv(name);
     }
+
+    // Registers the demo's class (a window procedure that does nothing) and opens its window
+    // at (x, y); null when the layer cannot.
+    static HWND OpenDemoWindow(int x, int y) {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
+        wc.lpszClassName = "TavWin";
+        EXPECT_NE(RegisterClassExA(&wc), 0);
+        return CreateWindowExA(0, "TavWin", "Gradient Test in 2D", WS_VISIBLE, x, y, 800, 600,
+                               nullptr, nullptr, nullptr, nullptr);
+    }
 };
 
 std::uint32_t PixelOf(const TavGFX& g, int x, int y) {
@@ -478,13 +490,7 @@ TEST_F(GfxTest, UnsupportedFormatsFailSoftly) {
 
 TEST_F(GfxTest, HeadlessWindowGetsTheHeadlessPresenter) {
     platform::EnableHeadless([](platform::Event&) { return false; });
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
-    wc.lpszClassName = "TavWin";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND w = CreateWindowExA(0, "TavWin", "Gradient Test in 2D", WS_VISIBLE, 240, 212, 800, 600,
-                             nullptr, nullptr, nullptr, nullptr);
+    HWND w = OpenDemoWindow(240, 212);
     ASSERT_NE(w, nullptr);
     ASSERT_EQ(FindWindowA("TavWin", nullptr), w);
     TavGFX g(800, 600, 32, 2, 2);
@@ -503,13 +509,7 @@ TEST_F(GfxTest, SdlWindowGetsTheWindowPresenter) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
-    wc.lpszClassName = "TavWin";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND w = CreateWindowExA(0, "TavWin", "Gradient Test in 2D", WS_VISIBLE, 0, 0, 800, 600,
-                             nullptr, nullptr, nullptr, nullptr);
+    HWND w = OpenDemoWindow(0, 0);
     unsetenv("SDL_VIDEODRIVER");
     ASSERT_NE(w, nullptr);
     {
@@ -540,13 +540,7 @@ TEST_F(GfxTest, WindowPresenterShowsTheSurfaceOneToOneOnXvfb) {
     setenv("DISPLAY", xvfb.Name().c_str(), 1);
     setenv("SDL_RENDER_DRIVER", "software", 1);
     setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 1);
-    WNDCLASSEXA wc{};
-    wc.cbSize = sizeof wc;
-    wc.lpfnWndProc = [](HWND, UINT, WPARAM, LPARAM) -> LRESULT { return 0; };
-    wc.lpszClassName = "TavWin";
-    ASSERT_NE(RegisterClassExA(&wc), 0);
-    HWND w = CreateWindowExA(0, "TavWin", "Gradient Test in 2D", WS_VISIBLE, 240, 212, 800, 600,
-                             nullptr, nullptr, nullptr, nullptr);
+    HWND w = OpenDemoWindow(240, 212);
     ASSERT_NE(w, nullptr);
     {
         TavGFX g(800, 600, 32, 2, 2);
