@@ -1,0 +1,134 @@
+// Contour lines and filled bands of a 2-D array of values: the library's one public header.
+//
+// Conventions
+//   Values     A View<T> of float or double, read in place: value (i, j) is
+//              data[i * strideX + j * strideY], i = 0 .. nx-1 along x, j = 0 .. ny-1 along y,
+//              strides in elements. A numpy array z of shape (rows, cols) in C order is
+//              View{z, cols, rows, 1, cols}; in Fortran order View{z, cols, rows, rows, 1}.
+//   Above      A node is above level L when its value > L. A value equal to L, or NaN, is not.
+//   Points     In grid units (node (i, j) at (i, j)) unless x and y coordinates are given: then
+//              every crossing is interpolated along its edge between the two nodes' coordinates.
+//   Crossing   On the edge from node A to node B: s = (L - vA) / (vB - vA) in T, and the point
+//              is PA + (PB - PA) * s. An infinite node counts as a very high or very low value:
+//              the crossing lands on the finite node, never at NaN.
+//   Lines      Higher values lie on the LEFT of every line's direction of travel (x right, y up),
+//              so a closed line around a maximum runs counter-clockwise. Open lines begin and end
+//              on the grid's border or beside a masked or NaN cell. Closed lines repeat their
+//              first point at the end. No line has two equal consecutive points.
+//   Bands      The region lower < value <= upper as polygons: an outer ring, counter-clockwise,
+//              then its holes, clockwise (the GeoJSON rule). Rings are closed, simple, and have no
+//              two equal consecutive points. A band's boundary is made of the lines of its levels.
+//   Masks      A nonzero mask entry removes its node: every cell touching it, or touching a NaN
+//              value, yields nothing.
+//   Threads    Any thread count gives the same output, point for point and in order.
+//   Errors     Bad arguments throw contour::Error with a one-line message; nothing is read
+//              outside the views. A grid smaller than 2 x 2 gives an empty result.
+// The library keeps no state between calls: calls on different threads never interact.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+namespace contour {
+
+// Every refusal of the library: bad levels, shapes, strides or pointers.
+class Error : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
+// A strided 2-D array read in place (see Values above). A view with null data is "absent".
+template <class T> struct View {
+    const T* data = nullptr;
+    std::ptrdiff_t nx = 0, ny = 0;           // extents along x and y
+    std::ptrdiff_t strideX = 0, strideY = 0; // elements between neighbours along x and y
+
+    const T& operator()(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        return data[i * strideX + j * strideY];
+    }
+    bool Present() const { return data != nullptr; }
+};
+
+// numpy's layouts: z[row][col] holds the value at x = col, y = row.
+template <class T> View<T> RowMajor(const T* z, std::ptrdiff_t rows, std::ptrdiff_t cols) {
+    return {z, cols, rows, 1, cols};
+}
+template <class T> View<T> ColumnMajor(const T* z, std::ptrdiff_t rows, std::ptrdiff_t cols) {
+    return {z, cols, rows, rows, 1};
+}
+
+// Which pairs of a saddle cell's crossings are joined (docs/saddles.md has the pictures).
+enum class Saddle : std::uint8_t {
+    Above,  // the two above corners are joined through the cell (the demo's rule)
+    Below,  // the two corners not above are joined
+    Centre, // the mean of the four corners decides, as a fifth node would
+};
+
+template <class T> struct Options {
+    // Absent: grid units. Rectilinear: x has extents (nx, 1) and y (ny, 1), one coordinate per
+    // column and row. Curvilinear: both have the values' extents.
+    View<T> x, y;
+    View<std::uint8_t> mask; // absent, or the values' extents; nonzero = masked
+    Saddle saddle = Saddle::Above;
+    bool normals = false;   // lines only: a unit normal per point, towards lower values
+    bool openBands = false; // filled, many levels: add (-inf, l0] and (l_last, +inf]
+    int threads = 1;        // 0: one per core
+};
+
+template <class T> struct Point {
+    T x, y;
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
+// Lines of one or more levels as flat arrays: line k is points[offsets[k] .. offsets[k+1]),
+// and level m owns lines levelOffsets[m] .. levelOffsets[m+1].
+template <class T> struct Lines {
+    std::vector<Point<T>> points;
+    std::vector<Point<T>> normals; // one per point with Options::normals, else empty
+    std::vector<std::int64_t> offsets{0};
+    std::vector<std::uint8_t> closed; // one per line: 1 when its last point repeats its first
+    std::vector<std::int64_t> levelOffsets{0};
+
+    std::size_t LineCount() const { return closed.size(); }
+    std::span<const Point<T>> Line(std::size_t k) const {
+        return std::span(points).subspan(std::size_t(offsets[k]),
+                                         std::size_t(offsets[k + 1] - offsets[k]));
+    }
+};
+
+// Filled bands as flat arrays: ring r is points[ringOffsets[r] .. ringOffsets[r+1]); polygon p
+// is rings polygonOffsets[p] .. polygonOffsets[p+1], its outer ring first; band b is polygons
+// bandOffsets[b] .. bandOffsets[b+1], between lower[b] and upper[b] (infinite for open bands).
+template <class T> struct Bands {
+    std::vector<Point<T>> points;
+    std::vector<std::int64_t> ringOffsets{0};
+    std::vector<std::int64_t> polygonOffsets{0};
+    std::vector<std::int64_t> bandOffsets{0};
+    std::vector<T> lower, upper;
+
+    std::size_t PolygonCount() const { return polygonOffsets.size() - 1; }
+};
+
+// The lines at one level. Throws Error for a NaN level and for bad views or options.
+template <class T> Lines<T> ContourLines(View<T> values, T level, const Options<T>& options = {});
+// The lines at each level, in the order given (any order, repeats allowed).
+template <class T>
+Lines<T> ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options = {});
+
+// The band lower < value <= upper. Throws Error unless lower < upper (neither NaN).
+template <class T>
+Bands<T> FilledContours(View<T> values, T lower, T upper, const Options<T>& options = {});
+// Every band between consecutive levels (strictly increasing, at least two), plus the open
+// bands with Options::openBands.
+template <class T>
+Bands<T> FilledContours(View<T> values, std::span<const T> levels, const Options<T>& options = {});
+
+// Conveniences: one vector per line, and per polygon one vector per ring.
+template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>& lines);
+template <class T>
+std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>& bands);
+
+} // namespace contour
