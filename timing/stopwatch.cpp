@@ -30,6 +30,6 @@ std::int64_t Stopwatch::GetSeconds() {
 }
 
 std::uint32_t Stopwatch::GetMilliseconds() {
-    return timing::TicksToMilliseconds(
-        timing::ElapsedTicks(source_.now(), startCount, pausedTicks), frequency);
+    return timing::TicksToMilliseconds(timing::ElapsedTicks(source_.now(), startCount, pausedTicks),
+                                       frequency);
 }
