@@ -1,6 +1,7 @@
 // The demo program: one window, a message loop that never blocks, and a frame drawn on every
 // idle turn while the window is active.
 #include <cstdio>
+#include <string>
 
 #include "app/demo.h"
 #include "field/case_table.h"
@@ -19,6 +20,22 @@ constexpr int kOrigin = 10, kPixelsPerUnit = 7; // node (a, b) is drawn at (10 +
 constexpr std::uint32_t kBlack = 0x000000, kAbove = 0xFF0000, kNotAbove = 0x0000FF;
 constexpr std::uint32_t kContour = 0xFF0000, kText = 0xFFFFFF;
 constexpr float kThresholdStep = 0.01f;
+constexpr const char* kTitle = "Gradient Test in 2D";
+
+std::string startError; // DemoStartError's line
+
+// A failure a person must see: the demo is a GUI program on Windows, where stderr goes nowhere
+// anyone looks, so the line is also shown in a message box that waits for OK. (The Linux
+// window layer shows no box: there the line on stderr is the report.)
+void ShowFailure(HWND owner, const char* line) {
+    MessageBoxA(owner, line, kTitle, MB_OK | MB_ICONERROR);
+}
+
+// The line on stderr and in the box.
+void Fail(const char* line) {
+    std::fprintf(stderr, "%s\n", line);
+    ShowFailure(nullptr, line);
+}
 
 // 7 * v + 10, exact in double and rounded to float once.
 float ToScreen(float v) { return float(double(kPixelsPerUnit) * double(v) + double(kOrigin)); }
@@ -45,20 +62,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = "TavWin";
     // Without a class or a window the loop would spin forever with nothing to close.
     if (!RegisterClassExA(&wc)) {
-        std::fprintf(stderr, "gradient-demo: cannot register the window class\n");
+        Fail("gradient-demo: cannot register the window class");
         return 1;
     }
     // (screen - window) >> 1 is an arithmetic shift: a small screen gives a negative position.
     const HWND window = CreateWindowExA(
-        0, "TavWin", "Gradient Test in 2D", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+        0, "TavWin", kTitle, WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
         (GetSystemMetrics(SM_CXSCREEN) - 800) >> 1, (GetSystemMetrics(SM_CYSCREEN) - 600) >> 1, 800,
         600, nullptr, nullptr, instance, nullptr);
     if (!window) {
-        std::fprintf(stderr, "gradient-demo: cannot open a window (is there a display?)\n");
+        Fail("gradient-demo: cannot open a window (is there a display?)");
         return 1;
     }
 
     appState = InitDemo() ? 1 : 2;
+    // InitDemo has written its line to stderr; the box shows it over the (empty) window, which
+    // stays until it is closed, as it does with no box.
+    if (appState == 2) ShowFailure(window, DemoStartError());
 
     MSG msg{};
     for (;;) {
@@ -108,9 +128,11 @@ void OnWindowMoved() {
 }
 
 std::int32_t InitDemo() {
+    startError.clear();
     gfx = new TavGFX(800, 600, 32, 2, 2);
     if (const char* why = gfx->Error()) {
-        std::fprintf(stderr, "cannot start the graphics: %s\n", why);
+        startError = std::string("cannot start the graphics: ") + why;
+        std::fprintf(stderr, "%s\n", startError.c_str());
         delete gfx;
         gfx = nullptr;
         return 0;
@@ -119,6 +141,8 @@ std::int32_t InitDemo() {
     demoTimer.Start();
     return 1;
 }
+
+const char* DemoStartError() { return startError.c_str(); }
 
 void RenderFrame() { RenderFrameAt(FrameSeconds(demoTimer.GetMilliseconds())); }
 

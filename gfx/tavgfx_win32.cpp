@@ -1,6 +1,7 @@
 // TavGFX on Windows: the back surface is a DIB section, text goes through GDI, and a presenter
 // is chosen at construction (the window of class "TavWin", scaled to its client area, or
 // headless).
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,8 +29,11 @@ TavGFX::TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, s
         m.error = why;
         return;
     }
+    // As on Linux, GRADIENT_FONT names a font file; here it joins the faces GDI chooses from.
+    const char* fontFile = std::getenv("GRADIENT_FONT");
+    if (fontFile != nullptr && fontFile[0] == '\0') fontFile = nullptr;
     std::string surfaceError;
-    if (!m.dib.Create(screenX, screenY, surfaceError)) {
+    if (!m.dib.Create(screenX, screenY, surfaceError, fontFile)) {
         m.error = "TavGFX: " + surfaceError;
         return;
     }
