@@ -14,8 +14,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "tools/png_writer.h"
 #include "tools/segments_csv.h"
 
