@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program as a person sees it, under wine on a virtual display: the window and its
 # class as Windows reports them, the animation in pure red and blue, the text, the keys,
-# focus, and both ways of closing. Everything runs in a scratch wine prefix made for this run
-# and removed after it.
+# focus, both ways of closing, and the error box when the graphics cannot start. Everything
+# runs in a scratch wine prefix made for this run and removed after it.
 # Usage: windows_demo.sh <gradient-demo.exe> <win_probe.exe> [screenshot.png]
 demo=$1 probe=$2 keep_shot=${3:-}
 . "$(dirname "$0")/lib.sh"
