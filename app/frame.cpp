@@ -3,6 +3,7 @@
 #include "app/frame.h"
 
 #include <cstdio>
+#include <string>
 
 #include "app/sizes.h"
 #include "app/state.h"
@@ -14,6 +15,8 @@ namespace {
 
 constexpr std::uint32_t kBlack = 0x000000, kAbove = 0xFF0000, kNotAbove = 0x0000FF;
 constexpr std::uint32_t kContour = 0xFF0000, kText = 0xFFFFFF;
+
+std::string startError; // DemoStartError's line
 
 // 7 * v + 10, exact in double and rounded to float once.
 float ToScreen(float v) {
@@ -29,9 +32,11 @@ bool OnScreen(float x, float y) {
 } // namespace
 
 std::int32_t InitDemo() {
+    startError.clear();
     gfx = new TavGFX(demo::kWindowWidth, demo::kWindowHeight, 32, 2, 2);
     if (const char* why = gfx->Error()) {
-        std::fprintf(stderr, "cannot start the graphics: %s\n", why);
+        startError = std::string("cannot start the graphics: ") + why;
+        std::fprintf(stderr, "%s\n", startError.c_str());
         delete gfx;
         gfx = nullptr;
         return 0;
@@ -40,6 +45,8 @@ std::int32_t InitDemo() {
     demoTimer.Start();
     return 1;
 }
+
+const char* DemoStartError() { return startError.c_str(); }
 
 void RenderFrame() { RenderFrameAt(FrameSeconds(demoTimer.GetMilliseconds())); }
 

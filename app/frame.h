@@ -16,6 +16,8 @@ extern Stopwatch demoTimer;
 // Creates the graphics object, builds the case table and starts the clock. Returns 0, after
 // one line on stderr, when the graphics object cannot be made.
 std::int32_t InitDemo();
+// That line (without its newline) after an InitDemo that failed; empty after one that worked.
+const char* DemoStartError();
 // One frame at the stopwatch's time.
 void RenderFrame();
 // One frame at t seconds and the current threshold: SampleFrame, DrawFrame, then Flip.

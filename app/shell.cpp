@@ -14,6 +14,20 @@ unsigned char isActive = 1;
 namespace {
 
 constexpr float kThresholdStep = 0.01f;
+constexpr const char* kTitle = "Gradient Test in 2D";
+
+// A failure a person must see: the demo is a GUI program on Windows, where stderr goes nowhere
+// anyone looks, so the line is also shown in a message box that waits for OK. (The Linux
+// window layer shows no box: there the line on stderr is the report.)
+void ShowFailure(HWND owner, const char* line) {
+    MessageBoxA(owner, line, kTitle, MB_OK | MB_ICONERROR);
+}
+
+// The line on stderr and in the box.
+void Fail(const char* line) {
+    std::fprintf(stderr, "%s\n", line);
+    ShowFailure(nullptr, line);
+}
 
 } // namespace
 
@@ -33,21 +47,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = "TavWin";
     // Without a class or a window the loop would spin forever with nothing to close.
     if (!RegisterClassExA(&wc)) {
-        std::fprintf(stderr, "gradient-demo: cannot register the window class\n");
+        Fail("gradient-demo: cannot register the window class");
         return 1;
     }
     // (screen - window) >> 1 is an arithmetic shift: a small screen gives a negative position.
     const HWND window = CreateWindowExA(
-        0, "TavWin", "Gradient Test in 2D", WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+        0, "TavWin", kTitle, WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
         (GetSystemMetrics(SM_CXSCREEN) - demo::kWindowWidth) >> 1,
         (GetSystemMetrics(SM_CYSCREEN) - demo::kWindowHeight) >> 1, demo::kWindowWidth,
         demo::kWindowHeight, nullptr, nullptr, instance, nullptr);
     if (!window) {
-        std::fprintf(stderr, "gradient-demo: cannot open a window (is there a display?)\n");
+        Fail("gradient-demo: cannot open a window (is there a display?)");
         return 1;
     }
 
     appState = InitDemo() ? 1 : 2;
+    // InitDemo has written its line to stderr; the box shows it over the (empty) window, which
+    // stays until it is closed, as it does with no box.
+    if (appState == 2) ShowFailure(window, DemoStartError());
 
     MSG msg{};
     for (;;) {

@@ -39,9 +39,17 @@ DibSurface::~DibSurface() {
     }
     if (font_ != nullptr) DeleteObject(font_);
     if (dib_ != nullptr) DeleteObject(dib_);
+    if (!fontFile_.empty()) RemoveFontResourceExA(fontFile_.c_str(), FR_PRIVATE, nullptr);
 }
 
-bool DibSurface::Create(int width, int height, std::string& error) {
+bool DibSurface::Create(int width, int height, std::string& error, const char* fontFile) {
+    if (fontFile != nullptr) {
+        if (AddFontResourceExA(fontFile, FR_PRIVATE, nullptr) == 0) {
+            error = std::string("cannot load the font ") + fontFile;
+            return false;
+        }
+        fontFile_ = fontFile;
+    }
     dc_ = CreateCompatibleDC(nullptr);
     if (dc_ == nullptr) {
         error = "cannot create a memory device context";

@@ -19,8 +19,10 @@ class DibSurface {
     DibSurface& operator=(const DibSurface&) = delete;
 
     // Creates the memory DC, the width x height DIB section (all zero) and the text font.
-    // Returns false with one line in error when any of them cannot be made.
-    bool Create(int width, int height, std::string& error);
+    // fontFile, when given, is a font file added (for this process only) to the faces the
+    // text font is chosen from, for as long as the surface lives. Returns false with one line
+    // in error when any of them cannot be made, or Windows cannot load the font file.
+    bool Create(int width, int height, std::string& error, const char* fontFile = nullptr);
 
     // The pixels as a surface (pitch is width * 4: 32-bit rows need no padding).
     Surface* View() { return &surface_; }
@@ -32,6 +34,7 @@ class DibSurface {
     void Text(int x, int y, const char* text, std::uint32_t colour);
 
   private:
+    std::string fontFile_; // added by Create, removed by the destructor
     HDC dc_ = nullptr;
     HBITMAP dib_ = nullptr;
     HGDIOBJ oldBitmap_ = nullptr;

@@ -33,7 +33,9 @@ class TavGFX {
     // when there is one, otherwise (and with 0) to the headless presenter.
     // Failure (bpp, a zero size, too few pages, the font, the window's renderer) leaves
     // backSurface null and Error() set. The font is DejaVu Sans Mono, or the file named by the
-    // environment variable GRADIENT_FONT.
+    // environment variable GRADIENT_FONT. (On Windows the text is drawn by GDI in the faces of
+    // dib_surface_win32.h; a file named there is added to the faces GDI has, and one it cannot
+    // load is a failure as on Linux.)
     TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, std::uint16_t pages,
            std::uint8_t mode);
     ~TavGFX();

@@ -1,6 +1,7 @@
 // TavGFX's platform part on Windows: the back surface is a DIB section, text goes through GDI,
 // and the window of class "TavWin", when there is one, shows the picture scaled to its client
 // area.
+#include <cstdlib>
 #include <memory>
 
 #include "gfx/dib_surface_win32.h"
@@ -20,8 +21,11 @@ void PlatformPartDeleter::operator()(PlatformPart* part) const { delete part; }
 
 PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std::uint8_t mode,
                                  std::string& error) {
+    // As on Linux, GRADIENT_FONT names a font file; here it joins the faces GDI chooses from.
+    const char* fontFile = std::getenv("GRADIENT_FONT");
+    if (fontFile != nullptr && fontFile[0] == '\0') fontFile = nullptr;
     PlatformPartPtr part(new PlatformPart);
-    if (!part->dib.Create(width, height, error)) return nullptr;
+    if (!part->dib.Create(width, height, error, fontFile)) return nullptr;
     // The window is created before the graphics object and is found by its class. GDI has no
     // wait for the refresh, so the two window modes present alike.
     const HWND hwnd = mode != TavGFX::kModeHeadless ? FindWindowA("TavWin", nullptr) : nullptr;

@@ -219,15 +219,25 @@ TEST_F(Shell, WithoutGraphicsTheLoopDrawsNothingAndStillCloses) {
     EXPECT_NE(err.find("/nonexistent/font.ttf"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 
-    // Through WinMain: state 2 from the start, idle turns draw nothing, Escape still closes.
+    EXPECT_EQ(DemoStartError() + std::string("\n"), err);
+    EXPECT_TRUE(platform::MessageBoxesAsked().empty()); // InitDemo by itself shows no box
+
+    // Through WinMain: the same line in an error box over the window, then state 2 from the
+    // start, idle turns draw nothing, Escape still closes.
     testing::internal::CaptureStderr();
     for (int i = 0; i < 5; ++i)
         Idle([] { EXPECT_EQ(appState, 2); });
     Send(Key(VK_ESCAPE));
     EXPECT_EQ(RunWinMain(), 0);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), err);
     unsetenv("GRADIENT_FONT");
     EXPECT_EQ(gfx, nullptr);
+    const auto& boxes = platform::MessageBoxesAsked();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text + "\n", err);
+    EXPECT_EQ(boxes[0].caption, "Gradient Test in 2D");
+    EXPECT_EQ(boxes[0].type, MB_OK | MB_ICONERROR);
+    EXPECT_NE(boxes[0].owner, nullptr); // over the demo's window
 }
 
 TEST_F(Shell, WithoutADisplayWinMainSaysSoAndReturnsOne) {
@@ -245,6 +255,13 @@ TEST_F(Shell, WithoutADisplayWinMainSaysSoAndReturnsOne) {
     EXPECT_NE(err.find("window"), std::string::npos) << err;
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
     EXPECT_EQ(gfx, nullptr);
+    // The same line in an error box of its own (there is no window to own it).
+    const auto& boxes = platform::MessageBoxesAsked();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text + "\n", err);
+    EXPECT_EQ(boxes[0].caption, "Gradient Test in 2D");
+    EXPECT_EQ(boxes[0].type, MB_OK | MB_ICONERROR);
+    EXPECT_EQ(boxes[0].owner, nullptr);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -200,6 +201,22 @@ TEST(GfxWin32Failures, WithNoTavWinWindowTheWindowModesPresentHeadless) {
     g.ClearSurf(kRed, g.backSurface);
     g.Flip();
     EXPECT_EQ(g.LastFrame().pixels[0], kRed);
+}
+
+TEST(GfxWin32Font, AFontFileWindowsCannotLoadStopsTheGraphicsByName) {
+    const char* missing = "C:\\no\\such\\font.ttf";
+    gfx::DibSurface dib;
+    std::string error;
+    EXPECT_FALSE(dib.Create(8, 4, error, missing));
+    EXPECT_EQ(error, std::string("cannot load the font ") + missing);
+
+    // Through GRADIENT_FONT, as on Linux.
+    _putenv((std::string("GRADIENT_FONT=") + missing).c_str());
+    TavGFX failed(800, 600, 32, 2, TavGFX::kModeHeadless);
+    _putenv("GRADIENT_FONT="); // removes it
+    EXPECT_EQ(failed.backSurface, nullptr);
+    ASSERT_NE(failed.Error(), nullptr);
+    EXPECT_EQ(failed.Error(), std::string("TavGFX: cannot load the font ") + missing);
 }
 
 } // namespace

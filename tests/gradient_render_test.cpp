@@ -13,11 +13,15 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include "app/frame.h"
 #include "app/state.h"
+#include "tools/png_writer.h"
 #include "tools/segments_csv.h"
+
+#define STBI_ONLY_PNG
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 namespace fs = std::filesystem;
 
@@ -66,19 +70,17 @@ class RenderTool : public ::testing::Test {
     std::string stderr_;
 };
 
-// Decodes an RGB PNG into 0x00RRGGBB pixels.
+// Decodes an RGB PNG into 0x00RRGGBB pixels (nothing when it is not one).
 std::vector<std::uint32_t> ReadPng(const fs::path& path, int& width, int& height) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
     std::vector<std::uint32_t> out;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) return out;
-    image.format = PNG_FORMAT_RGB;
-    std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return out;
-    width = int(image.width);
-    height = int(image.height);
-    for (std::size_t i = 0; i + 2 < rgb.size(); i += 3)
-        out.push_back(std::uint32_t(rgb[i]) << 16 | std::uint32_t(rgb[i + 1]) << 8 | rgb[i + 2]);
+    int channels = 0;
+    unsigned char* rgb = stbi_load(path.c_str(), &width, &height, &channels, 3);
+    if (rgb == nullptr) return out;
+    if (channels == 3)
+        for (std::size_t i = 0; i < std::size_t(width) * std::size_t(height) * 3; i += 3)
+            out.push_back(std::uint32_t(rgb[i]) << 16 | std::uint32_t(rgb[i + 1]) << 8 |
+                          rgb[i + 2]);
+    stbi_image_free(rgb);
     return out;
 }
 
@@ -162,6 +164,39 @@ TEST_F(RenderTool, FramesGoIntoANumberedSequence) {
     const auto first = ReadPng(dir_ / "seq" / "frame-00000.png", w, h);
     const auto last = ReadPng(dir_ / "seq" / "frame-00002.png", w, h);
     EXPECT_NE(first, last); // the charges moved
+}
+
+TEST_F(RenderTool, PngWriterKeepsEveryPixelOfAnyRowPitch) {
+    // 5 x 3 pixels in rows of 7 words: the two words past each row must not reach the file.
+    std::vector<std::uint32_t> words(7 * 3, 0xABCDEF);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            words[std::size_t(y) * 7 + x] = std::uint32_t(0x10307 * (y * 5 + x + 1));
+    const fs::path path = dir_ / "small.png";
+    std::string error;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_TRUE(WritePng(f, FrameView{words.data(), 5, 3, 7}, error)) << error;
+    std::fclose(f);
+    int w = 0, h = 0;
+    const std::vector<std::uint32_t> pixels = ReadPng(path, w, h);
+    ASSERT_EQ(w, 5);
+    ASSERT_EQ(h, 3);
+    ASSERT_EQ(pixels.size(), 15u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 5; ++x)
+            EXPECT_EQ(pixels[std::size_t(y) * 5 + x], words[std::size_t(y) * 7 + x] & 0xFFFFFF);
+
+    // No frame, or a pitch shorter than a row: refused with a reason, nothing written.
+    std::FILE* g = std::tmpfile();
+    for (const FrameView bad :
+         {FrameView{}, FrameView{words.data(), 5, 0, 7}, FrameView{words.data(), 5, 3, 4}}) {
+        error.clear();
+        EXPECT_FALSE(WritePng(g, bad, error));
+        EXPECT_FALSE(error.empty());
+    }
+    EXPECT_EQ(std::ftell(g), 0);
+    std::fclose(g);
 }
 
 TEST_F(RenderTool, BadArgumentsExitTwoWithOneLine) {

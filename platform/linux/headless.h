@@ -8,6 +8,8 @@
 #pragma once
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "platform/linux/win32_window.h"
 
@@ -48,6 +50,16 @@ bool IsHeadless();
 // the classes and the queued messages, leaves headless mode and shuts SDL video down, so the
 // next test starts from scratch (and re-reads DISPLAY and SDL_VIDEODRIVER).
 void ResetLayer();
+
+// A message box the program asked for (MessageBoxA), in the order asked; ResetLayer forgets
+// them.
+struct MessageBoxRecord {
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    UINT type = 0;
+};
+const std::vector<MessageBoxRecord>& MessageBoxesAsked();
 
 // Translates one event into its message (if it has one) and queues it; what the SDL pump and
 // the headless source both go through.

@@ -37,6 +37,7 @@ struct LayerState {
     bool headless = false;
     EventSource source;
     bool videoUp = false;
+    std::vector<MessageBoxRecord> messageBoxes;
 };
 
 LayerState& State();

@@ -131,11 +131,14 @@ void ResetLayer() {
     st.windows.clear();
     st.classes.clear();
     st.queue.clear();
+    st.messageBoxes.clear();
     st.headless = false;
     st.source = nullptr;
     if (st.videoUp) SDL_Quit();
     st.videoUp = false;
 }
+
+const std::vector<MessageBoxRecord>& MessageBoxesAsked() { return State().messageBoxes; }
 
 SDL_Window* SdlWindowOf(HWND window) {
     const WindowRecord* w = FindRecord(window);
@@ -223,6 +226,12 @@ HICON LoadIconA(HINSTANCE, LPCSTR) { return reinterpret_cast<HICON>(std::uintptr
 
 HCURSOR LoadCursorA(HINSTANCE, LPCSTR) {
     return reinterpret_cast<HCURSOR>(std::uintptr_t{0x10005});
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    State().messageBoxes.push_back(
+        {owner, text != nullptr ? text : "", caption != nullptr ? caption : "Error", type});
+    return IDOK;
 }
 
 HGDIOBJ GetStockObject(int object) {

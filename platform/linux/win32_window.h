@@ -92,6 +92,11 @@ inline constexpr UINT PM_NOREMOVE = 0x0000;
 inline constexpr UINT PM_REMOVE = 0x0001;
 inline constexpr int SW_SHOWDEFAULT = 10;
 
+// MessageBoxA.
+inline constexpr UINT MB_OK = 0x00000000;
+inline constexpr UINT MB_ICONERROR = 0x00000010;
+inline constexpr int IDOK = 1;
+
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
 #define IDI_APPLICATION MAKEINTRESOURCEA(32512)
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
@@ -138,6 +143,10 @@ HMODULE GetModuleHandleA(LPCSTR moduleName);
 HICON LoadIconA(HINSTANCE instance, LPCSTR name);
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
 HGDIOBJ GetStockObject(int object);
+
+// Shows no box on Linux (the caller's line on stderr is what a terminal shows) and returns
+// IDOK at once, as if OK had been pressed. What was asked is kept for tests (headless.h).
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // Never blocks. When the queue is empty it first gathers what the event source has (SDL's
 // events, or the headless source) and translates it into messages. Returns TRUE and copies the

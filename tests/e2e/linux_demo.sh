@@ -26,6 +26,20 @@ cx=$((gx + gw / 2)); cy=$((gy + gh / 2))
 [ $((cx - 640)) -le 20 ] && [ $((640 - cx)) -le 20 ] || fail "not centred in x: $gx"
 [ $((cy - 512)) -le 40 ] && [ $((512 - cy)) -le 40 ] || fail "not centred in y: $gy"
 pass "window 'Gradient Test in 2D' with an 800x600 drawable area at $gx,$gy"
+# A fixed size, like the Windows window (no sizing border, no maximise box). SDL can say so only
+# by equal minimum and maximum size hints; the window manager then offers neither resizing nor
+# maximising, while minimising and closing stay.
+hints=$(xprop -id "$win" WM_NORMAL_HINTS)
+grep -q "minimum size: 800 by 600" <<<"$hints" && grep -q "maximum size: 800 by 600" <<<"$hints" ||
+  fail "the size hints do not fix the size: $hints"
+actions=$(xprop -id "$win" _NET_WM_ALLOWED_ACTIONS)
+for a in MAXIMIZE_HORZ MAXIMIZE_VERT RESIZE; do
+  ! grep -q "_NET_WM_ACTION_$a\b" <<<"$actions" || fail "the window manager allows $a: $actions"
+done
+for a in MINIMIZE CLOSE MOVE; do
+  grep -q "_NET_WM_ACTION_$a\b" <<<"$actions" || fail "the window manager does not allow $a: $actions"
+done
+pass "fixed size: the window manager offers no resizing or maximising, only moving, minimising and closing"
 
 e2e_expect_animation "running"
 e2e_expect_text "Threshold = 0.600000" "at start"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The Windows program as a person sees it, under wine on a virtual display: the window and its
 # class as Windows reports them, the animation in pure red and blue, the text, the keys,
-# focus, and both ways of closing. Everything runs in a scratch wine prefix made for this run
-# and removed after it.
+# focus, both ways of closing, and the error box when the graphics cannot start. Everything
+# runs in a scratch wine prefix made for this run and removed after it.
 # Usage: windows_demo.sh <gradient-demo.exe> <win_probe.exe> [screenshot.png]
 demo=$1 probe=$2 keep_shot=${3:-}
 . "$(dirname "$0")/lib.sh"
@@ -118,4 +118,47 @@ xdotool windowactivate --sync "$win" 2>/dev/null || true
 sleep 0.5
 xdotool key alt+F4 2>/dev/null || true
 e2e_expect_exit_0 "the window manager's close (Alt+F4)"
+# The graphics cannot start (a font file Windows cannot load). The line the program writes to
+# stderr is also in an error box over the window, with the one button OK; Enter closes it, the
+# window stays and draws nothing until it is closed, and the exit code is 0, as without a box.
+rm -f "$E2E_TMP/rc"
+(set +e; GRADIENT_FONT='C:\no\such\font.ttf' timeout 90 wine "$demo" </dev/null \
+  >"$E2E_TMP/demo.log" 2>&1; echo $? >"$E2E_TMP/rc") &
+E2E_PIDS+=($!)
+why='cannot start the graphics: TavGFX: cannot load the font C:\no\such\font.ttf'
+for i in $(seq 60); do
+  timeout 30 wine "$probe" --box "$title" </dev/null >"$E2E_TMP/box.txt" 2>/dev/null && break
+  sleep 0.5
+done
+box=$(tr -d '\r' <"$E2E_TMP/box.txt")
+[ "$box" = "icon=1 buttons=OK text=$why" ] || fail "error box: '$box', not 'icon=1 buttons=OK text=$why'"
+grep -qxF "$why" <(tr -d '\r' <"$E2E_TMP/demo.log") || fail "stderr: '$(cat "$E2E_TMP/demo.log")'"
+pass "the graphics fail: an error box (icon, OK) and stderr both say '$why'"
+# The box is the smaller of the two windows with that title; a person clicks it, then Enter.
+box_win=
+for id in $(xdotool search --onlyvisible --name "^$title\$" 2>/dev/null); do
+  read -r _ _ bw _ < <(e2e_geometry "$id")
+  [ "$bw" -lt 700 ] && box_win=$id
+done
+[ -n "$box_win" ] || fail "no error box on the display"
+xdotool windowactivate --sync "$box_win" 2>/dev/null || xdotool windowfocus --sync "$box_win"
+sleep 0.3
+xdotool key Return
+for i in $(seq 20); do
+  timeout 30 wine "$probe" --box "$title" </dev/null >/dev/null 2>&1 || break
+  sleep 0.5
+done
+timeout 30 wine "$probe" --box "$title" </dev/null >/dev/null 2>&1 && fail "Enter left the box open"
+win=$(e2e_find_window "$title") || fail "the window went with the box"
+read -r gx gy gw gh < <(e2e_geometry "$win")
+sleep 0.5
+grid_box "$E2E_TMP/empty.png"
+dots=$(($(count_colour "$E2E_TMP/empty.png" '#FF0000') + $(count_colour "$E2E_TMP/empty.png" '#0000FF')))
+[ "$dots" = 0 ] || fail "without graphics the window shows $dots red or blue pixels"
+[ ! -s "$E2E_TMP/rc" ] || fail "the demo ended with the box (exit $(cat "$E2E_TMP/rc"))"
+pass "Enter closes the box; the window stays, empty"
+xdotool windowactivate --sync "$win" 2>/dev/null || true
+xdotool key --window "$win" Escape 2>/dev/null || true
+e2e_expect_exit_0 "Escape after the error box"
+
 echo "windows demo e2e: all passed"
