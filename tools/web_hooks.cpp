@@ -1,0 +1,63 @@
+// The web page's hooks for tests and links: one still frame at a given time and threshold,
+// parsed and rendered exactly as gradient-render does, and that frame's contour segments as
+// gradient-render's CSV. The page calls them instead of main.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <emscripten.h>
+
+#include "app/demo.h"
+#include "field/contour.h"
+#include "tools/render_options.h"
+#include "tools/segments_csv.h"
+
+namespace {
+
+std::string segments; // the last CSV handed to the page
+
+} // namespace
+
+// Draws the frame at time seconds and the threshold (each null for gradient-render's default)
+// and leaves the demo's globals holding it. 1 on success; 0 after one line on stderr when an
+// argument is not one gradient-render accepts or the graphics cannot start.
+extern "C" EMSCRIPTEN_KEEPALIVE int web_still(const char* time, const char* threshold) {
+    const char* argv[5] = {"gradient-render"};
+    int argc = 1;
+    if (time != nullptr) {
+        argv[argc++] = "--time";
+        argv[argc++] = time;
+    }
+    if (threshold != nullptr) {
+        argv[argc++] = "--threshold";
+        argv[argc++] = threshold;
+    }
+    const ParsedOptions parsed = ParseRenderOptions(argc, argv);
+    if (!parsed.ok) {
+        std::fprintf(stderr, "still frame: %s\n", parsed.error.c_str());
+        return 0;
+    }
+    if (gfx == nullptr && !InitDemo()) return 0;
+    ::threshold = parsed.options.threshold;
+    RenderFrameAt(parsed.options.time);
+    return 1;
+}
+
+// The contour of the frame in the grids at the current threshold, as gradient-render
+// --segments writes it. Valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* web_segments() {
+    Vector2* points = nullptr;
+    Vector2* normals = nullptr;
+    const std::int32_t count = ExtractContour(&points, &normals);
+    char* text = nullptr;
+    std::size_t size = 0;
+    if (std::FILE* f = open_memstream(&text, &size)) {
+        WriteSegmentsCsv(f, points, normals, count);
+        std::fclose(f);
+    }
+    segments.assign(text != nullptr ? text : "", size);
+    std::free(text);
+    delete[] points;
+    delete[] normals;
+    return segments.c_str();
+}
