@@ -7,6 +7,7 @@
 #include "gfx/builtin_glyphs.h"
 #include "gfx/canvas_presenter_web.h"
 #include "gfx/construction.h"
+#include "gfx/headless_presenter.h"
 #include "gfx/surface.h"
 #include "gfx/tavgfx.h"
 #include "gfx/text.h"
