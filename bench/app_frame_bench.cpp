@@ -3,9 +3,9 @@
 // whole frame without presenting, and the whole frame with the headless Flip.
 #include <benchmark/benchmark.h>
 
-#include "app/demo.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "bench/picture.h"
-#include "field/contour.h"
 
 namespace {
 
@@ -44,7 +44,8 @@ BENCHMARK(BM_WholeFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_RenderFrameAt(benchmark::State& state) {
     WithDemo(state, [&] {
-        for (auto _ : state) RenderFrameAt(bench::kPictureTime);
+        for (auto _ : state)
+            RenderFrameAt(bench::kPictureTime);
     });
 }
 BENCHMARK(BM_RenderFrameAt)->Unit(benchmark::kMicrosecond);

@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/state.h"
 #include "bench/picture.h"
 #include "field/case_table.h"
-#include "field/contour.h"
+#include "field/crossings.h"
 
 namespace {
 
@@ -102,16 +103,16 @@ int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
     const std::vector<float> f = ReadField(o.field, o.size);
     const std::vector<Vector2> g = bench::DemoGradient(f, o.size);
-    const field::GridSize size{o.size, o.size};
+    const contour::GridSize size{o.size, o.size};
 
     std::vector<Vector2> points, normals;
-    field::ContourWorkspace work;
+    contour::Workspace work;
     std::vector<double> micros;
     micros.reserve(std::size_t(o.repeat));
     int count = 0;
     for (int r = 0; r < o.repeat; ++r) {
         const auto start = std::chrono::steady_clock::now();
-        count = field::ExtractContourLines(f, g, size, o.threshold, field::kCaseSegments, points,
+        count = field::ExtractContourLines(f, g, size, o.threshold, contour::kCaseSegments, points,
                                            normals, work);
         const auto stop = std::chrono::steady_clock::now();
         micros.push_back(std::chrono::duration<double, std::micro>(stop - start).count());

@@ -5,31 +5,32 @@
 #include <cstddef>
 #include <vector>
 
+#include "app/state.h"
 #include "bench/picture.h"
 #include "bench/stream_sum.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
+#include "field/crossings.h"
 
 namespace {
 
-using field::kDemoGrid;
+using demo::kGrid;
 
 void FillDemoGrids(float t) {
     field::PlaceCharges(t, charges);
-    field::SampleField(charges, kDemoGrid, 1.0f, fieldGrid);
-    field::SampleGradient(fieldGrid, kDemoGrid, 1.0f, gradientGrid);
+    field::SampleField(charges, kGrid, 1.0f, fieldGrid);
+    field::SampleGradient(fieldGrid, kGrid, 1.0f, gradientGrid);
 }
 
 // Charge placement and the 6,400 field values, a node row at a time (SampleField).
 void BM_FieldSampling(benchmark::State& state) {
     for (auto _ : state) {
         field::PlaceCharges(bench::kPictureTime, charges);
-        field::SampleField(charges, kDemoGrid, 1.0f, fieldGrid);
+        field::SampleField(charges, kGrid, 1.0f, fieldGrid);
         benchmark::ClobberMemory();
     }
     state.counters["nodes_per_s"] = benchmark::Counter(
-        double(state.iterations()) * double(field::kDemoNodes), benchmark::Counter::kIsRate);
+        double(state.iterations()) * double(demo::kNodes), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_FieldSampling);
 
@@ -49,7 +50,7 @@ BENCHMARK(BM_FieldValuePerNode);
 void BM_GradientGrid(benchmark::State& state) {
     FillDemoGrids(bench::kPictureTime);
     for (auto _ : state) {
-        field::SampleGradient(fieldGrid, kDemoGrid, 1.0f, gradientGrid);
+        field::SampleGradient(fieldGrid, kGrid, 1.0f, gradientGrid);
         benchmark::ClobberMemory();
     }
 }
@@ -81,13 +82,13 @@ void BM_ContourCore(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<float> f = bench::PictureField(n);
     const std::vector<Vector2> g = bench::DemoGradient(f, n);
-    const field::GridSize size{n, n};
+    const contour::GridSize size{n, n};
     std::vector<Vector2> points, normals;
-    field::ContourWorkspace work;
+    contour::Workspace work;
     int count = 0;
     for (auto _ : state) {
         count = field::ExtractContourLines(f, g, size, bench::kPictureThreshold,
-                                           field::kCaseSegments, points, normals, work);
+                                           contour::kCaseSegments, points, normals, work);
         benchmark::DoNotOptimize(points.data());
         benchmark::DoNotOptimize(normals.data());
     }

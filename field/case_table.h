@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "contour/cases.h"
+
 struct GridCell {
     float corner0, corner1, corner2, corner3;
 
@@ -17,8 +19,7 @@ struct GridCell {
     // Bit 3 for corner0 ... bit 0 for corner3, set when the corner is strictly above the
     // threshold: equal is not above, and NaN is never above.
     constexpr std::uint8_t CaseIndex(float threshold) const {
-        return std::uint8_t((corner0 > threshold ? 8 : 0) | (corner1 > threshold ? 4 : 0) |
-                            (corner2 > threshold ? 2 : 0) | (corner3 > threshold ? 1 : 0));
+        return std::uint8_t(contour::CaseIndex(corner0, corner1, corner2, corner3, threshold));
     }
 };
 
@@ -46,42 +47,9 @@ class CaseEntry {
     ~CaseEntry() = default;
 };
 
-extern CaseEntry caseTable[16];
-
-// Fills all 16 rows of caseTable; 16 segment records are allocated and never released.
-void BuildCaseTable();
-
 namespace field {
 
-// The table as plain data, for the extraction's inner loop: up to two segments per case.
-struct CaseSegments {
-    std::uint8_t count[16];
-    EdgeSegment segment[16][2];
-};
-
-// The rows every caller of the contour core uses unless it passes its own. Cases 5 and 10,
-// the saddles, join the region above the threshold across the cell's centre.
-inline constexpr CaseSegments kCaseSegments = {
-    {0, 1, 1, 1, 1, 2, 1, 1, 1, 1, 2, 1, 1, 1, 1, 0},
-    {{{0, 0}, {0, 0}},
-     {{2, 3}, {0, 0}},
-     {{1, 2}, {0, 0}},
-     {{1, 3}, {0, 0}},
-     {{0, 1}, {0, 0}},
-     {{1, 2}, {3, 0}},
-     {{0, 2}, {0, 0}},
-     {{3, 0}, {0, 0}},
-     {{3, 0}, {0, 0}},
-     {{0, 2}, {0, 0}},
-     {{0, 1}, {2, 3}},
-     {{0, 1}, {0, 0}},
-     {{1, 3}, {0, 0}},
-     {{1, 2}, {0, 0}},
-     {{2, 3}, {0, 0}},
-     {{0, 0}, {0, 0}}},
-};
-
 // The plain-data view of a table of entries (empty references give fewer segments).
-CaseSegments CompactCaseTable(const CaseEntry (&table)[16]);
+contour::CaseSegments CompactCaseTable(const CaseEntry (&table)[16]);
 
 } // namespace field

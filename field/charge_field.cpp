@@ -3,10 +3,6 @@
 #include <cassert>
 #include <cmath>
 
-Vector2 charges[field::kChargeCount];
-float fieldGrid[field::kDemoNodes];
-Vector2 gradientGrid[field::kDemoNodes];
-
 namespace field {
 
 void PlaceCharges(float t, std::span<Vector2, kChargeCount> out) {
@@ -35,9 +31,3 @@ Vector2 NodeGradient(std::span<const float> field, GridSize g, int a, int b, flo
 }
 
 } // namespace field
-
-float FieldValue(float x, float y) { return field::ChargeFieldAt(charges, Vector2(x, y)); }
-
-Vector2 FieldGradient(int a, int b, float step) {
-    return field::NodeGradient(fieldGrid, field::kDemoGrid, a, b, step);
-}

@@ -1,13 +1,15 @@
-// The three-charge scalar field and its gradient: a size-generic core that takes its inputs
-// explicitly, and the demo's 80 x 80 globals and functions on top of it.
+// The three-charge scalar field and its gradient, size-generic, over explicit inputs (the demo's
+// grids and its FieldValue and FieldGradient are in app/).
 #pragma once
 
 #include <span>
 
-#include "field/grid.h"
+#include "contour/grid.h"
 #include "math/vector2.h"
 
 namespace field {
+
+using contour::GridSize;
 
 inline constexpr int kChargeCount = 3;
 inline constexpr float kChargeStrength = 3.0f;
@@ -35,14 +37,3 @@ Vector2 NodeGradient(std::span<const float> field, GridSize g, int a, int b, flo
 void SampleGradient(std::span<const float> field, GridSize g, float step, std::span<Vector2> out);
 
 } // namespace field
-
-// The demo's field state, written by each frame: charges first, then the whole field grid,
-// then the whole gradient grid.
-extern Vector2 charges[field::kChargeCount];
-extern float fieldGrid[field::kDemoNodes];
-extern Vector2 gradientGrid[field::kDemoNodes];
-
-// The field at (x, y) from the current charges.
-float FieldValue(float x, float y);
-// The gradient at node (a, b) from the current field grid.
-Vector2 FieldGradient(int a, int b, float step);

@@ -1,11 +1,22 @@
-// The drawing calls of TavGFX that only touch surface memory, the same on every platform.
-// Construction, text and presentation live in the platform files (tavgfx_linux.cpp and the
-// Windows counterpart).
+// TavGFX on every platform: construction and its errors, the drawing calls that only touch
+// surface memory, and presentation (the platform's window, or headless). The platform part
+// (gfx/platform_part.h) supplies the surface, the text and the window presenter.
 #include "gfx/tavgfx.h"
 
+#include <optional>
+#include <string>
+
 #include "gfx/construction.h"
+#include "gfx/headless_presenter.h"
+#include "gfx/platform_part.h"
 #include "gfx/surface.h"
 #include "gfx/surface_ops.h"
+
+struct TavGFX::Impl {
+    std::string error;
+    gfx::PlatformPartPtr part;
+    std::optional<gfx::HeadlessPresenter> headless;
+};
 
 namespace {
 
@@ -26,6 +37,57 @@ const char* gfx::ConstructionError(std::uint16_t screenX, std::uint16_t screenY,
     if (pages < 2) return "TavGFX: a flip chain needs at least 2 pages";
     return nullptr;
 }
+
+TavGFX::TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, std::uint16_t pages,
+               std::uint8_t mode)
+    : screenX_(screenX), screenY_(screenY), bpp_(bpp), impl_(new Impl) {
+    Impl& m = *impl_;
+    if (const char* why = gfx::ConstructionError(screenX, screenY, bpp, pages)) {
+        m.error = why;
+        return;
+    }
+    std::string why;
+    m.part = gfx::MakePlatformPart(screenX, screenY, mode, why);
+    if (!m.part) {
+        m.error = "TavGFX: " + why;
+        return;
+    }
+    if (!gfx::HasWindow(*m.part)) m.headless.emplace(screenX, screenY);
+    backSurface = gfx::BackSurface(*m.part);
+}
+
+TavGFX::~TavGFX() {
+    backSurface = nullptr;
+    lockedBits = nullptr;
+    delete impl_;
+}
+
+void TavGFX::WindowMoved() {
+    if (impl_->part && gfx::HasWindow(*impl_->part)) gfx::WindowMoved(*impl_->part);
+}
+
+void TavGFX::TxtOutGDI(int x, int y, const char* text, std::uint32_t colour, Surface* surface) {
+    if (surface == nullptr || !impl_->part) return;
+    gfx::DrawText(*impl_->part, *surface, x, y, text, colour);
+}
+
+void TavGFX::Flip() {
+    if (backSurface == nullptr) return;
+    if (impl_->headless)
+        impl_->headless->Present(*backSurface);
+    else
+        gfx::PresentInWindow(*impl_->part, *backSurface);
+}
+
+const char* TavGFX::Error() const { return impl_->error.empty() ? nullptr : impl_->error.c_str(); }
+
+FrameView TavGFX::LastFrame() const {
+    if (impl_->headless) return impl_->headless->Frame();
+    if (impl_->part) return gfx::WindowFrame(*impl_->part);
+    return FrameView{};
+}
+
+bool TavGFX::HasWindow() const { return impl_->part && gfx::HasWindow(*impl_->part); }
 
 void TavGFX::ClearSurf(std::uint32_t colour, Surface* surface) {
     if (surface == nullptr) return;

@@ -1,93 +1,56 @@
-// TavGFX on Linux: a software back surface, FreeType text, and a presenter chosen at
-// construction (the SDL window the shell created, or headless).
+// TavGFX's platform part on Linux: a software back surface, FreeType text, and the SDL window
+// the shell created, when there is one.
 #include <cstdlib>
 #include <memory>
-#include <optional>
-#include <string>
 #include <vector>
 
-#include "gfx/construction.h"
-#include "gfx/headless_presenter.h"
+#include "gfx/platform_part.h"
 #include "gfx/sdl_presenter.h"
 #include "gfx/surface.h"
-#include "gfx/tavgfx.h"
 #include "gfx/text.h"
 #include "platform/linux/sdl_window.h"
 #include "platform/win32.h"
 
-struct TavGFX::Impl {
-    std::string error;
+namespace gfx {
+
+struct PlatformPart {
     std::vector<std::uint32_t> pixels;
     Surface surface;
-    gfx::TextRenderer text;
-    std::optional<gfx::HeadlessPresenter> headless;
-    std::unique_ptr<gfx::SdlPresenter> window;
+    TextRenderer text;
+    std::unique_ptr<SdlPresenter> window;
 };
 
-TavGFX::TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, std::uint16_t pages,
-               std::uint8_t mode)
-    : screenX_(screenX), screenY_(screenY), bpp_(bpp), impl_(new Impl) {
-    Impl& m = *impl_;
-    if (const char* why = gfx::ConstructionError(screenX, screenY, bpp, pages)) {
-        m.error = why;
-        return;
-    }
-    const char* fontPath = std::getenv(gfx::kFontPathVariable);
-    if (fontPath == nullptr || fontPath[0] == '\0') fontPath = gfx::kDefaultFontPath;
-    std::string textError;
-    if (!m.text.Load(fontPath, gfx::kFontPixelSize, textError)) {
-        m.error = "TavGFX: " + textError;
-        return;
-    }
+void PlatformPartDeleter::operator()(PlatformPart* part) const { delete part; }
+
+PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std::uint8_t mode,
+                                 std::string& error) {
+    PlatformPartPtr part(new PlatformPart);
+    const char* fontPath = std::getenv(kFontPathVariable);
+    if (fontPath == nullptr || fontPath[0] == '\0') fontPath = kDefaultFontPath;
+    if (!part->text.Load(fontPath, kFontPixelSize, error)) return nullptr;
 
     SDL_Window* sdlWindow = nullptr;
-    if (mode != kModeHeadless) sdlWindow = platform::SdlWindowOf(FindWindowA("TavWin", nullptr));
+    if (mode != TavGFX::kModeHeadless)
+        sdlWindow = platform::SdlWindowOf(FindWindowA("TavWin", nullptr));
     if (sdlWindow != nullptr) {
-        m.window = std::make_unique<gfx::SdlPresenter>(screenX, screenY);
-        std::string presenterError;
-        if (!m.window->Open(sdlWindow, mode == kModeVsync, presenterError)) {
-            m.window.reset();
-            m.error = "TavGFX: " + presenterError;
-            return;
-        }
-    } else {
-        m.headless.emplace(screenX, screenY);
+        part->window = std::make_unique<SdlPresenter>(width, height);
+        if (!part->window->Open(sdlWindow, mode == TavGFX::kModeVsync, error)) return nullptr;
     }
-
-    m.pixels.assign(static_cast<std::size_t>(screenX) * screenY, 0u);
-    m.surface = Surface{m.pixels.data(), screenX, screenY, screenX * 4};
-    backSurface = &m.surface;
+    part->pixels.assign(static_cast<std::size_t>(width) * height, 0u);
+    part->surface = Surface{part->pixels.data(), width, height, width * 4};
+    return part;
 }
 
-TavGFX::~TavGFX() {
-    backSurface = nullptr;
-    lockedBits = nullptr;
-    delete impl_;
+Surface* BackSurface(PlatformPart& part) { return &part.surface; }
+
+void DrawText(PlatformPart& part, Surface& surface, int x, int y, const char* text,
+              std::uint32_t colour) {
+    part.text.Draw(surface, x, y, text, colour);
 }
 
-void TavGFX::WindowMoved() {
-    if (impl_->window) impl_->window->WindowMoved();
-}
+bool HasWindow(const PlatformPart& part) { return part.window != nullptr; }
+void WindowMoved(PlatformPart& part) { part.window->WindowMoved(); }
+void PresentInWindow(PlatformPart& part, const Surface& back) { part.window->Present(back); }
+FrameView WindowFrame(const PlatformPart& part) { return part.window->Frame(); }
 
-void TavGFX::TxtOutGDI(int x, int y, const char* text, std::uint32_t colour, Surface* surface) {
-    if (surface == nullptr) return;
-    impl_->text.Draw(*surface, x, y, text, colour);
-}
-
-void TavGFX::Flip() {
-    if (backSurface == nullptr) return;
-    if (impl_->window)
-        impl_->window->Present(*backSurface);
-    else if (impl_->headless)
-        impl_->headless->Present(*backSurface);
-}
-
-const char* TavGFX::Error() const { return impl_->error.empty() ? nullptr : impl_->error.c_str(); }
-
-FrameView TavGFX::LastFrame() const {
-    if (impl_->window) return impl_->window->Frame();
-    if (impl_->headless) return impl_->headless->Frame();
-    return FrameView{};
-}
-
-bool TavGFX::HasWindow() const { return impl_->window != nullptr; }
+} // namespace gfx

@@ -1,78 +1,48 @@
-// TavGFX on Windows: the back surface is a DIB section, text goes through GDI, and a presenter
-// is chosen at construction (the window of class "TavWin", scaled to its client area, or
-// headless).
+// TavGFX's platform part on Windows: the back surface is a DIB section, text goes through GDI,
+// and the window of class "TavWin", when there is one, shows the picture scaled to its client
+// area.
 #include <memory>
-#include <optional>
-#include <string>
 
 #include "gfx/dib_surface_win32.h"
-#include "gfx/construction.h"
-#include "gfx/headless_presenter.h"
+#include "gfx/platform_part.h"
 #include "gfx/surface.h"
-#include "gfx/tavgfx.h"
 #include "gfx/window_presenter_win32.h"
 #include "platform/win32.h"
 
-struct TavGFX::Impl {
-    std::string error;
-    gfx::DibSurface dib;
-    std::optional<gfx::HeadlessPresenter> headless;
-    std::unique_ptr<gfx::WindowPresenter> window;
+namespace gfx {
+
+struct PlatformPart {
+    DibSurface dib;
+    std::unique_ptr<WindowPresenter> window;
 };
 
-TavGFX::TavGFX(std::uint16_t screenX, std::uint16_t screenY, std::uint8_t bpp, std::uint16_t pages,
-               std::uint8_t mode)
-    : screenX_(screenX), screenY_(screenY), bpp_(bpp), impl_(new Impl) {
-    Impl& m = *impl_;
-    if (const char* why = gfx::ConstructionError(screenX, screenY, bpp, pages)) {
-        m.error = why;
-        return;
-    }
-    std::string surfaceError;
-    if (!m.dib.Create(screenX, screenY, surfaceError)) {
-        m.error = "TavGFX: " + surfaceError;
-        return;
-    }
+void PlatformPartDeleter::operator()(PlatformPart* part) const { delete part; }
+
+PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std::uint8_t mode,
+                                 std::string& error) {
+    PlatformPartPtr part(new PlatformPart);
+    if (!part->dib.Create(width, height, error)) return nullptr;
     // The window is created before the graphics object and is found by its class. GDI has no
     // wait for the refresh, so the two window modes present alike.
-    HWND hwnd = mode != kModeHeadless ? FindWindowA("TavWin", nullptr) : nullptr;
-    if (hwnd != nullptr)
-        m.window = std::make_unique<gfx::WindowPresenter>(hwnd, screenX, screenY);
-    else
-        m.headless.emplace(screenX, screenY);
-    backSurface = m.dib.View();
+    const HWND hwnd = mode != TavGFX::kModeHeadless ? FindWindowA("TavWin", nullptr) : nullptr;
+    if (hwnd != nullptr) part->window = std::make_unique<WindowPresenter>(hwnd, width, height);
+    return part;
 }
 
-TavGFX::~TavGFX() {
-    backSurface = nullptr;
-    lockedBits = nullptr;
-    delete impl_;
-}
+Surface* BackSurface(PlatformPart& part) { return part.dib.View(); }
 
-void TavGFX::WindowMoved() {
-    if (impl_->window) impl_->window->WindowMoved();
-}
-
-void TavGFX::TxtOutGDI(int x, int y, const char* text, std::uint32_t colour, Surface* surface) {
+void DrawText(PlatformPart& part, Surface& surface, int x, int y, const char* text,
+              std::uint32_t colour) {
     // GDI draws through the DIB's device context, so only the back surface can take text.
-    if (surface == nullptr || surface != backSurface) return;
-    impl_->dib.Text(x, y, text, colour);
+    if (&surface != part.dib.View()) return;
+    part.dib.Text(x, y, text, colour);
 }
 
-void TavGFX::Flip() {
-    if (backSurface == nullptr) return;
-    if (impl_->window)
-        impl_->window->Present(*backSurface, impl_->dib.Dc());
-    else if (impl_->headless)
-        impl_->headless->Present(*backSurface);
+bool HasWindow(const PlatformPart& part) { return part.window != nullptr; }
+void WindowMoved(PlatformPart& part) { part.window->WindowMoved(); }
+void PresentInWindow(PlatformPart& part, const Surface& back) {
+    part.window->Present(back, part.dib.Dc());
 }
+FrameView WindowFrame(const PlatformPart& part) { return part.window->Frame(); }
 
-const char* TavGFX::Error() const { return impl_->error.empty() ? nullptr : impl_->error.c_str(); }
-
-FrameView TavGFX::LastFrame() const {
-    if (impl_->window) return impl_->window->Frame();
-    if (impl_->headless) return impl_->headless->Frame();
-    return FrameView{};
-}
-
-bool TavGFX::HasWindow() const { return impl_->window != nullptr; }
+} // namespace gfx

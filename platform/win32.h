@@ -1,4 +1,4 @@
-// The Win32 subset the shell, the stopwatch and the graphics stand-in call: <windows.h> itself
+// The Win32 subset the shell and the graphics class call: <windows.h> itself
 // on Windows, our own small layer with the same names on Linux.
 #pragma once
 
@@ -8,7 +8,6 @@
 #endif
 #include <windows.h>
 #else
-#include "platform/linux/win32_counter.h"
 #include "platform/linux/win32_types.h"
 #include "platform/linux/win32_window.h"
 #endif

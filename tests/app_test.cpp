@@ -13,9 +13,10 @@
 
 #include "tests/float_bits.h"
 
-#include "app/demo.h"
+#include "app/frame.h"
+#include "app/shell.h"
+#include "app/state.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
 #include "platform/linux/headless.h"
 #include "tests/headless_shell.h"
 

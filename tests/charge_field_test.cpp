@@ -1,3 +1,4 @@
+#include "app/state.h"
 #include "field/charge_field.h"
 
 #include <cmath>
@@ -96,14 +97,14 @@ TEST(ChargePaths, StartOnGridNodesAndFollowTheirCurves) {
 
 TEST(FieldCore, GenericSamplingMatchesTheDemoFunctions) {
     field::PlaceCharges(1.3f, charges);
-    std::vector<float> f(field::kDemoNodes);
-    std::vector<Vector2> g(field::kDemoNodes);
-    field::SampleField(charges, field::kDemoGrid, 1.0f, f);
+    std::vector<float> f(demo::kNodes);
+    std::vector<Vector2> g(demo::kNodes);
+    field::SampleField(charges, demo::kGrid, 1.0f, f);
     for (int y = 0; y < 80; ++y)
         for (int x = 0; x < 80; ++x)
             fieldGrid[x * 80 + y] = FieldValue(float(x), float(y));
-    field::SampleGradient(f, field::kDemoGrid, 1.0f, g);
-    for (std::size_t i = 0; i < field::kDemoNodes; ++i) {
+    field::SampleGradient(f, demo::kGrid, 1.0f, g);
+    for (std::size_t i = 0; i < demo::kNodes; ++i) {
         ASSERT_EQ(Bits(f[i]), Bits(fieldGrid[i])) << i;
         const Vector2 d = FieldGradient(int(i / 80), int(i % 80), 1.0f);
         ASSERT_EQ(Bits(g[i].x), Bits(d.x)) << i;
@@ -111,7 +112,7 @@ TEST(FieldCore, GenericSamplingMatchesTheDemoFunctions) {
     }
 
     // A non-square grid uses a * ny + b and its own ring.
-    const field::GridSize small{3, 4};
+    const contour::GridSize small{3, 4};
     std::vector<float> s(small.NodeCount());
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 4; ++b)

@@ -1,5 +1,5 @@
-// The contour core's fast walk (bit-plane classification, mixed cells only) against a plain
-// walk over every cell, written here from the walk's description: identical arrays, bit for bit,
+// The contour core's fast walk (bit-plane classification, mixed cells only) against the plain
+// reference walk (tests/reference_contour.h): identical arrays, bit for bit,
 // over many frames, thresholds, grid shapes and hostile values.
 #include <cmath>
 #include <cstdint>
@@ -11,15 +11,17 @@
 #include <gtest/gtest.h>
 
 #include "tests/float_bits.h"
+#include "tests/reference_contour.h"
 
-#include "field/above_planes.h"
+#include "app/state.h"
+#include "contour/planes.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
+#include "field/crossings.h"
 
 namespace {
 
-using field::GridSize;
+using contour::GridSize;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -28,42 +30,6 @@ constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 // comparison is exact, NaNs included.
 bool Identical(const Vector2& a, const Vector2& b) {
     return Bits(a.x) == Bits(b.x) && Bits(a.y) == Bits(b.y);
-}
-
-// Every cell, y outer and x inner; the table's segments in order; each crossing by the edge
-// formulas with Vector2 arithmetic.
-void PlainContour(const std::vector<float>& f, const std::vector<Vector2>& g, GridSize size,
-                  float t, const field::CaseSegments& table, std::vector<Vector2>& pts,
-                  std::vector<Vector2>& nrm) {
-    pts.clear();
-    nrm.clear();
-    const int ny = size.ny;
-    auto F = [&](int a, int b) { return f[std::size_t(a) * std::size_t(ny) + std::size_t(b)]; };
-    auto G = [&](int a, int b) { return g[std::size_t(a) * std::size_t(ny) + std::size_t(b)]; };
-    for (int y = 0; y < size.ny - 1; ++y) {
-        for (int x = 0; x < size.nx - 1; ++x) {
-            const GridCell cube(F(x, y), F(x + 1, y), F(x + 1, y + 1), F(x, y + 1));
-            const int k = cube.CaseIndex(t);
-            const int cx[4] = {x, x + 1, x + 1, x}, cy[4] = {y, y, y + 1, y + 1};
-            const float cv[4] = {cube.corner0, cube.corner1, cube.corner2, cube.corner3};
-            for (int s = 0; s < table.count[k]; ++s) {
-                const EdgeSegment seg = table.segment[k][s];
-                for (int e : {seg.firstEdge, seg.secondEdge}) {
-                    const int A = e, B = (e + 1) % 4;
-                    const float sp = (t - cv[A]) / (cv[B] - cv[A]);
-                    const Vector2 pa{float(cx[A]), float(cy[A])};
-                    Vector2 vec = pa;
-                    if (e == 0) vec.x = pa.x + sp;
-                    if (e == 1) vec.y = pa.y + sp;
-                    if (e == 2) vec.x = pa.x + (-1.0f) * sp;
-                    if (e == 3) vec.y = pa.y + (-1.0f) * sp;
-                    const Vector2 ga = G(cx[A], cy[A]), gb = G(cx[B], cy[B]);
-                    pts.push_back(vec);
-                    nrm.push_back(-(ga + (gb - ga) * sp).Normalized());
-                }
-            }
-        }
-    }
 }
 
 struct Case {
@@ -84,12 +50,12 @@ Case Picture(GridSize size, float time, float spacing) {
 // Runs the fast walk (with a fresh and with a reused workspace) and the plain one; returns the
 // number of end points after asserting the arrays identical.
 int ExpectSameAsPlain(const Case& c, float t,
-                      const field::CaseSegments& table = field::kCaseSegments) {
-    static field::ContourWorkspace reused;
+                      const contour::CaseSegments& table = contour::kCaseSegments) {
+    static contour::Workspace reused;
     std::vector<Vector2> fp, fn, wp, wn, pp, pn;
     const int n = field::ExtractContourLines(c.f, c.g, c.size, t, table, fp, fn);
     const int m = field::ExtractContourLines(c.f, c.g, c.size, t, table, wp, wn, reused);
-    PlainContour(c.f, c.g, c.size, t, table, pp, pn);
+    reference::Contour(c.f, c.g, c.size, t, table, pp, pn);
     EXPECT_EQ(n, int(pp.size()));
     EXPECT_EQ(m, n);
     if (n != int(pp.size()) || m != n) return -1;
@@ -112,7 +78,7 @@ TEST(ContourFast, DemoFramesOverTimesAndThresholds) {
         times.push_back(time(rng));
     int nonEmpty = 0;
     for (float tm : times) {
-        const Case c = Picture(field::kDemoGrid, tm, 1.0f);
+        const Case c = Picture(demo::kGrid, tm, 1.0f);
         std::vector<float> ths = {0.6f, 0.5865f, 0.0f, 0.01f, 0.3f, 1.0f, 3.35f, 100.0f, kInf};
         // Thresholds equal to node values: corners equal to t count as not above.
         for (std::size_t i = 0; i < c.f.size(); i += 797)
@@ -128,7 +94,7 @@ TEST(ContourFast, DemoFramesOverTimesAndThresholds) {
 }
 
 TEST(ContourFast, TimeZeroPutsInfiniteNodesIntoTheWalk) {
-    const Case c = Picture(field::kDemoGrid, 0.0f, 1.0f);
+    const Case c = Picture(demo::kGrid, 0.0f, 1.0f);
     ASSERT_EQ(c.f[40 * 80 + 60], kInf);
     for (float th : {0.6f, 2.0f, 5.0f, 10.0f})
         EXPECT_GT(ExpectSameAsPlain(c, th), 0) << th;
@@ -137,7 +103,7 @@ TEST(ContourFast, TimeZeroPutsInfiniteNodesIntoTheWalk) {
     for (float th : {5.0f, 10.0f}) {
         std::vector<Vector2> p, n;
         const int count =
-            field::ExtractContourLines(c.f, c.g, c.size, th, field::kCaseSegments, p, n);
+            field::ExtractContourLines(c.f, c.g, c.size, th, contour::kCaseSegments, p, n);
         bool sawNaN = false;
         for (int i = 0; i < count; ++i)
             sawNaN = sawNaN || std::isnan(p[i].x) || std::isnan(p[i].y);
@@ -210,29 +176,29 @@ TEST(ContourFast, SaddlesAndHostileValues) {
 }
 
 TEST(ContourFast, TablesThatFillCasesZeroAndFifteenStillVisitEveryCell) {
-    const Case c = Picture(field::kDemoGrid, 1.3f, 1.0f);
-    field::CaseSegments odd = field::kCaseSegments;
+    const Case c = Picture(demo::kGrid, 1.3f, 1.0f);
+    contour::CaseSegments odd = contour::kCaseSegments;
     odd.count[0] = 1;
-    odd.segment[0][0] = EdgeSegment(0, 2);
+    odd.segment[0][0] = contour::EdgePair{0, 2};
     odd.count[15] = 2;
-    odd.segment[15][0] = EdgeSegment(1, 3);
-    odd.segment[15][1] = EdgeSegment(3, 1);
+    odd.segment[15][0] = contour::EdgePair{1, 3};
+    odd.segment[15][1] = contour::EdgePair{3, 1};
     EXPECT_GT(ExpectSameAsPlain(c, 0.6f, odd), 2 * int(c.size.CellCount()));
     // An empty table (the demo's before its table is built) gives nothing at all.
-    EXPECT_EQ(ExpectSameAsPlain(c, 0.6f, field::CaseSegments{}), 0);
+    EXPECT_EQ(ExpectSameAsPlain(c, 0.6f, contour::CaseSegments{}), 0);
 }
 
 TEST(ContourFast, DemoExtractionMatchesThePlainWalk) {
     BuildCaseTable();
     const float saved = threshold;
     for (float tm : {0.0f, 1.3f, 7.25f}) {
-        const Case c = Picture(field::kDemoGrid, tm, 1.0f);
+        const Case c = Picture(demo::kGrid, tm, 1.0f);
         std::copy(c.f.begin(), c.f.end(), fieldGrid);
         std::copy(c.g.begin(), c.g.end(), gradientGrid);
         for (float th : {0.6f, 0.45f, 2.5f}) {
             threshold = th;
             std::vector<Vector2> pp, pn;
-            PlainContour(c.f, c.g, c.size, th, field::kCaseSegments, pp, pn);
+            reference::Contour(c.f, c.g, c.size, th, contour::kCaseSegments, pp, pn);
             Vector2* pts = nullptr;
             Vector2* nrm = nullptr;
             const int n = ExtractContour(&pts, &nrm);
@@ -253,10 +219,10 @@ TEST(AbovePlanes, EachBitIsTheStrictComparison) {
     const float values[] = {0.5f, 0.49999997f, 0.50000006f, kNaN, kInf, -kInf, 0.0f, -0.0f, 1.0f};
     for (std::size_t i = 0; i < f.size(); ++i)
         f[i] = values[(i * 7 + i / 9) % 9];
-    std::vector<std::uint32_t> planes(field::AbovePlaneWords(size), 0xDEADBEEFu);
+    std::vector<std::uint32_t> planes(contour::AbovePlaneWords(size), 0xDEADBEEFu);
     ASSERT_EQ(planes.size(), std::size_t(3 * 9));
     for (float t : {0.5f, 0.0f, -0.0f, -kInf, kInf}) {
-        field::ClassifyAbove(f, size, t, planes);
+        contour::ClassifyAbove(f, size, t, planes);
         for (int w = 0; w < 3; ++w) {
             for (int b = 0; b < size.ny; ++b) {
                 for (int k = 0; k < 32; ++k) {

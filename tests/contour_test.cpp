@@ -1,4 +1,5 @@
-#include "field/contour.h"
+#include "app/state.h"
+#include "field/crossings.h"
 
 #include <cmath>
 #include <cstring>
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/float_bits.h"
+#include "tests/reference_contour.h"
 
 #include "field/charge_field.h"
 
@@ -22,40 +24,6 @@ bool Same(float a, float b) { return (std::isnan(a) && std::isnan(b)) || Bits(a)
 bool Same(const Vector2& a, const Vector2& b) { return Same(a.x, b.x) && Same(a.y, b.y); }
 // Equality up to the sign of zero, for the worked examples.
 bool Equal(const Vector2& a, const Vector2& b) { return a.x == b.x && a.y == b.y; }
-
-// An independent reading of the extraction, written straight from the walk's description:
-// the cell record, the table's entry, and the edge crossings with Vector2 arithmetic.
-void ReferenceContour(const std::vector<float>& f, const std::vector<Vector2>& g, int nx, int ny,
-                      float t, std::vector<Vector2>& pts, std::vector<Vector2>& nrm) {
-    pts.clear();
-    nrm.clear();
-    auto F = [&](int a, int b) { return f[std::size_t(a) * ny + b]; };
-    auto G = [&](int a, int b) { return g[std::size_t(a) * ny + b]; };
-    for (int y = 0; y < ny - 1; ++y) {
-        for (int x = 0; x < nx - 1; ++x) {
-            const GridCell cube(F(x, y), F(x + 1, y), F(x + 1, y + 1), F(x, y + 1));
-            const CaseEntry mcube = caseTable[cube.CaseIndex(t)];
-            const int cx[4] = {x, x + 1, x + 1, x}, cy[4] = {y, y, y + 1, y + 1};
-            const float cv[4] = {cube.corner0, cube.corner1, cube.corner2, cube.corner3};
-            for (const EdgeSegment* seg : {mcube.firstSegment, mcube.secondSegment}) {
-                if (!seg) continue;
-                for (int e : {seg->firstEdge, seg->secondEdge}) {
-                    const int A = e, B = (e + 1) % 4;
-                    const float s = (t - cv[A]) / (cv[B] - cv[A]);
-                    Vector2 vec;
-                    if (e == 0) vec = Vector2(float(x) + s, float(y));
-                    if (e == 1) vec = Vector2(float(x + 1), float(y) + s);
-                    if (e == 2) vec = Vector2(float(x + 1) + (-1.0f) * s, float(y + 1));
-                    if (e == 3) vec = Vector2(float(x), float(y + 1) + (-1.0f) * s);
-                    const Vector2 ga = G(cx[A], cy[A]), gb = G(cx[B], cy[B]);
-                    const Vector2 grad = ga + (gb - ga) * s;
-                    pts.push_back(vec);
-                    nrm.push_back(-grad.Normalized());
-                }
-            }
-        }
-    }
-}
 
 class Contour : public ::testing::Test {
   protected:
@@ -130,9 +98,9 @@ TEST_F(Contour, DemoPathAndGenericCoreMatchTheReferenceBitForBit) {
             Vector2* dp = nullptr;
             Vector2* dn = nullptr;
             const int n = ExtractContour(&dp, &dn);
-            const int m = field::ExtractContourLines(f, g, field::kDemoGrid, th,
-                                                     field::kCaseSegments, pts, nrm);
-            ReferenceContour(f, g, 80, 80, th, rp, rn);
+            const int m =
+                field::ExtractContourLines(f, g, demo::kGrid, th, contour::kCaseSegments, pts, nrm);
+            reference::Contour(f, g, demo::kGrid, th, contour::kCaseSegments, rp, rn);
             ASSERT_EQ(n, int(rp.size()));
             ASSERT_EQ(m, n);
             EXPECT_EQ(n % 2, 0);
@@ -182,14 +150,14 @@ TEST_F(Contour, AtTimeZeroChargesSitOnNodesAndSomeEndPointsAreNaN) {
 
 // Small grids through the generic core.
 struct Small {
-    Small(field::GridSize grid, std::vector<float> values) : g(grid), f(std::move(values)) {}
-    field::GridSize g;
+    Small(contour::GridSize grid, std::vector<float> values) : g(grid), f(std::move(values)) {}
+    contour::GridSize g;
     std::vector<float> f;
     std::vector<Vector2> grad;
     std::vector<Vector2> pts, nrm;
     int Run(float t) {
         if (grad.size() != f.size()) grad.assign(f.size(), Vector2());
-        return field::ExtractContourLines(f, grad, g, t, field::kCaseSegments, pts, nrm);
+        return field::ExtractContourLines(f, grad, g, t, contour::kCaseSegments, pts, nrm);
     }
 };
 
@@ -215,7 +183,7 @@ TEST(ContourCore, CornersEqualToTheThresholdGiveExactNodes) {
 }
 
 TEST(ContourCore, DegenerateGridsGiveNothing) {
-    for (field::GridSize g : {field::GridSize{0, 0}, {1, 1}, {1, 7}, {7, 1}, {0, 5}, {-3, 4}}) {
+    for (contour::GridSize g : {contour::GridSize{0, 0}, {1, 1}, {1, 7}, {7, 1}, {0, 5}, {-3, 4}}) {
         Small c{g, std::vector<float>(g.NodeCount(), 1.0f)};
         c.pts.assign(3, Vector2()); // stale contents are replaced
         EXPECT_EQ(c.Run(0.5f), 0);

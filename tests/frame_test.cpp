@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/demo.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
 
 // Array allocations of this process, counted so a test can see every frame release its two.
 static long arrayNews = 0, arrayDeletes = 0;
@@ -88,7 +88,8 @@ TEST_F(Frame, DotsAreRedExactlyWhereTheFieldIsAbove) {
 TEST_F(Frame, ThresholdExtremesColourEveryDot) {
     threshold = 1000.0f; // above every value: no contour, every dot blue
     RenderFrameAt(1.3f);
-    for (float v : fieldGrid) ASSERT_LT(v, threshold);
+    for (float v : fieldGrid)
+        ASSERT_LT(v, threshold);
     EXPECT_TRUE(Segments().empty());
     threshold = 0.0f; // every value is positive: every dot red
     RenderFrameAt(1.3f);
@@ -150,7 +151,8 @@ TEST_F(Frame, ThresholdTextIsWhiteNearTheTopLeft) {
     RenderFrameAt(1.3f);
     int white = 0;
     for (int y = 0; y < 28; ++y)
-        for (int x = 0; x < 260; ++x) white += Pixel(x, y) == kWhite;
+        for (int x = 0; x < 260; ++x)
+            white += Pixel(x, y) == kWhite;
     EXPECT_GT(white, 40);
     EXPECT_NE(Pixel(5, 5), kWhite); // the box's corner is above and left of the glyphs' ink
 }

@@ -15,8 +15,8 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "tools/segments_csv.h"
 
 namespace fs = std::filesystem;
@@ -57,7 +57,8 @@ class RenderTool : public ::testing::Test {
     }
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_)) names.push_back(e.path().filename());
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename());
         return names;
     }
 
@@ -111,7 +112,8 @@ TEST_F(RenderTool, FilesMatchTheFrameDrawnInProcess) {
         delete[] n;
         std::rewind(mem);
         std::string expected;
-        for (int c; (c = std::fgetc(mem)) != EOF;) expected.push_back(char(c));
+        for (int c; (c = std::fgetc(mem)) != EOF;)
+            expected.push_back(char(c));
         std::fclose(mem);
         EXPECT_EQ(Read(csv), expected);
         EXPECT_GT(count, 0);

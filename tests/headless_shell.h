@@ -4,8 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/shell.h"
+#include "app/state.h"
 #include "platform/linux/headless.h"
 
 class HeadlessShellTest : public ::testing::Test {

@@ -4,7 +4,7 @@
 # sanitizer_probe: float data must run clean in every build; in a sanitizer build an integer
 # overflow, an out-of-bounds read and a leak must each be reported.
 add_executable(sanitizer_probe sanitizer_probe.cpp)
-target_link_libraries(sanitizer_probe PRIVATE field)
+target_link_libraries(sanitizer_probe PRIVATE app_state)
 add_test(NAME sanitizer_float_data_is_not_a_fault COMMAND sanitizer_probe float)
 
 string(TOUPPER "${CMAKE_BUILD_TYPE}" _build_type)

@@ -12,12 +12,13 @@
 
 #include "tests/float_bits.h"
 
+#include "app/state.h"
 #include "field/charge_field.h"
 
 namespace {
 
 // Returns the number of nodes that differ from the per-point function.
-int Mismatches(std::span<const Vector2> at, field::GridSize g, float spacing) {
+int Mismatches(std::span<const Vector2> at, contour::GridSize g, float spacing) {
     std::vector<float> out(g.NodeCount(), -1.0f);
     field::SampleField(at, g, spacing, out);
     int bad = 0;
@@ -45,7 +46,7 @@ TEST(SampleField, EveryNodeIsTheFieldAtItsPointBitForBit) {
         Vector2 at[field::kChargeCount];
         field::PlaceCharges(t, at);
         SCOPED_TRACE(testing::Message() << "t " << t);
-        EXPECT_EQ(Mismatches(at, field::kDemoGrid, 1.0f), 0);
+        EXPECT_EQ(Mismatches(at, demo::kGrid, 1.0f), 0);
         EXPECT_EQ(Mismatches(at, {37, 53}, 79.0f / 52.0f), 0);
         EXPECT_EQ(Mismatches(at, {256, 7}, 79.0f / 255.0f), 0);
     }
@@ -54,11 +55,11 @@ TEST(SampleField, EveryNodeIsTheFieldAtItsPointBitForBit) {
 TEST(SampleField, ChargesOnNodesGiveInfinityThere) {
     Vector2 at[field::kChargeCount];
     field::PlaceCharges(0.0f, at); // (40, 60), (40, 45), (40, 65): all on nodes
-    std::vector<float> out(field::kDemoNodes);
-    field::SampleField(at, field::kDemoGrid, 1.0f, out);
+    std::vector<float> out(demo::kNodes);
+    field::SampleField(at, demo::kGrid, 1.0f, out);
     EXPECT_TRUE(std::isinf(out[40 * 80 + 60]) && out[40 * 80 + 60] > 0);
     EXPECT_TRUE(std::isinf(out[40 * 80 + 45]));
-    EXPECT_EQ(Mismatches(at, field::kDemoGrid, 1.0f), 0);
+    EXPECT_EQ(Mismatches(at, demo::kGrid, 1.0f), 0);
     // All three charges on one node, and charges far outside the grid.
     const Vector2 same[3] = {{3, 4}, {3, 4}, {3, 4}};
     EXPECT_EQ(Mismatches(same, {9, 9}, 1.0f), 0);
@@ -69,7 +70,7 @@ TEST(SampleField, ChargesOnNodesGiveInfinityThere) {
 TEST(SampleField, EmptyGridsWriteNothing) {
     const Vector2 at[3] = {{1, 1}, {2, 2}, {3, 3}};
     std::vector<float> out(4, 7.0f);
-    for (field::GridSize g : {field::GridSize{0, 0}, {0, 4}, {4, 0}, {-2, 2}}) {
+    for (contour::GridSize g : {contour::GridSize{0, 0}, {0, 4}, {4, 0}, {-2, 2}}) {
         field::SampleField(at, g, 1.0f, out);
         for (float v : out)
             EXPECT_EQ(v, 7.0f);
@@ -77,7 +78,7 @@ TEST(SampleField, EmptyGridsWriteNothing) {
 }
 
 // SampleGradient, also a row loop in vector registers, against NodeGradient node by node.
-int GradientMismatches(const std::vector<float>& f, field::GridSize g, float step) {
+int GradientMismatches(const std::vector<float>& f, contour::GridSize g, float step) {
     std::vector<Vector2> out(g.NodeCount(), Vector2(-1.0f, -1.0f));
     field::SampleGradient(f, g, step, out);
     int bad = 0;
@@ -100,8 +101,8 @@ TEST(SampleGradient, EveryNodeIsNodeGradientBitForBit) {
     const float specials[] = {std::numeric_limits<float>::infinity(),
                               -std::numeric_limits<float>::infinity(),
                               std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f};
-    for (field::GridSize g :
-         {field::kDemoGrid, field::GridSize{3, 3}, {2, 9}, {9, 2}, {1, 1}, {5, 130}, {33, 7}}) {
+    for (contour::GridSize g :
+         {demo::kGrid, contour::GridSize{3, 3}, {2, 9}, {9, 2}, {1, 1}, {5, 130}, {33, 7}}) {
         std::vector<float> f(g.NodeCount());
         for (float& v : f)
             v = value(rng);
@@ -116,9 +117,9 @@ TEST(SampleGradient, EveryNodeIsNodeGradientBitForBit) {
     for (float t : {0.0f, 1.3f, 42.5f}) {
         Vector2 at[field::kChargeCount];
         field::PlaceCharges(t, at);
-        std::vector<float> f(field::kDemoNodes);
-        field::SampleField(at, field::kDemoGrid, 1.0f, f);
-        EXPECT_EQ(GradientMismatches(f, field::kDemoGrid, 1.0f), 0) << t;
+        std::vector<float> f(demo::kNodes);
+        field::SampleField(at, demo::kGrid, 1.0f, f);
+        EXPECT_EQ(GradientMismatches(f, demo::kGrid, 1.0f), 0) << t;
     }
 }
 

@@ -12,23 +12,23 @@
 #include <cstring>
 #include <vector>
 
+#include "app/state.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
 
 namespace {
 
 int FloatData() {
     // A node exactly on a charge: +inf in the field, inf and NaN in gradients and crossings.
     field::PlaceCharges(0.0f, charges);
-    for (int a = 0; a < field::kDemoGridSide; ++a) {
-        for (int b = 0; b < field::kDemoGridSide; ++b) {
-            fieldGrid[field::kDemoGrid.Index(a, b)] = FieldValue(float(a), float(b));
+    for (int a = 0; a < demo::kGridSide; ++a) {
+        for (int b = 0; b < demo::kGridSide; ++b) {
+            fieldGrid[demo::kGrid.Index(a, b)] = FieldValue(float(a), float(b));
         }
     }
-    for (int a = 0; a < field::kDemoGridSide; ++a) {
-        for (int b = 0; b < field::kDemoGridSide; ++b) {
-            gradientGrid[field::kDemoGrid.Index(a, b)] = FieldGradient(a, b, 1.0f);
+    for (int a = 0; a < demo::kGridSide; ++a) {
+        for (int b = 0; b < demo::kGridSide; ++b) {
+            gradientGrid[demo::kGrid.Index(a, b)] = FieldGradient(a, b, 1.0f);
         }
     }
     BuildCaseTable();
@@ -43,7 +43,7 @@ int FloatData() {
     }
     delete[] points;
     delete[] normals;
-    const bool infinite = std::isinf(fieldGrid[field::kDemoGrid.Index(40, 60)]);
+    const bool infinite = std::isinf(fieldGrid[demo::kGrid.Index(40, 60)]);
     std::printf("float: %d end points, %d with NaN, %d NaN normals, node (40, 60) %s\n", n,
                 nanPoints, nanNormals, infinite ? "infinite" : "finite");
     // The probe only proves something if the fixture really made infinities and NaN.

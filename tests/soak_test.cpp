@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/demo.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
 
 namespace {
 

@@ -1,24 +1,5 @@
 #include "timing/stopwatch.h"
 
-#include "platform/win32.h"
-
-namespace timing {
-
-TickSource PerformanceCounter() {
-    return {[]() -> std::int64_t {
-                LARGE_INTEGER c;
-                QueryPerformanceCounter(&c);
-                return c.QuadPart;
-            },
-            []() -> std::int64_t {
-                LARGE_INTEGER f;
-                QueryPerformanceFrequency(&f);
-                return f.QuadPart;
-            }};
-}
-
-} // namespace timing
-
 Stopwatch::Stopwatch(timing::TickSource source) : source_(source) {
     frequency = source_.frequency();
     pausedTicks = 0;

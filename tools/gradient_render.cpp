@@ -5,8 +5,8 @@
 #include <string>
 #include <system_error>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/printable.h"
@@ -25,21 +25,6 @@ bool SavePng(const std::string& path, std::string& error) {
     return WriteFileAtomically(
         path, [&](std::FILE* f) { return WritePng(f, frame, error); }, error);
 }
-
-// The contour of the frame now in the grids, at the current threshold, released with it.
-struct FrameContour {
-    Vector2* points = nullptr;
-    Vector2* normals = nullptr;
-    std::int32_t count = ExtractContour(&points, &normals);
-
-    FrameContour() = default;
-    FrameContour(const FrameContour&) = delete;
-    FrameContour& operator=(const FrameContour&) = delete;
-    ~FrameContour() {
-        delete[] points;
-        delete[] normals;
-    }
-};
 
 bool SaveSegments(const std::string& path, std::string& error) {
     const FrameContour c;

@@ -13,7 +13,6 @@ using WORD = std::uint16_t;
 using DWORD = std::uint32_t;
 using LONG = std::int32_t;
 using UINT = unsigned int;
-using LONGLONG = std::int64_t;
 using UINT_PTR = std::uintptr_t;
 using LONG_PTR = std::intptr_t;
 using WPARAM = UINT_PTR;
@@ -25,11 +24,3 @@ using LPCSTR = const char*;
 
 inline constexpr BOOL FALSE = 0;
 inline constexpr BOOL TRUE = 1;
-
-union LARGE_INTEGER {
-    struct {
-        DWORD LowPart;
-        LONG HighPart;
-    } u;
-    LONGLONG QuadPart;
-};

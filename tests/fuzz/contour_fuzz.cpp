@@ -25,10 +25,12 @@
 #include <span>
 #include <vector>
 
+#include "app/state.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
-#include "field/contour.h"
+#include "field/crossings.h"
 #include "fuzz_values.h"
+#include "tests/reference_contour.h"
 
 namespace {
 
@@ -55,9 +57,6 @@ void Check(bool ok, const char* what, long i = -1) {
     if (!ok) Fail(what, i);
 }
 
-// The edge an out-of-range edge number is walked as.
-int WalkedEdge(std::int32_t e) { return (e == 0 || e == 1 || e == 2) ? e : 3; }
-
 // Bit equality, except that any NaN matches any NaN and a zero matches either zero.
 bool Same(float a, float b) {
     if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
@@ -70,44 +69,6 @@ bool InsideEdge(const Vector2& p, int e, int x, int y) {
     const float m = (e == 0 || e == 2) ? p.x : p.y;
     const float lo = float((e == 0 || e == 2) ? x : y);
     return std::isnan(m) || (m >= lo && m <= lo + 1.0f);
-}
-
-// Strictly above, written out here rather than taken from GridCell.
-int Case(float c0, float c1, float c2, float c3, float t) {
-    return (c0 > t) * 8 + (c1 > t) * 4 + (c2 > t) * 2 + (c3 > t) * 1;
-}
-
-// The crossing on edge e of cell (x, y) from the formulas: s = (t - cA) / (cB - cA); the end
-// point moves from corner A toward corner B along the edge; the normal is minus the unit
-// interpolated gradient.
-struct Expected {
-    Vector2 point, normal;
-};
-Expected Crossing(std::span<const float> f, std::span<const Vector2> g, field::GridSize gs, int x,
-                  int y, int e, float t) {
-    const int cx[4] = {x, x + 1, x + 1, x}, cy[4] = {y, y, y + 1, y + 1};
-    const int a = e, b = (e + 1) % 4;
-    const float cA = f[gs.Index(cx[a], cy[a])], cB = f[gs.Index(cx[b], cy[b])];
-    const float s = (t - cA) / (cB - cA);
-    Vector2 p;
-    switch (e) {
-    case 0:
-        p = Vector2(float(x) + s, float(y));
-        break;
-    case 1:
-        p = Vector2(float(x + 1), float(y) + s);
-        break;
-    case 2:
-        p = Vector2(float(x + 1) - s, float(y + 1));
-        break;
-    default:
-        p = Vector2(float(x), float(y + 1) - s);
-        break;
-    }
-    const Vector2 gA = g[gs.Index(cx[a], cy[a])], gB = g[gs.Index(cx[b], cy[b])];
-    const Vector2 grad(gA.x + (gB.x - gA.x) * s, gA.y + (gB.y - gA.y) * s);
-    const float len = float(std::sqrt(double(grad.x * grad.x + grad.y * grad.y)));
-    return {p, Vector2(-(grad.x / len), -(grad.y / len))};
 }
 
 // A side from one byte: mostly small grids (0 to 24 nodes, fast to run), a quarter of the time
@@ -132,23 +93,23 @@ void Fill(FuzzedDataProvider& in, bool tiled, std::span<float> out) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const field::CaseSegments kFromEntries = [] {
+    static const contour::CaseSegments kFromEntries = [] {
         BuildCaseTable();
         return field::CompactCaseTable(caseTable);
     }();
-    static field::ContourWorkspace shared;
+    static contour::Workspace shared;
 
     FuzzedDataProvider in(data, size);
     int nx = Side(in.ConsumeIntegral<std::uint8_t>());
     int ny = Side(in.ConsumeIntegral<std::uint8_t>());
     const std::uint8_t flags = in.ConsumeIntegral<std::uint8_t>();
     const bool demo = flags & kDemoGlobals;
-    if (demo) nx = ny = field::kDemoGridSide;
+    if (demo) nx = ny = demo::kGridSide;
     if ((flags & kNegativeSides) && !demo) {
         nx = -nx;
         ny = -ny;
     }
-    const field::GridSize g{nx, ny};
+    const contour::GridSize g{nx, ny};
     const float t = fuzz::ConsumeValue(in);
     const bool tiled = flags & kTiled;
 
@@ -166,12 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             grad[i] = Vector2(gx[i], gy[i]);
     }
 
-    field::CaseSegments table = (flags & kTableFromEntries) ? kFromEntries : field::kCaseSegments;
+    contour::CaseSegments table =
+        (flags & kTableFromEntries) ? kFromEntries : contour::kCaseSegments;
     const bool arbitrary = (flags & kArbitraryTable) && !demo;
     if (arbitrary) {
         for (int k = 0; k < 16; ++k) {
             table.count[k] = in.ConsumeIntegral<std::uint8_t>() % 3;
-            for (EdgeSegment& s : table.segment[k]) {
+            for (contour::EdgePair& s : table.segment[k]) {
                 s.firstEdge = in.ConsumeIntegral<std::int32_t>();
                 s.secondEdge = in.ConsumeIntegral<std::int32_t>();
             }
@@ -183,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         points.assign(3, Vector2(-1.0f, -1.0f));
         normals.assign(5, Vector2(-1.0f, -1.0f));
     }
-    field::ContourWorkspace fresh;
-    field::ContourWorkspace& work = (flags & kReuseWorkspace) ? shared : fresh;
+    contour::Workspace fresh;
+    contour::Workspace& work = (flags & kReuseWorkspace) ? shared : fresh;
     const int n = field::ExtractContourLines(f, grad, g, t, table, points, normals, work);
 
     Check(n >= 0 && n % 2 == 0, "count negative or odd", n);
@@ -192,33 +154,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(points.size() == std::size_t(n), "end-point array length differs from the count", n);
     Check(normals.size() == std::size_t(n), "normal array length differs from the count", n);
 
-    // Walk the cells again in the extraction's order and account for every end point.
+    // The reference walk (tests/reference_contour.h) accounts for every end point in order.
     std::size_t i = 0;
-    for (int y = 0; y + 1 < g.ny; ++y) {
-        for (int x = 0; x + 1 < g.nx; ++x) {
-            const int k = Case(f[g.Index(x, y)], f[g.Index(x + 1, y)], f[g.Index(x + 1, y + 1)],
-                               f[g.Index(x, y + 1)], t);
-            for (int s = 0; s < table.count[k]; ++s) {
-                const EdgeSegment seg = table.segment[k][s];
-                for (const std::int32_t e : {seg.firstEdge, seg.secondEdge}) {
-                    Check(i < points.size(), "fewer end points than the cells' cases list",
-                          long(i));
-                    const int w = WalkedEdge(e);
-                    const Expected want = Crossing(f, grad, g, x, y, w, t);
-                    Check(Same(points[i], want.point), "end point differs from its formula",
-                          long(i));
-                    Check(Same(normals[i], want.normal), "normal differs from its formula",
-                          long(i));
-                    // With the demo's table every listed edge has one corner above and one not
-                    // above, so s lies in [0, 1] or is NaN.
-                    if (!arbitrary)
-                        Check(InsideEdge(points[i], w, x, y), "end point outside its edge",
-                              long(i));
-                    ++i;
-                }
-            }
-        }
-    }
+    reference::Walk(f, grad, g, t, table, [&](const reference::Crossing& want) {
+        Check(i < points.size(), "fewer end points than the cells' cases list", long(i));
+        Check(Same(points[i], want.point), "end point differs from its formula", long(i));
+        Check(Same(normals[i], want.normal), "normal differs from its formula", long(i));
+        // With the demo's table every listed edge has one corner above and one not above, so
+        // s lies in [0, 1] or is NaN.
+        if (!arbitrary)
+            Check(InsideEdge(points[i], want.edge, want.x, want.y), "end point outside its edge",
+                  long(i));
+        ++i;
+    });
     Check(i == points.size(), "more end points than the cells' cases list", long(i));
 
     if (demo) {

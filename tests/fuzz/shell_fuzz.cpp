@@ -16,8 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/shell.h"
+#include "app/state.h"
 #include "platform/linux/headless.h"
 
 namespace {

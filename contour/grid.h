@@ -1,10 +1,10 @@
-// Grid geometry shared by the field and the contour code: nx * ny nodes, node (a, b) at the
-// point (a, b) in grid units, stored at flat index a * ny + b (nodes sharing a are adjacent).
+// Grid geometry of the contour walk: nx * ny nodes, node (a, b) at the point (a, b) in grid
+// units, stored at flat index a * ny + b (nodes sharing a are adjacent).
 #pragma once
 
 #include <cstddef>
 
-namespace field {
+namespace contour {
 
 struct GridSize {
     int nx = 0; // nodes along x, the first index
@@ -21,9 +21,4 @@ struct GridSize {
     }
 };
 
-// The demo's grid.
-inline constexpr int kDemoGridSide = 80;
-inline constexpr GridSize kDemoGrid{kDemoGridSide, kDemoGridSide};
-inline constexpr std::size_t kDemoNodes = std::size_t(kDemoGridSide) * kDemoGridSide;
-
-} // namespace field
+} // namespace contour

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <span>
 
-#include "field/grid.h"
+#include "contour/grid.h"
 
-namespace field {
+namespace contour {
 
 // Nodes per plane word.
 inline constexpr int kPlaneBits = 32;
@@ -23,8 +23,8 @@ constexpr std::size_t AbovePlaneWords(GridSize g) {
 
 // planes[w * ny + b] gets bit k set exactly when node (32 w + k, b) is strictly above t, the
 // comparison of the case index: a value equal to t, or NaN, is not above. Bits for a >= nx are
-// clear. field is read once, front to back. planes must hold AbovePlaneWords(g) words.
-void ClassifyAbove(std::span<const float> field, GridSize g, float t,
+// clear. values is read once, front to back. planes must hold AbovePlaneWords(g) words.
+void ClassifyAbove(std::span<const float> values, GridSize g, float t,
                    std::span<std::uint32_t> planes);
 
 constexpr int PlaneCount(GridSize g) { return (g.nx + kPlaneBits - 1) / kPlaneBits; }
@@ -72,4 +72,4 @@ inline CellWord CellsOf(std::span<const std::uint32_t> planes, GridSize g, int w
 void IndexMixedCells(std::span<const std::uint32_t> planes, GridSize g,
                      std::span<std::uint32_t> index);
 
-} // namespace field
+} // namespace contour

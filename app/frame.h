@@ -1,25 +1,17 @@
-// The demo program's globals and entry points: the window shell (WinMain, WndProc) and the
-// demo's lifecycle (InitDemo, RenderFrame, ShutdownDemo), all over global state.
+// The demo's lifecycle and its frame: the graphics object and the stopwatch, InitDemo,
+// RenderFrame and ShutdownDemo, and the frame's two stages (SampleFrame, DrawFrame) that
+// gradient-render and the benchmarks call without a window shell.
 #pragma once
 
 #include <cstdint>
 
 #include "gfx/tavgfx.h"
-#include "platform/win32.h"
 #include "timing/stopwatch.h"
 
-// 0 before WinMain sets it, 1 while frames are drawn, 2 once closing.
-extern std::int32_t appState;
-// Follows WM_ACTIVATE; frames are drawn only while it is set.
-extern unsigned char isActive;
 // The one graphics object, live from InitDemo to ShutdownDemo, null otherwise.
 extern TavGFX* gfx;
 // Started by InitDemo, read by every frame, never paused.
 extern Stopwatch demoTimer;
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR commandLine, int showCommand);
-LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-void OnWindowMoved();
 
 // Creates the graphics object, builds the case table and starts the clock. Returns 0, after
 // one line on stderr, when the graphics object cannot be made.

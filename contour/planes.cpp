@@ -1,19 +1,19 @@
 // Compare-and-mask only: no float arithmetic happens here, so the loops may be vectorised
-// (field/CMakeLists.txt allows it for this file alone) without touching any pinned rounding.
-#include "field/above_planes.h"
+// (contour/CMakeLists.txt allows it for this file alone) without touching any pinned rounding.
+#include "contour/planes.h"
 
 #include <algorithm>
 #include <cassert>
 
-namespace field {
+namespace contour {
 
-void ClassifyAbove(std::span<const float> field, GridSize g, float t,
+void ClassifyAbove(std::span<const float> values, GridSize g, float t,
                    std::span<std::uint32_t> planes) {
-    assert(field.size() >= g.NodeCount() && "field smaller than the grid");
+    assert(values.size() >= g.NodeCount() && "values smaller than the grid");
     assert(planes.size() >= AbovePlaneWords(g) && "planes smaller than the grid needs");
     if (g.NodeCount() == 0) return;
     const std::size_t ny = std::size_t(g.ny);
-    const float* f = field.data();
+    const float* f = values.data();
     for (int a0 = 0; a0 < g.nx; a0 += kPlaneBits) {
         std::uint32_t* plane = planes.data() + std::size_t(a0 / kPlaneBits) * ny;
         const int rows = std::min(kPlaneBits, g.nx - a0);
@@ -83,4 +83,4 @@ void IndexMixedCells(std::span<const std::uint32_t> planes, GridSize g,
     }
 }
 
-} // namespace field
+} // namespace contour
