@@ -7,8 +7,8 @@
 
 #include <emscripten.h>
 
-#include "app/demo.h"
-#include "field/contour.h"
+#include "app/frame.h"
+#include "app/state.h"
 #include "tools/render_options.h"
 #include "tools/segments_csv.h"
 
@@ -46,18 +46,14 @@ extern "C" EMSCRIPTEN_KEEPALIVE int web_still(const char* time, const char* thre
 // The contour of the frame in the grids at the current threshold, as gradient-render
 // --segments writes it. Valid until the next call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* web_segments() {
-    Vector2* points = nullptr;
-    Vector2* normals = nullptr;
-    const std::int32_t count = ExtractContour(&points, &normals);
+    const FrameContour c;
     char* text = nullptr;
     std::size_t size = 0;
     if (std::FILE* f = open_memstream(&text, &size)) {
-        WriteSegmentsCsv(f, points, normals, count);
+        WriteSegmentsCsv(f, c.points, c.normals, c.count);
         std::fclose(f);
     }
     segments.assign(text != nullptr ? text : "", size);
     std::free(text);
-    delete[] points;
-    delete[] normals;
     return segments.c_str();
 }
