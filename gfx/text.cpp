@@ -31,8 +31,8 @@ void TextRenderer::Use(const GlyphTable& table) {
 }
 
 GlyphTable TextRenderer::Table() const {
-    return GlyphTable{ascent_, descent_, advance_, glyphs_.data(), coverage_.data(),
-                      coverage_.size()};
+    return GlyphTable{ascent_,        descent_,         advance_,
+                      glyphs_.data(), coverage_.data(), coverage_.size()};
 }
 
 void TextRenderer::Draw(const Surface& s, int x, int y, const char* text,

@@ -30,8 +30,8 @@ struct Glyph {
     int advance = 0;
 };
 
-inline constexpr int kFirstGlyph = 32;  // ' '
-inline constexpr int kLastGlyph = 126;  // '~'
+inline constexpr int kFirstGlyph = 32; // ' '
+inline constexpr int kLastGlyph = 126; // '~'
 inline constexpr int kGlyphCount = kLastGlyph - kFirstGlyph + 1;
 
 // A rasterised font as plain data: what Load produces, and what the build writes out as C++

@@ -11,8 +11,9 @@
 namespace timing {
 
 TickSource PerformanceCounter() {
-    return {[]() -> std::int64_t { return std::int64_t(std::floor(emscripten_get_now() * 1000.0)); },
-            []() -> std::int64_t { return 1000000; }};
+    return {
+        []() -> std::int64_t { return std::int64_t(std::floor(emscripten_get_now() * 1000.0)); },
+        []() -> std::int64_t { return 1000000; }};
 }
 
 } // namespace timing

@@ -35,9 +35,9 @@ EM_BOOL OnVisibility(int, const EmscriptenVisibilityChangeEvent* e, void*) {
 }
 
 // Resolves on the browser's next animation frame; the C++ stack is unwound meanwhile.
-EM_ASYNC_JS(void, NextAnimationFrame, (), {
-    await new Promise(resolve => requestAnimationFrame(resolve));
-});
+// (No arrow functions in these script bodies: the C++ formatter would split the arrow.)
+EM_ASYNC_JS(void, NextAnimationFrame, (),
+            { await new Promise(function(resolve) { requestAnimationFrame(resolve); }); });
 
 EM_JS(void, SetTitle, (const char* caption), { document.title = UTF8ToString(caption); });
 
