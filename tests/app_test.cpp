@@ -92,7 +92,8 @@ TEST_F(Shell, UpAndDownStepTheThresholdInFloat) {
 
 TEST_F(Shell, OtherKeysAndReleasesChangeNothing) {
     const HWND w = MakeWindow();
-    for (WPARAM vk : {WPARAM('A'), WPARAM(VK_LEFT), WPARAM(VK_SPACE), WPARAM(VK_F1)})
+    for (WPARAM vk :
+         {WPARAM('A'), WPARAM(0x25) /* left */, WPARAM(0x20) /* space */, WPARAM(0x70) /* F1 */})
         EXPECT_EQ(WndProc(w, WM_KEYDOWN, vk, 0), 0);
     for (WPARAM vk : {WPARAM(VK_UP), WPARAM(VK_DOWN), WPARAM(VK_ESCAPE)})
         EXPECT_EQ(WndProc(w, WM_KEYUP, vk, 0), 0);

@@ -162,6 +162,15 @@ struct Small {
 };
 
 TEST(ContourCore, SaddleCellsEmitFirstSegmentThenSecond) {
+    {
+        // Case 5, corners 1 and 3 above: (1, 2) then (3, 0), cutting off corners 2 and 0.
+        Small c{{2, 2}, {0.25f, 0.75f, 0.75f, 0.25f}};
+        ASSERT_EQ(c.Run(0.5f), 4);
+        EXPECT_TRUE(Equal(c.pts[0], {1, 0.5f}));
+        EXPECT_TRUE(Equal(c.pts[1], {0.5f, 1}));
+        EXPECT_TRUE(Equal(c.pts[2], {0, 0.5f}));
+        EXPECT_TRUE(Equal(c.pts[3], {0.5f, 0}));
+    }
     // Nodes (0,0), (0,1), (1,0), (1,1) at a * 2 + b: corners 0..3 are f[0], f[2], f[3], f[1].
     Small c{{2, 2}, {0.75f, 0.25f, 0.25f, 0.75f}};
     ASSERT_EQ(c.Run(0.5f), 4); // case 10: (0, 1) then (2, 3)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "app/frame.h"
+#include "app/sizes.h"
 #include "app/state.h"
 #include "field/charge_field.h"
 
@@ -47,13 +48,8 @@ class Frame : public ::testing::Test {
     }
     // The segments of the frame now in the grids.
     static std::vector<Vector2> Segments() {
-        Vector2* p = nullptr;
-        Vector2* n = nullptr;
-        const int count = ExtractContour(&p, &n);
-        std::vector<Vector2> out(p, p + count);
-        delete[] p;
-        delete[] n;
-        return out;
+        const FrameContour c;
+        return std::vector<Vector2>(c.points, c.points + c.count);
     }
 
     float saved_ = 0.0f;
@@ -144,6 +140,52 @@ TEST_F(Frame, ContourLinesAreRedAndNaNSegmentsAreSkipped) {
             ASSERT_TRUE(c == 0 || c == kRed || c == kBlue) << x << "," << y;
         }
     }
+}
+
+TEST_F(Frame, NaNSegmentsLeaveTheMarginsAsTheyWere) {
+    // The frame with NaN end points (as above). A segment drawn instead of skipped would reach
+    // screen coordinate 0 on its NaN side (the float-to-int conversion of a NaN), so it would
+    // cross the margin around the grid, which no dot and no kept segment ever touches.
+    threshold = 3.5f;
+    RenderFrameAt(0.0f);
+    const std::vector<Vector2> pts = Segments();
+    int nanSegments = 0;
+    for (std::size_t s = 0; s + 1 < pts.size(); s += 2) {
+        const Vector2 p = pts[s], q = pts[s + 1];
+        nanSegments += std::isnan(p.x) || std::isnan(p.y) || std::isnan(q.x) || std::isnan(q.y);
+    }
+    ASSERT_GT(nanSegments, 0);
+    const int first = demo::kDotOrigin;
+    const int last = demo::kDotOrigin + demo::kDotSpacing * (demo::kGridSide - 1);
+    const FrameView f = gfx->LastFrame();
+    for (int y = 0; y < f.height; ++y) {
+        for (int x = 0; x < f.width; ++x) {
+            if (InTextBox(x, y) || (x >= first && x <= last && y >= first && y <= last)) continue;
+            ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
+        }
+    }
+}
+
+TEST_F(Frame, ADotEqualToTheThresholdIsBlue) {
+    // A flat field with one node exactly at the threshold (no contour touches it: no corner is
+    // above) and another one float step above it.
+    for (float& v : fieldGrid)
+        v = 0.25f;
+    for (Vector2& g : gradientGrid)
+        g = Vector2();
+    threshold = 0.5f;
+    fieldGrid[demo::kGrid.Index(20, 30)] = 0.5f;
+    fieldGrid[demo::kGrid.Index(60, 50)] = std::nextafter(0.5f, 1.0f);
+    DrawFrame();
+    gfx->Flip();
+    auto dot = [](int a, int b) {
+        return Pixel(demo::kDotOrigin + demo::kDotSpacing * a,
+                     demo::kDotOrigin + demo::kDotSpacing * b);
+    };
+    EXPECT_EQ(dot(20, 30), kBlue);
+    EXPECT_EQ(dot(60, 50), kRed);
+    EXPECT_EQ(dot(21, 30), kBlue);
+    EXPECT_EQ(Segments().size(), 8u); // the four cells around the node above, none elsewhere
 }
 
 TEST_F(Frame, ThresholdTextIsWhiteNearTheTopLeft) {

@@ -151,6 +151,19 @@ TEST(SurfaceOps, FillCoversTheSurfaceAndNothingElse) {
     std::vector<std::uint32_t> tight(8 * 5, 0);
     gfx::SurfaceFill(Surface{tight.data(), 8, 5, 32}, 0x123456u);
     EXPECT_TRUE(std::all_of(tight.begin(), tight.end(), [](auto v) { return v == 0x123456u; }));
+
+    // Grey and white (three equal colour bytes) leave the unused top byte clear, on both paths;
+    // only a colour of four equal bytes may be filled byte by byte.
+    for (std::uint32_t colour : {0x808080u, 0xFFFFFFu, 0x010101u}) {
+        SCOPED_TRACE(colour);
+        gfx::SurfaceFill(Surface{tight.data(), 8, 5, 32}, colour);
+        EXPECT_TRUE(std::all_of(tight.begin(), tight.end(), [&](auto v) { return v == colour; }));
+        std::vector<std::uint32_t> padded(10 * 5, 0xDEADBEEFu);
+        gfx::SurfaceFill(Surface{padded.data(), 8, 5, 40}, colour);
+        for (int y = 0; y < 5; ++y)
+            for (int x = 0; x < 8; ++x)
+                EXPECT_EQ(padded[std::size_t(y * 10 + x)], colour) << x << "," << y;
+    }
 }
 
 TEST(SurfaceOps, PutPixelLandsWhereAskedAndIgnoresOffSurface) {

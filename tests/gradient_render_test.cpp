@@ -103,20 +103,53 @@ TEST_F(RenderTool, FilesMatchTheFrameDrawnInProcess) {
                 ASSERT_EQ(pixels[std::size_t(y) * 800 + x], f.pixels[y * f.pitch + x] & 0xFFFFFF)
                     << x << "," << y;
 
-        Vector2* p = nullptr;
-        Vector2* n = nullptr;
-        const int count = ExtractContour(&p, &n);
+        const FrameContour contour;
         std::FILE* mem = std::tmpfile();
-        WriteSegmentsCsv(mem, p, n, count);
-        delete[] p;
-        delete[] n;
+        WriteSegmentsCsv(mem, contour.points, contour.normals, contour.count);
         std::rewind(mem);
         std::string expected;
         for (int c; (c = std::fgetc(mem)) != EOF;)
             expected.push_back(char(c));
         std::fclose(mem);
         EXPECT_EQ(Read(csv), expected);
-        EXPECT_GT(count, 0);
+        EXPECT_GT(contour.count, 0);
+    }
+}
+
+// 64-bit FNV-1a.
+std::uint64_t Fnv1a(const std::string& bytes) {
+    std::uint64_t h = 0xcbf29ce484222325u;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 0x100000001b3u;
+    }
+    return h;
+}
+
+TEST_F(RenderTool, SegmentCsvHashesArePinned) {
+    // Every bit of the contour, end points and normals, in order, for a few frames: the hash of
+    // the CSV as this build's sources wrote it. A change here is a change of output; the frames
+    // at t = 0 hold infinite nodes and NaN end points.
+    struct Pinned {
+        const char* time;
+        const char* threshold;
+        std::size_t rows;
+        std::uint64_t hash;
+    };
+    for (const Pinned& p :
+         {Pinned{"0", "0.6", 126, 0xf623351a25af7ed0u}, Pinned{"0", "3.5", 28, 0x5d9905b1caf0bc20u},
+          Pinned{"1.3", "0.6", 172, 0xc690285aff2171c9u},
+          Pinned{"2.7", "0.5865", 178, 0x792d42cd696f890fu},
+          Pinned{"11.9", "3.35", 24, 0xcba6d4926ae8fa1du}}) {
+        SCOPED_TRACE(testing::Message() << "t " << p.time << " threshold " << p.threshold);
+        const fs::path csv = dir_ / "s.csv";
+        ASSERT_EQ(Run(std::string("--time ") + p.time + " --threshold " + p.threshold +
+                      " --segments " + csv.string()),
+                  0)
+            << stderr_;
+        const std::string text = Read(csv);
+        EXPECT_EQ(std::size_t(std::count(text.begin(), text.end(), '\n')), p.rows + 1);
+        EXPECT_EQ(Fnv1a(text), p.hash);
     }
 }
 

@@ -287,6 +287,14 @@ TEST(Matrix4, Determinant) {
     const Matrix4 swapped(1, 3, 0, 0, 2, 0, 1, 0, 0, 1, 4, 1, 1, 0, 0, 2);
     EXPECT_EQ(a.Determinant(), 53.0f);
     EXPECT_EQ(swapped.Determinant(), -53.0f);
+    // Every cofactor of the first row counts with its sign, the fourth (-m[3] * minor) too:
+    // with m[3] = 3 and minor(0, 3) = 12, 53 becomes 17; a 4-cycle permutation gives -1.
+    const Matrix4 full(2, 0, 1, 3, 1, 3, 0, 0, 0, 1, 4, 1, 1, 0, 0, 2);
+    EXPECT_EQ(full.Determinant(), 17.0f);
+    const Matrix4 cycle(0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0);
+    EXPECT_EQ(cycle.Determinant(), -1.0f);
+    ExpectSame(cycle.Inverse(), cycle.Transposed()); // a permutation's inverse is its transpose
+    ExpectSame(full * full.Adjoint(), Matrix4() * 17.0f);
 
     // Each minor is carried in float: 4097^2 = 2^24 + 8193 rounds (tie to even) to 16785408
     // before it meets the third 4097, giving 68769816576 (exactly representable). The exact

@@ -17,6 +17,9 @@
 
 namespace {
 
+// A message of the application's own range (WM_USER), which the layer queues like any other.
+constexpr UINT kAppMessage = 0x0400;
+
 struct Seen {
     HWND hwnd;
     UINT message;
@@ -264,7 +267,7 @@ TEST_F(PlatformTest, DestroyWindowSendsDestroyAtOnceAndDropsItsMessages) {
     HWND w = Create();
     ASSERT_NE(w, nullptr);
     PostMessageA(w, WM_KEYDOWN, VK_UP, 1);
-    PostMessageA(nullptr, WM_USER, 7, 0);
+    PostMessageA(nullptr, kAppMessage, 7, 0);
     EXPECT_TRUE(DestroyWindow(w));
     // WM_DESTROY reached the procedure before DestroyWindow returned.
     ASSERT_EQ(g_seen.size(), 1u);
@@ -276,7 +279,7 @@ TEST_F(PlatformTest, DestroyWindowSendsDestroyAtOnceAndDropsItsMessages) {
     // The thread message stays; the window's key-down went with the window.
     const std::vector<MSG> msgs = Drain();
     ASSERT_EQ(msgs.size(), 1u);
-    EXPECT_EQ(msgs[0].message, WM_USER);
+    EXPECT_EQ(msgs[0].message, kAppMessage);
     EXPECT_EQ(msgs[0].wParam, 7u);
     // A message for a window that is gone reaches no procedure.
     const MSG stale{w, WM_KEYDOWN, VK_UP, 0, 0, {0, 0}};

@@ -84,6 +84,15 @@ TEST(Vector2, EqualityUsesTheFloatTolerance) {
     EXPECT_EQ(gmath::kEqualityTolerance, 9.99999993922529e-09f);
     EXPECT_TRUE(Vector2(0, 0) == Vector2(5e-9f, 0));
     EXPECT_FALSE(Vector2(0, 0) == Vector2(2e-8f, 0));
+    // Exactly the tolerance apart is not equal; one float step less is.
+    const float tol = gmath::kEqualityTolerance, below = std::nextafter(tol, 0.0f);
+    ASSERT_EQ(Vector2(tol, 0).Length(), tol);
+    ASSERT_EQ(Vector2(below, 0).Length(), below);
+    EXPECT_FALSE(Vector2(0, 0) == Vector2(tol, 0));
+    EXPECT_FALSE(Vector2(1, 0) == Vector2(1, tol));
+    EXPECT_TRUE(Vector2(0, 0) == Vector2(below, 0));
+    EXPECT_FALSE(Vector2(tol, 0) == 0.0f);
+    EXPECT_TRUE(Vector2(below, 0) == 0.0f);
 
     // Equality with a number looks at both sides of the length.
     EXPECT_TRUE(Vector2(3, 4) == 5.0f);

@@ -110,6 +110,14 @@ TEST(Vector3, OrderingComparesSquaredLengthsStrictly) {
 TEST(Vector3, EqualityUsesTheFloatTolerance) {
     EXPECT_TRUE(Vector3(0, 0, 0) == Vector3(0, 0, 5e-9f));
     EXPECT_FALSE(Vector3(0, 0, 0) == Vector3(0, 0, 2e-8f));
+    // Exactly the tolerance apart is not equal; one float step less is.
+    const float tol = gmath::kEqualityTolerance, below = std::nextafter(tol, 0.0f);
+    ASSERT_EQ(Vector3(0, tol, 0).Length(), tol);
+    ASSERT_EQ(Vector3(0, below, 0).Length(), below);
+    EXPECT_FALSE(Vector3(0, 0, 0) == Vector3(0, tol, 0));
+    EXPECT_TRUE(Vector3(0, 0, 0) == Vector3(0, below, 0));
+    EXPECT_FALSE(Vector3(0, tol, 0) == 0.0f);
+    EXPECT_TRUE(Vector3(0, below, 0) == 0.0f);
     EXPECT_TRUE(Vector3(1, 2, 3) == Vector3(1, 2, 3));
 
     // Equality with a number looks at both sides of the length: the zero vector is not equal

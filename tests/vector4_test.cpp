@@ -129,6 +129,14 @@ TEST(Vector4, OrderingComparesSquaredLengthsStrictly) {
 TEST(Vector4, EqualityUsesTheFloatTolerance) {
     EXPECT_TRUE(Vector4() == Vector4(0, 0, 0, 5e-9f));
     EXPECT_FALSE(Vector4() == Vector4(0, 0, 0, 2e-8f));
+    // Exactly the tolerance apart is not equal; one float step less is.
+    const float tol = gmath::kEqualityTolerance, below = std::nextafter(tol, 0.0f);
+    ASSERT_EQ(Vector4(tol, 0, 0, 0).Length(), tol);
+    ASSERT_EQ(Vector4(below, 0, 0, 0).Length(), below);
+    EXPECT_FALSE(Vector4() == Vector4(tol, 0, 0, 0));
+    EXPECT_TRUE(Vector4() == Vector4(below, 0, 0, 0));
+    EXPECT_FALSE(Vector4(tol, 0, 0, 0) == 0.0f);
+    EXPECT_TRUE(Vector4(below, 0, 0, 0) == 0.0f);
     EXPECT_TRUE(Vector4(1, 2, 2, 4) == 5.0f);
     // Two-sided: the zero vector is not equal to every positive number.
     EXPECT_FALSE(Vector4() == 3.0f);

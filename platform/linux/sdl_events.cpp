@@ -7,12 +7,11 @@
 namespace platform::detail {
 namespace {
 
-// The virtual-key code of an SDL key, 0 for keys the layer does not map.
+// The virtual-key code of an SDL key: letters and digits as their upper-case ASCII codes, and the
+// three keys the shell reads; 0 (no message) for every other key.
 WPARAM VirtualKey(SDL_Keycode key) {
     if (key >= SDLK_a && key <= SDLK_z) return WPARAM('A' + (key - SDLK_a));
     if (key >= SDLK_0 && key <= SDLK_9) return WPARAM('0' + (key - SDLK_0));
-    if (key >= SDLK_F1 && key <= SDLK_F12) return VK_F1 + WPARAM(key - SDLK_F1);
-    if (key >= SDLK_KP_1 && key <= SDLK_KP_9) return VK_NUMPAD0 + 1 + WPARAM(key - SDLK_KP_1);
     switch (key) {
     case SDLK_ESCAPE:
         return VK_ESCAPE;
@@ -20,67 +19,6 @@ WPARAM VirtualKey(SDL_Keycode key) {
         return VK_UP;
     case SDLK_DOWN:
         return VK_DOWN;
-    case SDLK_LEFT:
-        return VK_LEFT;
-    case SDLK_RIGHT:
-        return VK_RIGHT;
-    case SDLK_SPACE:
-        return VK_SPACE;
-    case SDLK_RETURN:
-        return VK_RETURN;
-    case SDLK_KP_ENTER:
-        return VK_RETURN;
-    case SDLK_TAB:
-        return VK_TAB;
-    case SDLK_BACKSPACE:
-        return VK_BACK;
-    case SDLK_LSHIFT:
-    case SDLK_RSHIFT:
-        return VK_SHIFT;
-    case SDLK_LCTRL:
-    case SDLK_RCTRL:
-        return VK_CONTROL;
-    case SDLK_LALT:
-    case SDLK_RALT:
-        return VK_MENU;
-    case SDLK_LGUI:
-        return VK_LWIN;
-    case SDLK_RGUI:
-        return VK_RWIN;
-    case SDLK_PAUSE:
-        return VK_PAUSE;
-    case SDLK_CAPSLOCK:
-        return VK_CAPITAL;
-    case SDLK_PAGEUP:
-        return VK_PRIOR;
-    case SDLK_PAGEDOWN:
-        return VK_NEXT;
-    case SDLK_END:
-        return VK_END;
-    case SDLK_HOME:
-        return VK_HOME;
-    case SDLK_INSERT:
-        return VK_INSERT;
-    case SDLK_DELETE:
-        return VK_DELETE;
-    case SDLK_PRINTSCREEN:
-        return VK_SNAPSHOT;
-    case SDLK_NUMLOCKCLEAR:
-        return VK_NUMLOCK;
-    case SDLK_SCROLLLOCK:
-        return VK_SCROLL;
-    case SDLK_KP_0:
-        return VK_NUMPAD0;
-    case SDLK_KP_MULTIPLY:
-        return VK_MULTIPLY;
-    case SDLK_KP_PLUS:
-        return VK_ADD;
-    case SDLK_KP_MINUS:
-        return VK_SUBTRACT;
-    case SDLK_KP_PERIOD:
-        return VK_DECIMAL;
-    case SDLK_KP_DIVIDE:
-        return VK_DIVIDE;
     default:
         return 0;
     }

@@ -56,98 +56,40 @@ struct WNDCLASSEXA {
     HICON hIconSm;
 };
 
-// Messages.
-inline constexpr UINT WM_NULL = 0x0000;
-inline constexpr UINT WM_CREATE = 0x0001;
+// The messages the shell handles, and the key release the layer also produces.
 inline constexpr UINT WM_DESTROY = 0x0002;
 inline constexpr UINT WM_MOVE = 0x0003;
-inline constexpr UINT WM_SIZE = 0x0005;
 inline constexpr UINT WM_ACTIVATE = 0x0006;
-inline constexpr UINT WM_SETFOCUS = 0x0007;
-inline constexpr UINT WM_KILLFOCUS = 0x0008;
-inline constexpr UINT WM_PAINT = 0x000F;
 inline constexpr UINT WM_CLOSE = 0x0010;
 inline constexpr UINT WM_QUIT = 0x0012;
 inline constexpr UINT WM_KEYDOWN = 0x0100;
 inline constexpr UINT WM_KEYUP = 0x0101;
-inline constexpr UINT WM_CHAR = 0x0102;
-inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
-inline constexpr UINT WM_SYSKEYUP = 0x0105;
-inline constexpr UINT WM_USER = 0x0400;
 
 // WM_ACTIVATE low word.
 inline constexpr WORD WA_INACTIVE = 0;
 inline constexpr WORD WA_ACTIVE = 1;
 inline constexpr WORD WA_CLICKACTIVE = 2;
 
-// Virtual-key codes. Letters and digits are their upper-case ASCII codes ('A', '0').
-inline constexpr WPARAM VK_BACK = 0x08;
-inline constexpr WPARAM VK_TAB = 0x09;
-inline constexpr WPARAM VK_RETURN = 0x0D;
-inline constexpr WPARAM VK_SHIFT = 0x10;
-inline constexpr WPARAM VK_CONTROL = 0x11;
-inline constexpr WPARAM VK_MENU = 0x12;
-inline constexpr WPARAM VK_PAUSE = 0x13;
-inline constexpr WPARAM VK_CAPITAL = 0x14;
+// The virtual-key codes the shell reads. Letters and digits are their upper-case ASCII codes
+// ('A', '0'); the layer maps no other key.
 inline constexpr WPARAM VK_ESCAPE = 0x1B;
-inline constexpr WPARAM VK_SPACE = 0x20;
-inline constexpr WPARAM VK_PRIOR = 0x21;
-inline constexpr WPARAM VK_NEXT = 0x22;
-inline constexpr WPARAM VK_END = 0x23;
-inline constexpr WPARAM VK_HOME = 0x24;
-inline constexpr WPARAM VK_LEFT = 0x25;
 inline constexpr WPARAM VK_UP = 0x26;
-inline constexpr WPARAM VK_RIGHT = 0x27;
 inline constexpr WPARAM VK_DOWN = 0x28;
-inline constexpr WPARAM VK_SNAPSHOT = 0x2C;
-inline constexpr WPARAM VK_INSERT = 0x2D;
-inline constexpr WPARAM VK_DELETE = 0x2E;
-inline constexpr WPARAM VK_LWIN = 0x5B;
-inline constexpr WPARAM VK_RWIN = 0x5C;
-inline constexpr WPARAM VK_NUMPAD0 = 0x60; // through VK_NUMPAD9 = 0x69
-inline constexpr WPARAM VK_MULTIPLY = 0x6A;
-inline constexpr WPARAM VK_ADD = 0x6B;
-inline constexpr WPARAM VK_SUBTRACT = 0x6D;
-inline constexpr WPARAM VK_DECIMAL = 0x6E;
-inline constexpr WPARAM VK_DIVIDE = 0x6F;
-inline constexpr WPARAM VK_F1 = 0x70; // through VK_F12 = 0x7B
-inline constexpr WPARAM VK_F2 = 0x71;
-inline constexpr WPARAM VK_F3 = 0x72;
-inline constexpr WPARAM VK_F4 = 0x73;
-inline constexpr WPARAM VK_F5 = 0x74;
-inline constexpr WPARAM VK_F6 = 0x75;
-inline constexpr WPARAM VK_F7 = 0x76;
-inline constexpr WPARAM VK_F8 = 0x77;
-inline constexpr WPARAM VK_F9 = 0x78;
-inline constexpr WPARAM VK_F10 = 0x79;
-inline constexpr WPARAM VK_F11 = 0x7A;
-inline constexpr WPARAM VK_F12 = 0x7B;
-inline constexpr WPARAM VK_NUMLOCK = 0x90;
-inline constexpr WPARAM VK_SCROLL = 0x91;
 
 // Class and window styles.
 inline constexpr UINT CS_VREDRAW = 0x0001;
 inline constexpr UINT CS_HREDRAW = 0x0002;
-inline constexpr DWORD WS_OVERLAPPED = 0x00000000;
 inline constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
-inline constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
-inline constexpr DWORD WS_THICKFRAME = 0x00040000;
 inline constexpr DWORD WS_SYSMENU = 0x00080000;
 inline constexpr DWORD WS_CAPTION = 0x00C00000;
 inline constexpr DWORD WS_VISIBLE = 0x10000000;
 
-// GetSystemMetrics, GetStockObject, PeekMessageA, ShowWindow.
+// GetSystemMetrics, GetStockObject, PeekMessageA, and the show command main passes.
 inline constexpr int SM_CXSCREEN = 0;
 inline constexpr int SM_CYSCREEN = 1;
-inline constexpr int WHITE_BRUSH = 0;
-inline constexpr int GRAY_BRUSH = 2;
 inline constexpr int BLACK_BRUSH = 4;
-inline constexpr int NULL_BRUSH = 5;
 inline constexpr UINT PM_NOREMOVE = 0x0000;
 inline constexpr UINT PM_REMOVE = 0x0001;
-inline constexpr int SW_HIDE = 0;
-inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOW = 5;
 inline constexpr int SW_SHOWDEFAULT = 10;
 
 #define MAKEINTRESOURCEA(i) (reinterpret_cast<LPSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))

@@ -42,8 +42,9 @@ struct Script {
 Script script;
 
 WPARAM Key(std::uint8_t b) {
-    static constexpr WPARAM kKeys[] = {VK_UP,    VK_DOWN, VK_ESCAPE, VK_LEFT, VK_RIGHT,
-                                       VK_SPACE, 'A',     VK_F1,     0,       255};
+    // The shell's three keys, then others it ignores: left, right, space, A, F1, none, 255.
+    static constexpr WPARAM kKeys[] = {VK_UP, VK_DOWN, VK_ESCAPE, 0x25, 0x27,
+                                       0x20,  'A',     0x70,      0,    255};
     return kKeys[b % (sizeof kKeys / sizeof kKeys[0])];
 }
 
