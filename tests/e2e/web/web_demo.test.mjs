@@ -112,16 +112,17 @@ test('the live demo animates, takes the keys, pauses while hidden and stops on E
   diff = await compareWithRef(page, refName('0', '0.01') + '.png', textBox, true);
   assert.equal(diff.count, 0, `text after the clamp: ${JSON.stringify(diff.first)}`);
 
-  // A hidden page is an inactive window: no frames until it is visible again.
+  // A hidden page is an inactive window: no frames until it is visible again. The event is
+  // queued as WM_ACTIVATE at once, while the loop waits for its next animation frame, so it is
+  // taken before any further frame: the count read with the event is the last one.
   const setHidden = hidden => page.evaluate(h => {
     Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
     Object.defineProperty(document, 'visibilityState', { configurable: true,
                                                          get: () => h ? 'hidden' : 'visible' });
     document.dispatchEvent(new Event('visibilitychange'));
+    return Module.framesShown;
   }, hidden);
-  await setHidden(true);
-  await new Promise(r => setTimeout(r, 100)); // the loop takes the message on its next turn
-  const hiddenAt = await framesShown(page);
+  const hiddenAt = await setHidden(true);
   await new Promise(r => setTimeout(r, 500));
   assert.equal(await framesShown(page), hiddenAt, 'no frames while hidden');
   await setHidden(false);
