@@ -57,38 +57,48 @@ void SampleFrame(float t) {
     field::SampleGradient(fieldGrid, demo::kGrid, 1.0f, gradientGrid);
 }
 
+namespace {
+
+// One dot per node, red where the field is above the threshold; equal, or NaN, is not above.
+void DrawDots() {
+    for (int y = 0; y < demo::kGridSide; ++y) {
+        for (int x = 0; x < demo::kGridSide; ++x) {
+            const int sx = demo::kDotOrigin + demo::kDotSpacing * x;
+            const int sy = demo::kDotOrigin + demo::kDotSpacing * y;
+            if (sx < 0 || sx >= demo::kWindowWidth || sy < 0 || sy >= demo::kWindowHeight) continue;
+            const float value = fieldGrid[demo::kGrid.Index(x, y)];
+            const std::uint32_t colour = value > threshold ? kAbove : kNotAbove;
+            gfx->PutPixel(std::uint16_t(sx), std::uint16_t(sy), colour, gfx->lockedBits);
+        }
+    }
+}
+
+// One line per segment. A trailing odd end point would be ignored; each segment is clipped by
+// itself, and a NaN end point fails the test.
+void DrawSegments(const FrameContour& contour) {
+    for (std::int32_t s = 0; s < (contour.count >> 1); ++s) {
+        const Vector2 p = contour.points[2 * s], q = contour.points[2 * s + 1];
+        const float x1 = ToScreen(p.x), y1 = ToScreen(p.y);
+        const float x2 = ToScreen(q.x), y2 = ToScreen(q.y);
+        if (!OnScreen(x1, y1) || !OnScreen(x2, y2)) continue;
+        gfx->Line(std::uint16_t(int(x1)), std::uint16_t(int(y1)), std::uint16_t(int(x2)),
+                  std::uint16_t(int(y2)), kContour, gfx->lockedBits, gfx->lockedPitch);
+    }
+}
+
+} // namespace
+
 void DrawFrame() {
     gfx->ClearSurf(kBlack, gfx->backSurface);
-
     {
-        const FrameContour contour; // both arrays are released at the end of this block
-
+        // Both arrays are released at the end of this block, before the text; the normals are
+        // not drawn.
+        const FrameContour contour;
         gfx->Lock(gfx->backSurface);
-        for (int y = 0; y < demo::kGridSide; ++y) {
-            for (int x = 0; x < demo::kGridSide; ++x) {
-                const int sx = demo::kDotOrigin + demo::kDotSpacing * x;
-                const int sy = demo::kDotOrigin + demo::kDotSpacing * y;
-                if (sx < 0 || sx >= demo::kWindowWidth || sy < 0 || sy >= demo::kWindowHeight)
-                    continue;
-                // Equal, or NaN, is not above.
-                const float value = fieldGrid[demo::kGrid.Index(x, y)];
-                const std::uint32_t colour = value > threshold ? kAbove : kNotAbove;
-                gfx->PutPixel(std::uint16_t(sx), std::uint16_t(sy), colour, gfx->lockedBits);
-            }
-        }
-        // A trailing odd end point would be ignored; each segment is clipped by itself, and a NaN
-        // end point fails the test.
-        for (std::int32_t s = 0; s < (contour.count >> 1); ++s) {
-            const Vector2 p = contour.points[2 * s], q = contour.points[2 * s + 1];
-            const float x1 = ToScreen(p.x), y1 = ToScreen(p.y);
-            const float x2 = ToScreen(q.x), y2 = ToScreen(q.y);
-            if (!OnScreen(x1, y1) || !OnScreen(x2, y2)) continue;
-            gfx->Line(std::uint16_t(int(x1)), std::uint16_t(int(y1)), std::uint16_t(int(x2)),
-                      std::uint16_t(int(y2)), kContour, gfx->lockedBits, gfx->lockedPitch);
-        }
+        DrawDots();
+        DrawSegments(contour);
         gfx->UnLock(gfx->backSurface);
-    } // the normals are not drawn
-
+    }
     char str[100];
     std::snprintf(str, sizeof str, "Threshold = %f", double(threshold));
     gfx->TxtOutGDI(5, 5, str, kText, gfx->backSurface);
