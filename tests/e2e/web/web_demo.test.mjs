@@ -1,5 +1,6 @@
 // The web build in headless Chromium against the Linux renderer: still frames pixel for pixel,
 // the contour segments byte for byte, and the live demo's animation, keys, hiding and Escape.
+// Screens are read back from the canvas; text is compared with gradient-render's pictures.
 // Usage: WEB_DIR=build-web GRADIENT_RENDER=build/bin/gradient-render node --test <this file>
 // (GRADIENT_WEB_SCREENSHOT=FILE also saves the page with the still frame at 1.3 s.)
 import { after, before, test } from 'node:test';
@@ -89,6 +90,8 @@ test('the live demo animates, takes the keys, pauses while hidden and stops on E
      async () => {
   const page = await openPage(browser, server.url, errors);
   assert.equal(await page.evaluate(() => document.title), 'Gradient Test in 2D');
+  // Other keys change nothing.
+  for (const key of ['ArrowLeft', 'ArrowRight', 'a', 'Enter']) await page.keyboard.press(key);
   await waitFrames(page, 3);
   let diff = await compareWithRef(page, refName('0', '0.6') + '.png', textBox, true);
   assert.equal(diff.count, 0, `text at start: ${JSON.stringify(diff.first)}`);
@@ -115,17 +118,30 @@ test('the live demo animates, takes the keys, pauses while hidden and stops on E
   // A hidden page is an inactive window: no frames until it is visible again. The event is
   // queued as WM_ACTIVATE at once, while the loop waits for its next animation frame, so it is
   // taken before any further frame: the count read with the event is the last one.
-  const setHidden = hidden => page.evaluate(h => {
-    Object.defineProperty(document, 'hidden', { configurable: true, get: () => h });
+  const hiddenAt = await page.evaluate(() => {
+    Object.defineProperty(document, 'hidden', { configurable: true, get: () => true });
     Object.defineProperty(document, 'visibilityState', { configurable: true,
-                                                         get: () => h ? 'hidden' : 'visible' });
+                                                         get: () => 'hidden' });
     document.dispatchEvent(new Event('visibilitychange'));
     return Module.framesShown;
-  }, hidden);
-  const hiddenAt = await setHidden(true);
+  });
   await new Promise(r => setTimeout(r, 500));
   assert.equal(await framesShown(page), hiddenAt, 'no frames while hidden');
-  await setHidden(false);
+  await page.evaluate(() => {
+    delete document.hidden; // the browser's own values again: visible
+    delete document.visibilityState;
+    document.dispatchEvent(new Event('visibilitychange'));
+  });
+  await waitFrames(page, 3);
+  // And hidden for real, behind another tab (the browser then also stops animation frames).
+  const other = await browser.newPage();
+  await other.bringToFront();
+  await page.waitForFunction(() => document.visibilityState === 'hidden', { polling: 50 });
+  const behindAt = await framesShown(page);
+  await new Promise(r => setTimeout(r, 500));
+  assert.equal(await framesShown(page), behindAt, 'no frames behind another tab');
+  await page.bringToFront();
+  await other.close();
   await waitFrames(page, 3);
 
   await page.keyboard.press('Escape');
