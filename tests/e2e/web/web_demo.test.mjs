@@ -79,10 +79,16 @@ test('still frames equal gradient-render\'s pictures and segments', async t => {
   }
 });
 
-test('a bad still frame argument fails with one line, as gradient-render does', async () => {
-  const seen = [];
-  const page = await openPage(browser, `${server.url}?time=-1&still`, seen);
+test('a refused still-frame argument is one line on the console, as gradient-render says it',
+     async () => {
+  const page = await browser.newPage();
+  const lines = [];
+  page.on('console', m => lines.push(m.text()));
+  await page.goto(`${server.url}?time=-1&still`);
+  await page.waitForFunction(() => document.body.dataset.state !== 'loading');
   assert.equal(await page.evaluate(() => document.body.dataset.state), 'failed');
+  assert.deepEqual(lines.filter(l => /still frame/.test(l)),
+                   ['still frame: --time must be a number of seconds from 0 to 4294967.295']);
   await page.close();
 });
 
