@@ -1,9 +1,14 @@
 // The web page's hooks for tests and links: one still frame at a given time and threshold,
-// parsed and rendered exactly as gradient-render does, and that frame's contour segments as
-// gradient-render's CSV. The page calls them instead of main.
+// parsed and rendered exactly as gradient-render does, that frame's contour segments as
+// gradient-render's CSV, and the sines and cosines the frames take from this C library. The
+// page calls them instead of main.
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include <emscripten.h>
 
@@ -14,7 +19,8 @@
 
 namespace {
 
-std::string segments; // the last CSV handed to the page
+std::string segments;            // the last CSV handed to the page
+std::vector<std::uint32_t> trig; // the last sines and cosines handed to the page
 
 } // namespace
 
@@ -56,4 +62,19 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* web_segments() {
     segments.assign(text != nullptr ? text : "", size);
     std::free(text);
     return segments.c_str();
+}
+
+// For the count millisecond readings from first on, the four values the charges are placed with,
+// as float bits: sin t, cos t, sin 2t, cos 2t, with t the frame's seconds and 2t formed as t + t,
+// each taken in double and rounded to float. Valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const std::uint32_t* web_trig_bits(std::uint32_t first,
+                                                                   std::uint32_t count) {
+    trig.resize(std::size_t(count) * 4);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const float t = FrameSeconds(first + i), t2 = t + t;
+        const float v[4] = {float(std::sin(double(t))), float(std::cos(double(t))),
+                            float(std::sin(double(t2))), float(std::cos(double(t2)))};
+        std::memcpy(&trig[std::size_t(i) * 4], v, sizeof v);
+    }
+    return trig.data();
 }

@@ -79,6 +79,40 @@ test('still frames equal gradient-render\'s pictures and segments', async t => {
   }
 });
 
+// The same four values from glibc, through Python's math module (which calls it), as SHA-256
+// of their float bits.
+const glibcTrig = `
+import hashlib, math, sys
+import numpy as np
+n = int(sys.argv[1])
+out = np.empty(4 * n, np.float32)
+for ms in range(n):
+    t = np.float32(ms / 1000.0)
+    t2 = np.float32(t + t)
+    out[4 * ms:4 * ms + 4] = (math.sin(float(t)), math.cos(float(t)),
+                              math.sin(float(t2)), math.cos(float(t2)))
+print(hashlib.sha256(out.astype('<f4').tobytes()).hexdigest())
+`;
+
+test('the web\'s sines and cosines, rounded to float, are glibc\'s for the first ten minutes',
+     async () => {
+  const count = 600000;
+  const want = execFileSync('/usr/bin/python3', ['-c', glibcTrig, String(count)]).toString().trim();
+  const page = await openPage(browser, `${server.url}?still`, errors);
+  const got = await page.evaluate(async n => {
+    const bytes = new Uint32Array(4 * n);
+    for (let first = 0, step = 50000; first < n; first += step) { // a chunk at a time: the
+      const k = Math.min(step, n - first);                     // module's memory is fixed
+      const at = Module._web_trig_bits(first, k) / 4;
+      bytes.set(Module.HEAPU32.subarray(at, at + 4 * k), 4 * first);
+    }
+    const digest = new Uint8Array(await crypto.subtle.digest('SHA-256', bytes));
+    return Array.from(digest, b => b.toString(16).padStart(2, '0')).join('');
+  }, count);
+  assert.equal(got, want);
+  await page.close();
+});
+
 test('a refused still-frame argument is one line on the console, as gradient-render says it',
      async () => {
   const page = await browser.newPage();
