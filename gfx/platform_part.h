@@ -25,8 +25,8 @@ PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std:
 
 Surface* BackSurface(PlatformPart& part);
 // Text with the top-left corner of its box at (x, y), in colour, over what is there.
-void DrawText(PlatformPart& part, Surface& surface, int x, int y, const char* text,
-              std::uint32_t colour);
+void DrawTextOn(PlatformPart& part, Surface& surface, int x, int y, const char* text,
+                std::uint32_t colour);
 
 // The window presenter's side: false when the part presents nowhere (TavGFX then keeps a
 // headless presenter).

@@ -68,7 +68,7 @@ void TavGFX::WindowMoved() {
 
 void TavGFX::TxtOutGDI(int x, int y, const char* text, std::uint32_t colour, Surface* surface) {
     if (surface == nullptr || !impl_->part) return;
-    gfx::DrawText(*impl_->part, *surface, x, y, text, colour);
+    gfx::DrawTextOn(*impl_->part, *surface, x, y, text, colour);
 }
 
 void TavGFX::Flip() {

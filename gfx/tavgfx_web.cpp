@@ -34,8 +34,8 @@ PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std:
 
 Surface* BackSurface(PlatformPart& part) { return &part.surface; }
 
-void DrawText(PlatformPart& part, Surface& surface, int x, int y, const char* text,
-              std::uint32_t colour) {
+void DrawTextOn(PlatformPart& part, Surface& surface, int x, int y, const char* text,
+                std::uint32_t colour) {
     part.text.Draw(surface, x, y, text, colour);
 }
 

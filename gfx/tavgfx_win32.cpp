@@ -31,8 +31,8 @@ PlatformPartPtr MakePlatformPart(std::uint16_t width, std::uint16_t height, std:
 
 Surface* BackSurface(PlatformPart& part) { return part.dib.View(); }
 
-void DrawText(PlatformPart& part, Surface& surface, int x, int y, const char* text,
-              std::uint32_t colour) {
+void DrawTextOn(PlatformPart& part, Surface& surface, int x, int y, const char* text,
+                std::uint32_t colour) {
     // GDI draws through the DIB's device context, so only the back surface can take text.
     if (&surface != part.dib.View()) return;
     part.dib.Text(x, y, text, colour);
