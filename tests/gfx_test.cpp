@@ -470,6 +470,50 @@ TEST(TextRenderer, ClipsAtEveryEdgeAndSkipsUnknownCharacters) {
     EXPECT_EQ(shifted, g.Inked());
 }
 
+// The web build draws from a table of the glyphs FreeType gave at build time: a renderer that
+// takes the table draws exactly what the one that loaded the font draws, and the table outlives
+// nothing it points to once copied.
+TEST(TextRenderer, ATableDrawsWhatTheLoadedFontDraws) {
+    gfx::TextRenderer loaded;
+    std::string error;
+    ASSERT_TRUE(loaded.Load(gfx::kDefaultFontPath, gfx::kFontPixelSize, error)) << error;
+    const gfx::GlyphTable t = loaded.Table();
+    EXPECT_EQ(t.ascent + t.descent, loaded.LineHeight());
+    EXPECT_EQ(t.advance, loaded.Advance());
+    ASSERT_GT(t.coverageSize, 0u);
+    // Every glyph's bitmap lies inside the coverage bytes; ' ' has none, '#' has one.
+    for (int i = 0; i < gfx::kGlyphCount; ++i) {
+        const gfx::Glyph& g = t.glyphs[i];
+        EXPECT_LE(g.offset + std::size_t(g.width) * std::size_t(g.rows), t.coverageSize) << i;
+    }
+    EXPECT_EQ(t.glyphs[' ' - gfx::kFirstGlyph].width, 0);
+    EXPECT_GT(t.glyphs['#' - gfx::kFirstGlyph].width, 0);
+
+    const std::vector<gfx::Glyph> glyphs(t.glyphs, t.glyphs + gfx::kGlyphCount);
+    std::vector<std::uint8_t> coverage(t.coverage, t.coverage + t.coverageSize);
+    gfx::TextRenderer copied;
+    copied.Use(gfx::GlyphTable{t.ascent, t.descent, t.advance, glyphs.data(), coverage.data(),
+                               coverage.size()});
+    coverage.assign(coverage.size(), 0); // the renderer keeps its own copy
+
+    GuardedSurface a(300, 28), b(300, 28);
+    for (std::uint32_t under : {0x000000u, 0xFF0000u, 0x0000FFu}) {
+        a.Clear();
+        b.Clear();
+        gfx::SurfaceFill(a.surface, under);
+        gfx::SurfaceFill(b.surface, under);
+        loaded.Draw(a.surface, 5, 5, "Threshold = 0.700000", kInk);
+        copied.Draw(b.surface, 5, 5, "Threshold = 0.700000", kInk);
+        int changed = 0;
+        for (int y = 0; y < 28; ++y)
+            for (int x = 0; x < 300; ++x) {
+                ASSERT_EQ(a.At(x, y), b.At(x, y)) << x << "," << y << " over " << std::hex << under;
+                changed += a.At(x, y) != under;
+            }
+        EXPECT_GT(changed, 100) << std::hex << under;
+    }
+}
+
 TEST_F(GfxTest, MissingFontFailsSoftlyNamingTheFile) {
     setenv("GRADIENT_FONT", "/nonexistent/NoSuchFont.ttf", 1);
     TavGFX g(800, 600, 32, 2, 2);
