@@ -39,7 +39,7 @@ namespace contour {
 
 // Every refusal of the library: bad levels, shapes, strides or pointers.
 class Error : public std::invalid_argument {
-public:
+  public:
     using std::invalid_argument::invalid_argument;
 };
 
@@ -122,7 +122,7 @@ template <class T> struct Bands {
 // calls left in it and allocates nothing more once it has grown to the job. Without one, each
 // call makes its own. One workspace serves one call at a time.
 class Workspace {
-public:
+  public:
     Workspace();
     ~Workspace();
     Workspace(Workspace&&) noexcept;
@@ -131,7 +131,7 @@ public:
     struct Memory; // the library's own
     Memory& Own() { return *memory_; }
 
-private:
+  private:
     std::unique_ptr<Memory> memory_;
 };
 
