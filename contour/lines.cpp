@@ -7,10 +7,10 @@
 // the same way, and so the same output.
 //
 // Order of the output: crossings are numbered in the order the cells make them (cell rows from
-// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Lines come in
-// the order of their lowest-numbered crossing; an open line runs from its start (on the border
-// or beside an unusable cell) to its end, and a closed line starts at its lowest-numbered
-// crossing.
+// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Open lines
+// come first, each from its start (on the border or beside an unusable cell) to its end, in the
+// order of their starts' numbers; then closed lines, each from its lowest-numbered crossing, in
+// the order of those numbers.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -277,9 +277,6 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
     using Block = CrossingBlock<T>;
     const std::size_t n = c.blocks.size() << Block::kShift;
     if (n == 0) return;
-    const auto valid = [&](std::size_t i) {
-        return (i & (Block::kSize - 1)) < c.used[i >> Block::kShift];
-    };
     std::vector<std::uint64_t> hasPrev(n / 64, 0), done(n / 64, 0);
     const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
         bits[i >> 6] |= std::uint64_t(1) << (i & 63);
@@ -294,22 +291,6 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
         for (std::size_t i = 0; i < c.used[k]; ++i)
             if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
     }
-    // Open lines start where nothing leads in; each is placed by its lowest crossing.
-    struct Open {
-        std::size_t lowest, start;
-    };
-    std::vector<Open> open;
-    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
-        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i) {
-            if (test(hasPrev, i)) continue;
-            std::size_t lowest = i, steps = 0;
-            for (Id j = c.NextAt(i); j >= 0 && steps < made; j = c.NextAt(std::size_t(j)), ++steps)
-                lowest = std::min(lowest, std::size_t(j));
-            open.push_back({lowest, i});
-        }
-    }
-    std::sort(open.begin(), open.end(),
-              [](const Open& a, const Open& b) { return a.lowest < b.lowest; });
     out.points.reserve(out.points.size() + made + made / 8 + 8);
     if (normals) out.normals.reserve(out.points.capacity());
     const auto write = [&](std::size_t start, bool closed) {
@@ -341,17 +322,19 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
         out.offsets.push_back(std::int64_t(out.points.size()));
         out.closed.push_back(closed ? 1 : 0);
     };
-    std::size_t nextOpen = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!valid(i)) {
-            i = (((i >> Block::kShift) + 1) << Block::kShift) - 1;
-            continue;
-        }
-        if (nextOpen < open.size() && open[nextOpen].lowest == i)
-            write(open[nextOpen++].start, false);
-        else if (!test(done, i))
-            write(i, true);
-    }
+    // Open lines first, by their starts (crossings nothing leads to), then closed lines, each
+    // from its lowest crossing; both in the numbering's order.
+    const auto each = [&](auto&& visit) {
+        for (std::size_t k = 0; k < c.blocks.size(); ++k)
+            for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+                visit(i);
+    };
+    each([&](std::size_t i) {
+        if (!test(hasPrev, i)) write(i, false);
+    });
+    each([&](std::size_t i) {
+        if (!test(done, i)) write(i, true);
+    });
 }
 
 template <class T> void Clear(Lines<T>& out) {
