@@ -1,75 +1,85 @@
-// The contour walk's first passes: every node of a grid classified against the threshold at once,
-// as bit planes that put the nodes of one cell row (equal second index) side by side, and an index
-// of where in each cell row the cells with corners on both sides of the threshold lie.
+// Nodes as bits: one bit per node, 32 nodes of a row per word, rows of words one after the other,
+// with a zero word after each row's last so that any two neighbouring bits read as one load.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <vector>
 
-#include "contour/grid.h"
+#include "contour/contour.h"
 
-namespace contour {
+namespace contour::detail {
 
-// Nodes per plane word.
-inline constexpr int kPlaneBits = 32;
+inline constexpr int kWordBits = 32;
 
-// Words the planes of grid g take: one word per node row b for every 32 values of a.
-constexpr std::size_t AbovePlaneWords(GridSize g) {
-    return g.nx > 0 && g.ny > 0
-               ? std::size_t((g.nx + kPlaneBits - 1) / kPlaneBits) * std::size_t(g.ny)
-               : 0;
-}
+struct BitGrid {
+    std::ptrdiff_t nx = 0, ny = 0;
+    std::ptrdiff_t words = 0; // per row, the zero word included
 
-// planes[w * ny + b] gets bit k set exactly when node (32 w + k, b) is strictly above t, the
-// comparison of the case index: a value equal to t, or NaN, is not above. Bits for a >= nx are
-// clear. values is read once, front to back. planes must hold AbovePlaneWords(g) words.
-void ClassifyAbove(std::span<const float> values, GridSize g, float t,
-                   std::span<std::uint32_t> planes);
-
-constexpr int PlaneCount(GridSize g) { return (g.nx + kPlaneBits - 1) / kPlaneBits; }
-
-// Words of the mixed-cell index of grid g: one bit per plane for every cell row.
-constexpr std::size_t MixedIndexWords(GridSize g) {
-    return g.nx > 1 && g.ny > 1
-               ? std::size_t((PlaneCount(g) + kPlaneBits - 1) / kPlaneBits) * std::size_t(g.ny - 1)
-               : 0;
-}
-
-// The 32 cells x = 32 w + i (bit i) of plane w in cell row y: the side of each corner (corner 0
-// at (x, y), 1 at (x + 1, y), 2 at (x + 1, y + 1), 3 at (x, y + 1)) and which cells are mixed,
-// their corners not all on one side. Bits of cells beyond x = nx - 2 are clear in mixed.
-struct CellWord {
-    std::uint32_t c0, c1, c2, c3, mixed;
+    static BitGrid Of(std::ptrdiff_t nx, std::ptrdiff_t ny) {
+        return {nx, ny, nx > 0 ? (nx - 1) / kWordBits + 2 : 0};
+    }
+    std::size_t Size() const { return std::size_t(words) * std::size_t(ny); }
+    std::size_t At(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        return std::size_t(j * words + (i >> 5));
+    }
 };
 
-// The bits of plane w's cells that exist (x <= nx - 2).
-constexpr std::uint32_t ExistingCells(GridSize g, int w) {
-    const int cells = g.nx - 1 - kPlaneBits * w;
-    return cells >= kPlaneBits ? ~std::uint32_t(0)
-           : cells <= 0        ? 0u
-                               : (std::uint32_t(1) << cells) - 1;
+// Bits i and i + 1 of row j (bit 0 is node i).
+inline std::uint32_t Pair(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i,
+                          std::ptrdiff_t j) {
+    const std::uint32_t* w = bits + g.At(i, j);
+    const std::uint64_t both = std::uint64_t(w[0]) | std::uint64_t(w[1]) << 32;
+    return std::uint32_t(both >> (i & 31)) & 3u;
 }
 
-inline CellWord CellsOf(std::span<const std::uint32_t> planes, GridSize g, int w, int y) {
-    const std::size_t ny = std::size_t(g.ny), at = std::size_t(w) * ny + std::size_t(y);
-    const std::uint32_t lo = planes[at], up = planes[at + 1];
-    // Node x + 1 of the plane's last cell is the next plane's first node.
-    const bool next = w + 1 < PlaneCount(g);
-    const std::uint32_t loNext = next ? planes[at + ny] : 0u,
-                        upNext = next ? planes[at + ny + 1] : 0u;
-    CellWord c;
-    c.c0 = lo;
-    c.c1 = (lo >> 1) | (loNext << 31);
-    c.c2 = (up >> 1) | (upNext << 31);
-    c.c3 = up;
-    c.mixed = ((c.c0 ^ c.c1) | (c.c0 ^ c.c2) | (c.c0 ^ c.c3)) & ExistingCells(g, w);
-    return c;
+inline bool Bit(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    return (bits[g.At(i, j)] >> (i & 31)) & 1u;
 }
 
-// index[(w / 32) * (ny - 1) + y] gets bit w mod 32 set exactly when CellsOf(planes, g, w, y)
-// has a mixed cell. Reads the planes once, plane by plane; index must hold MixedIndexWords(g).
-void IndexMixedCells(std::span<const std::uint32_t> planes, GridSize g,
-                     std::span<std::uint32_t> index);
+// Sets the bit and says whether it was set before.
+inline bool TestAndSet(std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    std::uint32_t& w = bits[g.At(i, j)];
+    const std::uint32_t m = std::uint32_t(1) << (i & 31);
+    const bool was = (w & m) != 0;
+    w |= m;
+    return was;
+}
 
-} // namespace contour
+// The 32 cells of word w in cell row j as corner words: bit k of c0 is corner 0 of cell
+// x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
+struct CellCorners {
+    std::uint32_t c0, c1, c2, c3;
+    std::uint32_t Mixed() const { return (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3); }
+    std::uint32_t Any() const { return c0 | c1 | c2 | c3; }
+};
+inline CellCorners CornersOf(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t w,
+                             std::ptrdiff_t j) {
+    const std::uint32_t* lo = bits + std::size_t(j * g.words + w);
+    const std::uint32_t* up = lo + g.words;
+    return {lo[0], (lo[0] >> 1) | (lo[1] << 31), (up[0] >> 1) | (up[1] << 31), up[0]};
+}
+
+// The bits of word w's cells that exist (cell x exists for x <= nx - 2).
+inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
+    const std::ptrdiff_t cells = g.nx - 1 - kWordBits * w;
+    return cells >= kWordBits ? ~std::uint32_t(0)
+           : cells <= 0       ? 0u
+                              : (std::uint32_t(1) << cells) - 1;
+}
+
+// Node rows j0 .. j0 + count - 1 (count <= rowStride) of the values against each level: row r's
+// words for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero
+// word included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
+// gets the NaN nodes and, with a mask, the masked ones. Values contiguous along x are read row by
+// row; values contiguous along y a column of the stripe at a time, the bits then transposed.
+template <class T>
+void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
+                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable);
+
+// Transposes a 32 x 32 bit matrix: bit c of a[r] goes to bit r of a[c].
+void Transpose32(std::uint32_t (&a)[32]);
+
+} // namespace contour::detail

@@ -17,7 +17,7 @@
 
 #include "contour/cases.h"
 #include "contour/grid.h"
-#include "contour/planes.h"
+#include "contour/above_planes.h"
 
 namespace contour {
 

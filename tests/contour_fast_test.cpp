@@ -14,7 +14,7 @@
 #include "tests/reference_contour.h"
 
 #include "app/state.h"
-#include "contour/planes.h"
+#include "contour/above_planes.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
 #include "field/crossings.h"
