@@ -5,8 +5,10 @@
 //   prints the number of end points; --points writes them as float32 pairs (x, y).
 //   With --lines: the contouring library's joined lines, on the raw field (a = x) or on a .npy
 //   array (--npy, float32 or float64, z[row][col] at x = col), at one level or several in one
-//   call, on --threads threads; prints the lines, the points and the memory the call used
-//   beyond its output (peak_extra_bytes: the most it held at once, less what the result holds).
+//   call, on --threads threads; each timed call returns a fresh result, or with --reuse writes
+//   into one kept result with one kept Workspace. Prints the lines, the points and the memory a
+//   fresh call used beyond its output (peak_extra_bytes: the most it held at once, less what
+//   the result holds).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -66,7 +68,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: gradient-bench-contour (--field FILE --size N | --npy FILE) (--threshold V | --levels "
-    "A,B,...) --repeat R [--lines] [--threads N] [--points FILE]";
+    "A,B,...) --repeat R [--lines [--threads N] [--reuse]] [--points FILE]";
 
 struct Options {
     std::string field, npy, points;
@@ -74,6 +76,7 @@ struct Options {
     std::vector<std::string> levels; // as given, read in the field's type; --threshold is one
     int repeat = 0;
     bool lines = false;
+    bool reuse = false; // time calls that reuse one output and one Workspace
     int threads = 1;
     bool haveThreads = false;
 };
@@ -123,8 +126,8 @@ Options Parse(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             std::exit(0);
         }
-        if (opt == "--lines") {
-            o.lines = true;
+        if (opt == "--lines" || opt == "--reuse") {
+            (opt == "--lines" ? o.lines : o.reuse) = true;
             continue;
         }
         if (opt != "--field" && opt != "--size" && opt != "--threshold" && opt != "--repeat" &&
@@ -150,8 +153,8 @@ Options Parse(int argc, char** argv) {
         Fail(std::string("a field (--field and --size, or --npy), --threshold or --levels, and "
                          "--repeat are required (") +
              kUsage + ")");
-    if (!o.lines && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
-        Fail("--npy, --levels and --threads go with --lines");
+    if (!o.lines && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads || o.reuse))
+        Fail("--npy, --levels, --threads and --reuse go with --lines");
     if (o.lines && !o.points.empty()) Fail("--points goes without --lines");
     return o;
 }
@@ -220,8 +223,15 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
     const long long extra = peakBytes - liveBytes;
     std::vector<double> micros;
     micros.reserve(std::size_t(o.repeat));
-    for (int r = 0; r < o.repeat; ++r)
-        micros.push_back(TimeMicros([&] { lines = run(); }));
+    contour::Workspace work;
+    for (int r = 0; r < o.repeat; ++r) {
+        if (o.reuse)
+            micros.push_back(TimeMicros([&] {
+                contour::ContourLines(z, std::span<const T>(levels), options, lines, work);
+            }));
+        else
+            micros.push_back(TimeMicros([&] { lines = run(); }));
+    }
     std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld input_bytes %zu\n",
                 Median(micros), lines.LineCount(), lines.points.size(), extra, inputBytes);
 }
