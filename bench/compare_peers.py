@@ -227,6 +227,7 @@ def lines_tables(timer, tmp, n, growth_sizes):
                         ("ten levels", ours_ten), ("one level, two threads", two),
                         ("ten levels, two threads", two_ten)):
             memory.append((name, what, f"{f['input_bytes'] / 2**20:.1f}",
+                           f"{f['output_bytes'] / 2**20:.2f}",
                            f"{f['peak_extra_bytes'] / 2**20:.2f}",
                            f"{f['peak_extra_bytes'] / f['input_bytes']:.3f}"))
 
@@ -244,8 +245,9 @@ def lines_tables(timer, tmp, n, growth_sizes):
     print_table(("field", "1 level, 1 thread", "2 threads", "speed-up", "10 levels, 1 thread",
                  "2 threads", "speed-up"), threads)
     print()
-    print("Memory our call holds beyond its output (target: at most a quarter of the input):")
-    print_table(("field", "call", "input MiB", "extra MiB", "extra/input"), memory)
+    print("Memory our call holds beyond its output (target: at most a quarter of the input); "
+          "the most it held at once less what its result holds at the end:")
+    print_table(("field", "call", "input MiB", "output MiB", "extra MiB", "extra/input"), memory)
     print()
 
     rows, columns = [], []

@@ -220,7 +220,7 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
     const long long before = liveBytes;
     peakBytes = before;
     contour::Lines<T> lines = run();
-    const long long extra = peakBytes - liveBytes;
+    const long long extra = peakBytes - liveBytes, output = liveBytes - before;
     std::vector<double> micros;
     micros.reserve(std::size_t(o.repeat));
     contour::Workspace work;
@@ -232,8 +232,9 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
         else
             micros.push_back(TimeMicros([&] { lines = run(); }));
     }
-    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld input_bytes %zu\n",
-                Median(micros), lines.LineCount(), lines.points.size(), extra, inputBytes);
+    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld output_bytes %lld "
+                "input_bytes %zu\n",
+                Median(micros), lines.LineCount(), lines.points.size(), extra, output, inputBytes);
 }
 
 } // namespace
