@@ -123,7 +123,8 @@ void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::p
             const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(count, kWordBits);
             for (std::ptrdiff_t r = 0; r < rows; ++r)
                 above[(std::ptrdiff_t(m) * rowStride + r) * words + w] = a[r];
-            if (count > kWordBits) above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
+            if (count > kWordBits)
+                above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
             if (m == 0) {
                 Transpose32(n);
                 for (std::ptrdiff_t r = 0; r < rows; ++r)
