@@ -57,19 +57,23 @@ void Npy(const std::string& bytes) {
                                                                  : a.bools.size();
     Check(a.f32.size() + a.f64.size() + a.bools.size() == n, "value count");
     Check(h.dataOffset + size == bytes.size(), "the file is not header and values");
-    for (std::uint8_t b : a.bools) Check(b <= 1, "bool not 0 or 1");
+    for (std::uint8_t b : a.bools)
+        Check(b <= 1, "bool not 0 or 1");
 }
 
 void Args(const std::string& bytes) {
     std::vector<std::string> words{"gradient-contour"};
     std::string word;
     for (char c : bytes) {
-        if (c) word += c;
-        else words.push_back(word), word.clear();
+        if (c)
+            word += c;
+        else
+            words.push_back(word), word.clear();
     }
     words.push_back(word);
     std::vector<const char*> argv;
-    for (const std::string& w : words) argv.push_back(w.c_str());
+    for (const std::string& w : words)
+        argv.push_back(w.c_str());
     const ParsedContourOptions p = ParseContourOptions(int(argv.size()), argv.data());
     if (!p.ok) {
         Check(OneLine(p.error), "option error not one line");
@@ -83,7 +87,8 @@ void Args(const std::string& bytes) {
     Check(o.threads >= 0 && o.threads <= kMaxThreads, "threads");
     Check((o.sizeX == 0) == (o.sizeY == 0) && o.sizeX >= 0, "size");
     Check(o.x.empty() == o.y.empty(), "x and y");
-    for (double l : o.levels) Check(std::isfinite(l), "a level not finite");
+    for (double l : o.levels)
+        Check(std::isfinite(l), "a level not finite");
 }
 
 } // namespace
@@ -91,7 +96,9 @@ void Args(const std::string& bytes) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
     const std::string rest(reinterpret_cast<const char*>(data) + 1, size - 1);
-    if (data[0] % 2 == 0) Npy(rest);
-    else Args(rest);
+    if (data[0] % 2 == 0)
+        Npy(rest);
+    else
+        Args(rest);
     return 0;
 }
