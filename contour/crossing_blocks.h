@@ -19,6 +19,11 @@ template <class T> struct CrossingBlock {
     static constexpr std::size_t kSize = std::size_t(1) << kShift;
     Point<T> points[kSize];
     Id next[kSize]; // the crossing after each along its line, or a marker
+    // Bit i set when crossing i may equal a neighbour along its line: it lies on a node (two
+    // crossings of one cell can meet nowhere else), or the coordinates are not grid units.
+    std::uint32_t mayRepeat[kSize / 32];
+
+    bool MayRepeat(std::size_t i) const { return (mayRepeat[i >> 5] >> (i & 31)) & 1u; }
 };
 
 // Blocks handed back by finished calls, for the next; bands draw from it at once.
