@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
