@@ -90,9 +90,10 @@ template <class T, class Coords, bool kNormals> class BandScan {
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
     // (reading values contiguous along y a column at a time), then its cells are scanned.
     void Run(std::ptrdiff_t y0, std::ptrdiff_t y1) {
-        constexpr std::ptrdiff_t kRows = kWordBits + 1;
-        // Rows read in place go one at a time, so that the crossings find their values in cache.
-        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? kWordBits : 1;
+        // Rows read in place go one at a time, so that the crossings find their values in cache;
+        // values contiguous along y go 1024 rows at a time, each column read in one sweep.
+        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? 32 * kWordBits : 1;
+        const std::ptrdiff_t kRows = kStripe + 1;
         const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
         std::vector<std::uint32_t> above(std::size_t(nl * kRows * words));
         std::vector<std::uint32_t> unusable(std::size_t(kRows * words));
