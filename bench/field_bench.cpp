@@ -84,7 +84,7 @@ void BM_ContourCore(benchmark::State& state) {
     const std::vector<Vector2> g = bench::DemoGradient(f, n);
     const contour::GridSize size{n, n};
     std::vector<Vector2> points, normals;
-    contour::Workspace work;
+    contour::WalkWorkspace work;
     int count = 0;
     for (auto _ : state) {
         count = field::ExtractContourLines(f, g, size, bench::kPictureThreshold,

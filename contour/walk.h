@@ -60,7 +60,7 @@ void ForEachMixedCell(std::span<const std::uint32_t> planes, std::span<const std
 }
 
 // Scratch memory for repeated walks: sized on first use, kept between calls.
-struct Workspace {
+struct WalkWorkspace {
     std::vector<std::uint32_t> above; // every node's side of the threshold, as bit planes
     std::vector<std::uint32_t> index; // where in each cell row the mixed cells lie
 };
@@ -82,7 +82,7 @@ class CellWalk {
     }
     // With work's memory, sized for g.
     CellWalk(std::span<const float> values, GridSize g, float t, const CaseSegments& table,
-             Workspace& work)
+             WalkWorkspace& work)
         : CellWalk(values, g, t, table, Sized(work.above, AbovePlaneWords(g)),
                    Sized(work.index, MixedIndexWords(g))) {}
 

@@ -7,7 +7,7 @@ namespace field {
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
                         contour::GridSize g, float t, const contour::CaseSegments& table,
                         std::vector<Vector2>& points, std::vector<Vector2>& normals,
-                        contour::Workspace& work) {
+                        contour::WalkWorkspace& work) {
     points.clear();
     normals.clear();
     if (g.CellCount() == 0) return 0;
@@ -24,7 +24,7 @@ int ExtractContourLines(std::span<const float> field, std::span<const Vector2> g
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
                         contour::GridSize g, float t, const contour::CaseSegments& table,
                         std::vector<Vector2>& points, std::vector<Vector2>& normals) {
-    contour::Workspace work;
+    contour::WalkWorkspace work;
     return ExtractContourLines(field, gradient, g, t, table, points, normals, work);
 }
 

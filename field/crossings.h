@@ -51,7 +51,7 @@ void ForEachCrossing(const contour::CellWalk& walk, std::span<const Vector2> gra
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
                         contour::GridSize g, float t, const contour::CaseSegments& table,
                         std::vector<Vector2>& points, std::vector<Vector2>& normals,
-                        contour::Workspace& work);
+                        contour::WalkWorkspace& work);
 
 // The same with memory of its own.
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,

@@ -51,7 +51,7 @@ Case Picture(GridSize size, float time, float spacing) {
 // number of end points after asserting the arrays identical.
 int ExpectSameAsPlain(const Case& c, float t,
                       const contour::CaseSegments& table = contour::kCaseSegments) {
-    static contour::Workspace reused;
+    static contour::WalkWorkspace reused;
     std::vector<Vector2> fp, fn, wp, wn, pp, pn;
     const int n = field::ExtractContourLines(c.f, c.g, c.size, t, table, fp, fn);
     const int m = field::ExtractContourLines(c.f, c.g, c.size, t, table, wp, wn, reused);

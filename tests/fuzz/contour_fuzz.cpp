@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         BuildCaseTable();
         return field::CompactCaseTable(caseTable);
     }();
-    static contour::Workspace shared;
+    static contour::WalkWorkspace shared;
 
     FuzzedDataProvider in(data, size);
     int nx = Side(in.ConsumeIntegral<std::uint8_t>());
@@ -145,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         points.assign(3, Vector2(-1.0f, -1.0f));
         normals.assign(5, Vector2(-1.0f, -1.0f));
     }
-    contour::Workspace fresh;
-    contour::Workspace& work = (flags & kReuseWorkspace) ? shared : fresh;
+    contour::WalkWorkspace fresh;
+    contour::WalkWorkspace& work = (flags & kReuseWorkspace) ? shared : fresh;
     const int n = field::ExtractContourLines(f, grad, g, t, table, points, normals, work);
 
     Check(n >= 0 && n % 2 == 0, "count negative or odd", n);
