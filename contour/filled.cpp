@@ -11,7 +11,8 @@
 namespace contour {
 namespace {
 
-template <class V> void CheckView(const V& v, const char* what, std::ptrdiff_t nx, std::ptrdiff_t ny) {
+template <class V>
+void CheckView(const V& v, const char* what, std::ptrdiff_t nx, std::ptrdiff_t ny) {
     if (!v.Present()) return;
     if (v.nx != nx || v.ny != ny)
         throw Error(std::string(what) + " has extents " + std::to_string(v.nx) + " x " +
@@ -94,8 +95,8 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
         }
         return result;
     }
-    unsigned threads = o.threads == 0 ? std::max(1u, std::thread::hardware_concurrency())
-                                      : unsigned(o.threads);
+    unsigned threads =
+        o.threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : unsigned(o.threads);
     // Blocks of at least 16 cell rows: fewer rows cost more in joins than they gain.
     const std::ptrdiff_t cellRows = ny - 1;
     const std::ptrdiff_t blocks =
@@ -109,29 +110,36 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
         scan(0);
     } else {
         std::vector<std::thread> pool;
-        for (std::ptrdiff_t b = 1; b < blocks; ++b) pool.emplace_back(scan, b);
+        for (std::ptrdiff_t b = 1; b < blocks; ++b)
+            pool.emplace_back(scan, b);
         scan(0);
-        for (auto& t : pool) t.join();
+        for (auto& t : pool)
+            t.join();
     }
     std::vector<Bands<T>> bands(static_cast<std::size_t>(nb));
     const auto assemble = [&](int band) {
         std::vector<detail::BandPieces<T>> parts;
-        for (auto& b : perBlock) parts.push_back(std::move(b[std::size_t(band)]));
+        for (auto& b : perBlock)
+            parts.push_back(std::move(b[std::size_t(band)]));
         detail::BandPieces<T> pieces = detail::JoinBlocks(parts);
         detail::AssembleBand(pieces, ny, lowerOf(kFirst + band), upperOf(kFirst + band),
                              bands[std::size_t(band)]);
     };
     const unsigned workers = std::min<unsigned>(threads, unsigned(nb));
     if (workers <= 1) {
-        for (int b = 0; b < nb; ++b) assemble(b);
+        for (int b = 0; b < nb; ++b)
+            assemble(b);
     } else {
         std::vector<std::thread> pool;
         for (unsigned w = 1; w < workers; ++w)
             pool.emplace_back([&, w] {
-                for (int b = int(w); b < nb; b += int(workers)) assemble(b);
+                for (int b = int(w); b < nb; b += int(workers))
+                    assemble(b);
             });
-        for (int b = 0; b < nb; b += int(workers)) assemble(b);
-        for (auto& t : pool) t.join();
+        for (int b = 0; b < nb; b += int(workers))
+            assemble(b);
+        for (auto& t : pool)
+            t.join();
     }
     if (nb == 1) return std::move(bands[0]);
     std::size_t points = 0, rings = 0, polygons = 0;

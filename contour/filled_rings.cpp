@@ -29,7 +29,8 @@ template <class T> std::vector<std::uint64_t> LinkKeyed(BandPieces<T>& p) {
     std::vector<std::uint8_t> used;
     for (std::size_t g = 0; g < ends.size();) {
         std::size_t h = g;
-        while (h < ends.size() && ends[h].key == ends[g].key) ++h;
+        while (h < ends.size() && ends[h].key == ends[g].key)
+            ++h;
         if (h - g == 2 && ends[g].out != ends[g + 1].out) {
             const auto& in = ends[g].out ? ends[g + 1] : ends[g];
             const auto& out = ends[g].out ? ends[g] : ends[g + 1];
@@ -42,8 +43,15 @@ template <class T> std::vector<std::uint64_t> LinkKeyed(BandPieces<T>& p) {
                 around.push_back({std::atan2(double(ends[e].far.y) - double(ends[e].at.y),
                                              double(ends[e].far.x) - double(ends[e].at.x)),
                                   e});
-            std::sort(around.begin(), around.end(),
-                      [](const auto& a, const auto& b) { return a.first > b.first; });
+            // Along one direction an arriving piece comes first: a piece that goes back the
+            // way another came (a band of no width, between nodes exactly at a level) then
+            // closes a ring of no area with it, which is dropped.
+            std::sort(around.begin(), around.end(), [&](const auto& a, const auto& b) {
+                if (a.first != b.first) return a.first > b.first;
+                const bool ao = ends[a.second].out, bo = ends[b.second].out;
+                if (ao != bo) return bo;
+                return a.second < b.second;
+            });
             used.assign(around.size(), 0);
             for (std::size_t a = 0; a < around.size(); ++a) {
                 const auto& in = ends[around[a].second];
@@ -190,7 +198,8 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
     std::vector<std::int64_t> owner(rings.Count(), -1);
     for (std::size_t g = 0; g < hits.size();) {
         std::size_t h = g;
-        while (h < hits.size() && hits[h] == hits[g]) ++h;
+        while (h < hits.size() && hits[h] == hits[g])
+            ++h;
         if ((h - g) % 2 == 1) {
             const std::size_t hole = holeRing[hits[g].first], outer = hits[g].second;
             std::int64_t& o = owner[hole];

@@ -40,11 +40,13 @@ template <class T> struct BandState {
 };
 
 template <class T> class Scanner {
-public:
+  public:
     Scanner(const BandInput<T>& in, int kFirst, int kLast, std::vector<BandPieces<T>>& out)
         : in_(in), nx_(in.values.nx), ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast) {
-        for (std::size_t r = 0; r < 4; ++r) idx_[r].assign(std::size_t(nx_), kInvalid);
-        for (std::size_t r = 0; r < 3; ++r) cellOk_[r].assign(std::size_t(nx_), 0);
+        for (std::size_t r = 0; r < 4; ++r)
+            idx_[r].assign(std::size_t(nx_), kInvalid);
+        for (std::size_t r = 0; r < 3; ++r)
+            cellOk_[r].assign(std::size_t(nx_), 0);
         out.assign(std::size_t(kLast - kFirst + 1), {});
         bands_.resize(out.size());
         for (std::size_t b = 0; b < out.size(); ++b) {
@@ -57,8 +59,10 @@ public:
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
         // idx_[r] holds node row j - 1 + r; cellOk_[r] cell row j - 1 + r.
-        for (int r = 0; r < 4; ++r) Classify(j0 - 1 + r, idx_[std::size_t(r)]);
-        for (int r = 0; r < 3; ++r) CellRow(j0 - 1 + r, r);
+        for (int r = 0; r < 4; ++r)
+            Classify(j0 - 1 + r, idx_[std::size_t(r)]);
+        for (int r = 0; r < 3; ++r)
+            CellRow(j0 - 1 + r, r);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
             if (j > j0) {
                 std::rotate(idx_.begin(), idx_.begin() + 1, idx_.end());
@@ -73,10 +77,11 @@ public:
                 std::fill(b.above.begin(), b.above.end(), -1);
             }
         }
-        for (auto& b : bands_) b.out->top = b.below;
+        for (auto& b : bands_)
+            b.out->top = b.below;
     }
 
-private:
+  private:
     void Classify(std::ptrdiff_t j, std::vector<std::uint16_t>& row) const {
         if (j < 0 || j >= ny_) return std::fill(row.begin(), row.end(), kInvalid);
         const auto& lv = in_.levels;
@@ -87,7 +92,8 @@ private:
                 k = kInvalid;
             else if (lv.size() <= 8) {
                 k = 0;
-                for (const T l : lv) k = std::uint16_t(k + (v > l));
+                for (const T l : lv)
+                    k = std::uint16_t(k + (v > l));
             } else
                 k = std::uint16_t(std::lower_bound(lv.begin(), lv.end(), v) - lv.begin());
             row[std::size_t(i)] = k;
@@ -125,8 +131,7 @@ private:
             const std::uint16_t mx = std::max(std::max(c[0], c[1]), std::max(c[2], c[3]));
             if (mx < kf || mn > kl) continue;
             const std::array<bool, 4> domain{j == 0 || !cellOk_[0][u], i + 2 == nx_ || !ok[u + 1],
-                                             j + 2 == ny_ || !cellOk_[2][u],
-                                             i == 0 || !ok[u - 1]};
+                                             j + 2 == ny_ || !cellOk_[2][u], i == 0 || !ok[u - 1]};
             if (mn == mx && !(domain[0] || domain[1] || domain[2] || domain[3])) continue;
             for (std::uint16_t k = std::max(mn, kf); k <= std::min(mx, kl); ++k)
                 Cell(bands_[std::size_t(k - kf)], k, i, j, c, domain);
@@ -173,7 +178,8 @@ private:
               const std::array<std::uint16_t, 4>& c, const std::array<bool, 4>& domain) {
         // States: 0 not above the lower level, 1 in the band, 2 above the upper level.
         std::array<int, 4> st;
-        for (int q = 0; q < 4; ++q) st[q] = c[q] < k ? 0 : c[q] == k ? 1 : 2;
+        for (int q = 0; q < 4; ++q)
+            st[q] = c[q] < k ? 0 : c[q] == k ? 1 : 2;
         static constexpr int cx[4] = {0, 1, 1, 0}, cy[4] = {0, 0, 1, 1};
         std::array<std::array<Vertex<T>, 2>, 4> cross;
         std::array<std::array<bool, 2>, 4> has{};
@@ -196,7 +202,8 @@ private:
         b.local.fill(-1);
         for (int m = 0; m < 2; ++m) {
             std::array<bool, 4> above;
-            for (int q = 0; q < 4; ++q) above[q] = m == 0 ? st[q] >= 1 : st[q] == 2;
+            for (int q = 0; q < 4; ++q)
+                above[q] = m == 0 ? st[q] >= 1 : st[q] == 2;
             int exits[2], enters[2], n = 0, ne = 0;
             for (int e = 0; e < 4; ++e) {
                 if (!has[e][m]) continue;
@@ -209,9 +216,11 @@ private:
             int partner[2] = {enters[0], 0};
             if (n == 2) {
                 std::array<T, 4> val;
-                for (int q = 0; q < 4; ++q) val[q] = in_.values(i + cx[q], j + cy[q]);
+                for (int q = 0; q < 4; ++q)
+                    val[q] = in_.values(i + cx[q], j + cy[q]);
                 const bool join = JoinAbove(val, in_.levels[std::size_t(k - 1 + m)]);
-                for (int x = 0; x < 2; ++x) partner[x] = (exits[x] + (join ? 1 : 3)) & 3;
+                for (int x = 0; x < 2; ++x)
+                    partner[x] = (exits[x] + (join ? 1 : 3)) & 3;
             }
             for (int x = 0; x < n; ++x) {
                 const Vertex<T>& ex = cross[exits[x]][m];
@@ -294,7 +303,8 @@ template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks) 
     if (blocks.size() == 1) return std::move(blocks[0]);
     BandPieces<T> all;
     std::size_t total = 0;
-    for (const auto& b : blocks) total += b.next.size();
+    for (const auto& b : blocks)
+        total += b.next.size();
     all.from.reserve(total);
     all.next.reserve(total);
     std::vector<std::int64_t> base;
@@ -303,7 +313,8 @@ template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks) 
         base.push_back(o);
         all.from.insert(all.from.end(), b.from.begin(), b.from.end());
         all.gridFrom.insert(all.gridFrom.end(), b.gridFrom.begin(), b.gridFrom.end());
-        for (const std::int64_t n : b.next) all.next.push_back(n < 0 ? n : n + o);
+        for (const std::int64_t n : b.next)
+            all.next.push_back(n < 0 ? n : n + o);
         for (auto e : b.keyed) {
             e.piece += o;
             all.keyed.push_back(e);

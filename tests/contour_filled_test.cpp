@@ -28,7 +28,8 @@ Field Smoothed(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed, int passes =
     Field f{nx, ny, std::vector<double>(std::size_t(nx * ny))};
     std::mt19937 rng(seed);
     std::normal_distribution<double> normal;
-    for (auto& x : f.v) x = normal(rng);
+    for (auto& x : f.v)
+        x = normal(rng);
     for (int p = 0; p < passes; ++p) {
         Field g = f;
         for (std::ptrdiff_t i = 0; i < nx; ++i)
@@ -52,7 +53,8 @@ Field Smoothed(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed, int passes =
 // Values rounded to quarters: whole plateaus sit exactly on the levels 0, 0.25, ...
 Field Plateaus(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed) {
     Field f = Smoothed(nx, ny, seed, 2);
-    for (auto& x : f.v) x = std::round(x * 8) / 4;
+    for (auto& x : f.v)
+        x = std::round(x * 8) / 4;
     return f;
 }
 
@@ -62,7 +64,8 @@ double Cross(Point<double> a, Point<double> b, Point<double> c) {
 
 double SignedArea(const std::vector<Point<double>>& r) {
     double s = 0;
-    for (std::size_t k = 0; k + 1 < r.size(); ++k) s += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
+    for (std::size_t k = 0; k + 1 < r.size(); ++k)
+        s += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
     return s / 2;
 }
 
@@ -124,7 +127,8 @@ double CheckRings(const Bands<double>& bands) {
                 for (std::size_t k = 0; k < n && !checked; ++k) {
                     const auto p = ring[k];
                     bool onOuter = false;
-                    for (const auto& o : polygon[0]) onOuter = onOuter || o == p;
+                    for (const auto& o : polygon[0])
+                        onOuter = onOuter || o == p;
                     if (onOuter) continue;
                     EXPECT_TRUE(Inside(p, polygon[0])) << "hole outside its outer ring";
                     checked = true;
