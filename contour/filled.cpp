@@ -59,21 +59,32 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
     const std::ptrdiff_t cellRows = ny - 1;
     const std::ptrdiff_t blocks =
         std::max<std::ptrdiff_t>(1, std::min<std::ptrdiff_t>(threads, cellRows / 16));
-    std::vector<std::vector<detail::BandPieces<T>>> perBlock(static_cast<std::size_t>(blocks));
-    const auto scan = [&](std::ptrdiff_t b) {
-        const std::ptrdiff_t j0 = cellRows * b / blocks, j1 = cellRows * (b + 1) / blocks;
-        detail::ScanBands(in, kFirst, kLast, j0, j1, perBlock[std::size_t(b)]);
-    };
-    if (blocks == 1) {
-        scan(0);
-    } else {
+    const auto run = [&](const auto& work) {
+        if (blocks == 1) return work(0);
         std::vector<std::thread> pool;
         for (std::ptrdiff_t b = 1; b < blocks; ++b)
-            pool.emplace_back(scan, b);
-        scan(0);
+            pool.emplace_back(work, b);
+        work(0);
         for (auto& t : pool)
             t.join();
-    }
+    };
+    detail::BandPlanes planes;
+    planes.g = detail::BitGrid::Of(nx, ny);
+    planes.above.assign(in.levels.size(), std::vector<std::uint32_t>(planes.g.Size()));
+    planes.unusable.assign(planes.g.Size(), 0u);
+    std::vector<char> unusable(std::size_t(blocks), 0);
+    run([&](std::ptrdiff_t b) {
+        bool any = false;
+        detail::ClassifyBands(in, planes, ny * b / blocks, ny * (b + 1) / blocks, any);
+        unusable[std::size_t(b)] = any;
+    });
+    for (const char u : unusable)
+        planes.anyUnusable = planes.anyUnusable || u;
+    std::vector<std::vector<detail::BandPieces<T>>> perBlock(static_cast<std::size_t>(blocks));
+    run([&](std::ptrdiff_t b) {
+        const std::ptrdiff_t j0 = cellRows * b / blocks, j1 = cellRows * (b + 1) / blocks;
+        detail::ScanBands(in, planes, kFirst, kLast, j0, j1, perBlock[std::size_t(b)]);
+    });
     std::vector<Bands<T>> bands(static_cast<std::size_t>(nb));
     const auto assemble = [&](int band) {
         std::vector<detail::BandPieces<T>> parts;
