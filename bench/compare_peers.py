@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Times the project's contour extraction against the Python peers on the benchmark picture.
 
+Part one, the demo's core (separate segments):
+
 For each size N the picture (the demo's three charges at t = 1.3 s, node (a, b) sampled at
 (a * 79 / (N - 1), b * 79 / (N - 1))) is built once here in float32 with the same operations as the
 C++ core, written as raw float32 (node (a, b) at a * N + b), and timed in the same run by:
@@ -12,6 +14,17 @@ It prints one table, and checks on every N that our distinct crossing points are
 many of them (points closer than the tolerance merged, on either side), every point of ours
 within the tolerance of one of skimage's, and every one of skimage's within the tolerance of one
 of ours. Exits 1 when a check fails.
+
+Part two, the contouring library's joined lines (gradient-bench-contour --lines --npy), at
+N = --lines-size (4096) on two fields written as .npy: the picture at level 0.6, and a smoothed
+random field (standard normal noise in float32, seed 12345, scipy's gaussian_filter with sigma
+N / 200, level 0). Against contourpy 'serial' lines() on a ready generator with its fastest line
+type (each type timed, the fastest kept), in the same run:
+  - one level, one thread; ours on the float32 array and on a float64 copy;
+  - ten levels in one call, against ten lines() calls;
+  - two threads against one;
+  - the memory our call holds beyond its output, against the input's size;
+  - how the one-level times grow with N (--growth-sizes).
 """
 
 import argparse
@@ -25,6 +38,7 @@ import time
 
 import numpy as np
 import contourpy
+from scipy.ndimage import gaussian_filter
 from scipy.sparse import coo_matrix
 from scipy.sparse.csgraph import connected_components
 from scipy.spatial import cKDTree
@@ -35,6 +49,10 @@ PICTURE_TIME = F32(1.3)
 THRESHOLD = F32(0.6)
 SIZES = (80, 256, 1024, 2048, 4096)
 TOLERANCE = 1e-4
+LINE_SIZE = 4096
+GROWTH_SIZES = (256, 512, 1024, 2048, 4096)
+RANDOM_SEED = 12345
+PICTURE_LEVELS = (0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.8, 1.0, 1.5)
 
 
 def charges(t):
@@ -128,6 +146,130 @@ def growth(sizes, seconds):
             sum((x - mx) ** 2 for x, _ in pts))
 
 
+def smoothed_random(n):
+    """Standard normal noise, Gaussian-smoothed with sigma n / 200 nodes, float32."""
+    rng = np.random.default_rng(RANDOM_SEED)
+    return gaussian_filter(rng.standard_normal((n, n), dtype=F32), sigma=n / 200)
+
+
+def line_fields(n):
+    """(name, array, one level, ten levels) for the lines tables."""
+    z = smoothed_random(n)
+    spread = float(np.std(z))
+    return [("picture", picture(n), float(THRESHOLD), list(PICTURE_LEVELS)),
+            ("smoothed random", z, 0.0,
+             [round(spread * v, 6) for v in np.linspace(-1.5, 1.5, 10)])]
+
+
+def ours_lines(timer, path, levels, repeat, threads=1):
+    """gradient-bench-contour --lines on a .npy file: its figures as a dict of floats."""
+    out = subprocess.run([timer, "--lines", "--npy", path, "--levels",
+                          ",".join(repr(float(v)) for v in levels), "--repeat", str(repeat),
+                          "--threads", str(threads)],
+                         check=True, capture_output=True, text=True).stdout.split()
+    figures = {k: float(v) for k, v in zip(out[0::2], out[1::2])}
+    figures["seconds"] = figures["median_us"] * 1e-6
+    return figures
+
+
+def contourpy_best(z, level, repeat):
+    """(seconds, line type name, generator) of contourpy serial's fastest lines() at level."""
+    best = None
+    for line_type in contourpy.LineType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
+        seconds = median_seconds(lambda: gen.lines(level), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, line_type.name, gen)
+    return best
+
+
+def print_table(header, rows):
+    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(header)]
+    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
+    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
+    for r in rows:
+        print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+
+
+def lines_tables(timer, tmp, n, growth_sizes):
+    """Part two (see the module's text): prints its tables."""
+    r = repeats(n)
+    one, ten, threads, memory = [], [], [], []
+    for name, z, level, levels in line_fields(n):
+        path32 = os.path.join(tmp, "lines32.npy")
+        path64 = os.path.join(tmp, "lines64.npy")
+        np.save(path32, z)
+        np.save(path64, z.astype(np.float64))
+        peer, line_type, gen = contourpy_best(z, level, r)
+        ours32 = ours_lines(timer, path32, [level], r)
+        ours64 = ours_lines(timer, path64, [level], r)
+        one.append((name, f"{int(ours32['lines'])}", f"{int(ours32['points'])}",
+                    f"{peer * 1e3:.2f} ({line_type})", f"{ours32['seconds'] * 1e3:.2f}",
+                    f"{ours32['seconds'] / peer:.3f}", f"{ours64['seconds'] * 1e3:.2f}",
+                    f"{ours64['seconds'] / peer:.3f}"))
+
+        peer_ten = median_seconds(lambda: [gen.lines(v) for v in levels], max(5, r // 4))
+        ours_ten = ours_lines(timer, path32, levels, max(5, r // 4))
+        ten.append((name, f"{int(ours_ten['lines'])}", f"{int(ours_ten['points'])}",
+                    f"{peer_ten * 1e3:.1f}", f"{ours_ten['seconds'] * 1e3:.2f}",
+                    f"{ours_ten['seconds'] / peer_ten:.3f}",
+                    f"{ours_ten['seconds'] / ours32['seconds']:.2f}"))
+
+        two = ours_lines(timer, path32, [level], r, threads=2)
+        two_ten = ours_lines(timer, path32, levels, max(5, r // 4), threads=2)
+        threads.append((name, f"{ours32['seconds'] * 1e3:.2f}", f"{two['seconds'] * 1e3:.2f}",
+                        f"{ours32['seconds'] / two['seconds']:.2f}",
+                        f"{ours_ten['seconds'] * 1e3:.2f}", f"{two_ten['seconds'] * 1e3:.2f}",
+                        f"{ours_ten['seconds'] / two_ten['seconds']:.2f}"))
+        for what, f in (("one level", ours32), ("one level, float64", ours64),
+                        ("ten levels", ours_ten), ("one level, two threads", two),
+                        ("ten levels, two threads", two_ten)):
+            memory.append((name, what, f"{f['input_bytes'] / 2**20:.1f}",
+                           f"{f['peak_extra_bytes'] / 2**20:.2f}",
+                           f"{f['peak_extra_bytes'] / f['input_bytes']:.3f}"))
+
+    print(f"Joined lines at N = {n}, one level, one thread: median milliseconds (ours/peer: "
+          "target at most 0.1):")
+    print_table(("field", "lines", "points", "contourpy serial lines()", "ours float32",
+                 "ours/peer", "ours float64", "ours/peer"), one)
+    print()
+    print(f"Ten levels at N = {n} in one call, against ten contourpy lines() calls (targets: "
+          "ours/peer at most 0.1, ours/one level at most 3):")
+    print_table(("field", "lines", "points", "contourpy 10 calls", "ours one call", "ours/peer",
+                 "ours/one level"), ten)
+    print()
+    print(f"Threads at N = {n} (target: two threads at least 1.6 x as fast as one):")
+    print_table(("field", "1 level, 1 thread", "2 threads", "speed-up", "10 levels, 1 thread",
+                 "2 threads", "speed-up"), threads)
+    print()
+    print("Memory our call holds beyond its output (target: at most a quarter of the input):")
+    print_table(("field", "call", "input MiB", "extra MiB", "extra/input"), memory)
+    print()
+
+    rows, columns = [], []
+    for size in growth_sizes:
+        row = [str(size)]
+        for name, z, level, _ in line_fields(size):
+            path = os.path.join(tmp, "growth.npy")
+            np.save(path, z)
+            rr = repeats(size)
+            peer, _, _ = contourpy_best(z, level, rr)
+            ours = ours_lines(timer, path, [level], rr)
+            row += [f"{int(ours['points'])}", f"{peer * 1e3:.3f}", f"{ours['seconds'] * 1e3:.3f}"]
+            columns.append((name, size, peer, ours["seconds"]))
+        rows.append(tuple(row))
+    print("Joined lines, one level, one thread, by N: median milliseconds")
+    print_table(("N", "picture points", "contourpy", "ours", "random points", "contourpy",
+                 "ours"), rows)
+    fits = []
+    for name in ("picture", "smoothed random"):
+        picked = [c for c in columns if c[0] == name]
+        sizes = [c[1] for c in picked]
+        fits.append(f"{name}: contourpy k = {growth(sizes, [c[2] for c in picked]) or 0:.2f}, "
+                    f"ours k = {growth(sizes, [c[3] for c in picked]) or 0:.2f}")
+    print("Growth, time ~ N^k fitted over N >= 256: " + "; ".join(fits))
+
+
 def repeats(n):
     # At least 11 runs: at the largest sizes the first few passes over a fresh field run slower
     # while the caches settle, for every contender alike; the median then lies past them.
@@ -140,6 +282,9 @@ def main():
     parser.add_argument("--timer", default=os.path.join(here, "..", "build", "bin",
                                                         "gradient-bench-contour"))
     parser.add_argument("--sizes", type=int, nargs="+", default=list(SIZES))
+    parser.add_argument("--lines-size", type=int, default=LINE_SIZE,
+                        help="N of the joined lines tables (0 leaves them out)")
+    parser.add_argument("--growth-sizes", type=int, nargs="*", default=list(GROWTH_SIZES))
     args = parser.parse_args()
     if not os.access(args.timer, os.X_OK):
         print(f"compare_peers: no timer at {args.timer} (build the default preset)",
@@ -178,11 +323,7 @@ def main():
                         + (f"{ours_s / best:.3f}",))
 
     print("Median milliseconds per extraction, threshold 0.6 (one run, same fields):")
-    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(header)]
-    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
-    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
-    for r in rows:
-        print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+    print_table(header, rows)
     slopes = [growth(args.sizes, column) for column in zip(*timings)] if timings else []
     if slopes and all(k is not None for k in slopes):
         print("Growth, time ~ N^k fitted over N >= 256: " +
@@ -191,6 +332,10 @@ def main():
     print("Crossing points against skimage:")
     for line in notes:
         print("  " + line)
+    if args.lines_size:
+        print()
+        with tempfile.TemporaryDirectory() as tmp:
+            lines_tables(args.timer, tmp, args.lines_size, args.growth_sizes)
     return 1 if failures else 0
 
 
