@@ -57,9 +57,10 @@ template <class T> struct BandInput {
 // Each level's nodes above it, and the NaN or masked ones, as bit planes.
 struct BandPlanes {
     BitGrid g;
-    std::vector<std::vector<std::uint32_t>> above; // one plane per level
+    std::vector<std::uint32_t> above; // one plane per level, one after the other
     std::vector<std::uint32_t> unusable;
     bool anyUnusable = false;
+    const std::uint32_t* Plane(std::size_t level) const { return above.data() + level * g.Size(); }
 };
 
 // Fills node rows [j0, j1) of the planes (sized by the caller); anyUnusable says whether

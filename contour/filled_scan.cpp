@@ -96,8 +96,8 @@ template <class T> class Scanner {
 
     void Row(BandState<T>& b, int k, std::ptrdiff_t y) {
         const int nl = int(in_.levels.size());
-        const std::uint32_t* lower = k >= 1 ? planes_.above[std::size_t(k - 1)].data() : nullptr;
-        const std::uint32_t* upper = k < nl ? planes_.above[std::size_t(k)].data() : nullptr;
+        const std::uint32_t* lower = k >= 1 ? planes_.Plane(std::size_t(k - 1)) : nullptr;
+        const std::uint32_t* upper = k < nl ? planes_.Plane(std::size_t(k)) : nullptr;
         const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
         for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
             const CellCorners L =
@@ -295,17 +295,18 @@ template <class T> class Scanner {
 } // namespace
 
 template <class T>
-void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                   bool& anyUnusable) {
-    anyUnusable = false;
-    for (std::size_t l = 0; l < in.levels.size(); ++l)
-        anyUnusable |=
-            ClassifyRows(in.values, in.levels[l], planes.g, j0, j1, planes.above[l].data(),
-                         l == 0 ? planes.unusable.data() : nullptr);
-    if (in.mask.Present()) {
-        MarkMasked(in.mask, planes.g, j0, j1, planes.unusable.data());
-        anyUnusable = true;
+void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0,
+                   std::ptrdiff_t j1, bool& anyUnusable) {
+    const BitGrid& g = planes.g;
+    for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
+        const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
+        ClassifyStripe(in.values, in.mask, std::span<const T>(in.levels), g, j, count, g.ny,
+                       planes.above.data() + std::size_t(j * g.words),
+                       planes.unusable.data() + std::size_t(j * g.words));
     }
+    anyUnusable = std::any_of(planes.unusable.begin() + j0 * g.words,
+                              planes.unusable.begin() + j1 * g.words,
+                              [](std::uint32_t w) { return w != 0; });
 }
 
 template <class T>
