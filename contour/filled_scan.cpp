@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 #include "contour/crossing.h"
 #include "contour/filled_pieces.h"
@@ -201,6 +202,8 @@ template <class T> class Scanner {
             }
         }
         b.local.fill(-1);
+        std::array<std::pair<Vertex<T>, Vertex<T>>, 4> line; // the cell's pieces of both lines
+        int lines = 0;
         for (int m = 0; m < 2; ++m) {
             std::array<bool, 4> above;
             for (int q = 0; q < 4; ++q)
@@ -227,11 +230,14 @@ template <class T> class Scanner {
                 const Vertex<T>& ex = cross[exits[x]][m];
                 const Vertex<T>& en = cross[partner[x]][m];
                 if (m == 0)
-                    Emit(b, i, domain, ex, en);
+                    line[lines++] = {ex, en};
                 else
-                    Emit(b, i, domain, en, ex);
+                    line[lines++] = {en, ex};
             }
         }
+        FoldBack(line, lines);
+        for (int q = 0; q < lines; ++q)
+            Emit(b, i, domain, line[q].first, line[q].second);
         for (int e = 0; e < 4; ++e) {
             if (!domain[e]) continue;
             const int sa = st[e], sb = st[(e + 1) & 3];
@@ -240,6 +246,39 @@ template <class T> class Scanner {
             const Vertex<T> a = sa == 1 ? Node(i + cx[e], j + cy[e]) : cross[e][sa == 0 ? 0 : 1];
             const Vertex<T> z = sb == 1 ? Node(i + cx[f], j + cy[f]) : cross[e][sb == 0 ? 0 : 1];
             Emit(b, i, domain, a, z);
+        }
+    }
+
+    static bool Same(const Vertex<T>& a, const Vertex<T>& z) {
+        return a.keyed ? z.keyed && a.key == z.key
+                       : !z.keyed && a.edge == z.edge && a.level == z.level;
+    }
+
+    // Where a crossing of each level landed on the same corner (an infinite value beside it, or
+    // a level within rounding of a value), the two lines may run out along one edge and back:
+    // X -> N -> Y with X, N, Y on one edge. The band between them has no width, so the two
+    // pieces become X -> Y; nothing is left when X is Y.
+    static void FoldBack(std::array<std::pair<Vertex<T>, Vertex<T>>, 4>& line, int& lines) {
+        for (bool again = true; again;) {
+            again = false;
+            for (int p = 0; p < lines && !again; ++p) {
+                for (int q = 0; q < lines && !again; ++q) {
+                    const Vertex<T>& x = line[p].first;
+                    const Vertex<T>& n = line[p].second;
+                    const Vertex<T>& y = line[q].second;
+                    if (p == q || !n.keyed || !Same(n, line[q].first)) continue;
+                    const bool vertical = x.grid.x == n.grid.x && y.grid.x == n.grid.x &&
+                                          (x.grid.y > n.grid.y) == (y.grid.y > n.grid.y);
+                    const bool horizontal = x.grid.y == n.grid.y && y.grid.y == n.grid.y &&
+                                            (x.grid.x > n.grid.x) == (y.grid.x > n.grid.x);
+                    if (!vertical && !horizontal) continue;
+                    line[p].second = y;
+                    line[q] = line[--lines];
+                    if (q < lines && p == lines) p = q; // the merged piece moved
+                    if (Same(line[p].first, line[p].second)) line[p] = line[--lines];
+                    again = true;
+                }
+            }
         }
     }
 
