@@ -252,7 +252,22 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
 template <class T>
 void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out) {
     const auto multi = LinkKeyed(p);
-    const Rings rings = Walk(p, multi);
+    Rings rings = Walk(p, multi);
+    // The pieces' points in ring order: every pass from here on reads them one after another.
+    {
+        std::vector<Point<T>> from(rings.pieces.size()), grid;
+        for (std::size_t k = 0; k < from.size(); ++k)
+            from[k] = p.from[std::size_t(rings.pieces[k])];
+        if (!p.gridFrom.empty()) {
+            grid.resize(from.size());
+            for (std::size_t k = 0; k < grid.size(); ++k)
+                grid[k] = p.gridFrom[std::size_t(rings.pieces[k])];
+        }
+        p.from.swap(from);
+        p.gridFrom.swap(grid);
+        for (std::size_t k = 0; k < rings.pieces.size(); ++k)
+            rings.pieces[k] = std::int64_t(k);
+    }
     std::vector<double> area(rings.Count());
     bool holes = false;
     for (std::size_t r = 0; r < rings.Count(); ++r) {
@@ -273,6 +288,8 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
             nextHole[std::size_t(lastHole[o])] = std::int64_t(r);
         lastHole[o] = std::int64_t(r);
     }
+    out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
         if (!WriteRing(p, rings.Ring(r), true, out)) continue;

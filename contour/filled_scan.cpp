@@ -4,6 +4,7 @@
 // boundary pieces, linked wherever a crossing is regular.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <utility>
 
@@ -19,11 +20,12 @@ template <class T> Point<T> GridLerp(Point<T> a, Point<T> b, T s) {
 }
 
 // A vertex of a piece: keyed (node or pinch) or a regular crossing of level m on cell edge e.
+// (No default member values: a cell's table of them is filled only where crossed.)
 template <class T> struct Vertex {
     Point<T> at, grid;
-    std::uint64_t key = 0;
-    bool keyed = false;
-    int edge = 0, level = 0;
+    std::uint64_t key;
+    bool keyed;
+    int edge, level;
 };
 
 // One band's output and its link slots while a block of rows is scanned.
@@ -51,6 +53,7 @@ template <class T> class Scanner {
     }
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        Reserve(j0, j1);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
             for (int k = kFirst_; k <= kLast_; ++k)
                 Row(bands_[std::size_t(k - kFirst_)], k, j);
@@ -69,6 +72,28 @@ template <class T> class Scanner {
     }
 
   private:
+    // Room for about as many pieces as the block has cells with corners on both sides of a
+    // level, so that the arrays grow once.
+    void Reserve(std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        const int nl = int(in_.levels.size());
+        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
+        std::vector<std::size_t> mixed(in_.levels.size(), 0);
+        for (std::ptrdiff_t y = j0; y < j1; ++y)
+            for (std::ptrdiff_t w = 0; w <= lastWord; ++w)
+                for (int l = std::max(kFirst_ - 1, 0); l < std::min(kLast_ + 1, nl); ++l)
+                    mixed[std::size_t(l)] += std::size_t(
+                        std::popcount(CornersOf(planes_.Plane(std::size_t(l)), g_, w, y).Mixed()));
+        for (int k = kFirst_; k <= kLast_; ++k) {
+            std::size_t n = std::size_t(2 * (nx_ + j1 - j0)) + 16; // the border
+            if (k >= 1) n += mixed[std::size_t(k - 1)];
+            if (k < nl) n += mixed[std::size_t(k)];
+            BandPieces<T>& o = *bands_[std::size_t(k - kFirst_)].out;
+            o.from.reserve(n + n / 8);
+            o.next.reserve(n + n / 8);
+            if (in_.coords != 0) o.gridFrom.reserve(n + n / 8);
+        }
+    }
+
     // Cell (x, y) exists and has no unusable corner.
     bool Usable(std::ptrdiff_t x, std::ptrdiff_t y) const {
         if (x < 0 || y < 0 || x > nx_ - 2 || y > ny_ - 2) return false;
@@ -150,7 +175,7 @@ template <class T> class Scanner {
         const std::ptrdiff_t iA = i + ax[e], jA = j + ay[e], iB = i + bx[e], jB = j + by[e];
         const T s = CrossingFraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
         const Point<T> gA{T(iA), T(jA)}, gB{T(iB), T(jB)};
-        Vertex<T> v;
+        Vertex<T> v{};
         v.grid = GridLerp(gA, gB, s);
         v.at = in_.coords == 0 ? v.grid : On(iB == iA + 1, iA, jA, s);
         const Point<T> pA = in_.coords == 0 ? gA : At(iA, jA);
@@ -165,7 +190,7 @@ template <class T> class Scanner {
     }
 
     Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        Vertex<T> v;
+        Vertex<T> v{};
         v.grid = {T(i), T(j)};
         v.at = At(i, j);
         v.key = std::uint64_t(i + j * nx_) * 4;
@@ -334,8 +359,8 @@ template <class T> class Scanner {
 } // namespace
 
 template <class T>
-void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0,
-                   std::ptrdiff_t j1, bool& anyUnusable) {
+void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
+                   bool& anyUnusable) {
     const BitGrid& g = planes.g;
     for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
         const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
@@ -343,9 +368,9 @@ void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0
                        planes.above.data() + std::size_t(j * g.words),
                        planes.unusable.data() + std::size_t(j * g.words));
     }
-    anyUnusable = std::any_of(planes.unusable.begin() + j0 * g.words,
-                              planes.unusable.begin() + j1 * g.words,
-                              [](std::uint32_t w) { return w != 0; });
+    anyUnusable =
+        std::any_of(planes.unusable.begin() + j0 * g.words, planes.unusable.begin() + j1 * g.words,
+                    [](std::uint32_t w) { return w != 0; });
 }
 
 template <class T>
