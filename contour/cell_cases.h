@@ -55,8 +55,8 @@ constexpr CaseTable MakeCaseTable() {
             for (int n = 0; n < nin; ++n) {
                 const int e = in[n];
                 // A saddle's line turns left (joining above) or right; otherwise the one exit.
-                const int x = IsSaddle(k) ? (join == kJoinAbove ? (e + 1) & 3 : (e + 3) & 3)
-                                          : out[0];
+                const int x =
+                    IsSaddle(k) ? (join == kJoinAbove ? (e + 1) & 3 : (e + 3) & 3) : out[0];
                 t.exit[join][k][e] = std::int8_t(x);
                 t.entry[join][k][x] = std::int8_t(e);
             }

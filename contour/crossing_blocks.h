@@ -23,7 +23,7 @@ template <class T> struct CrossingBlock {
 
 // Blocks handed back by finished calls, for the next; bands draw from it at once.
 template <class T> class BlockPool {
-public:
+  public:
     using Block = CrossingBlock<T>;
     std::unique_ptr<Block> Take() {
         {
@@ -46,9 +46,8 @@ public:
             }
         }
         return std::unique_ptr<Point<T>[]>(new Point<T>[Block::kSize]);
-    }
-    void Give(std::vector<std::unique_ptr<Block>>& blocks,
-              std::vector<std::unique_ptr<Point<T>[]>>& normals) {
+    } void Give(std::vector<std::unique_ptr<Block>>& blocks,
+                std::vector<std::unique_ptr<Point<T>[]>>& normals) {
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto& b : blocks)
             if (b) blocks_.push_back(std::move(b));
@@ -58,19 +57,21 @@ public:
         normals.clear();
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::vector<std::unique_ptr<Block>> blocks_;
     std::vector<std::unique_ptr<Point<T>[]>> normals_;
 };
 
-} // namespace contour
+} // namespace contour::detail
 
 struct contour::Workspace::Memory {
     detail::BlockPool<float> floats;
     detail::BlockPool<double> doubles;
     template <class T> detail::BlockPool<T>& Pool() {
-        if constexpr (sizeof(T) == sizeof(float)) return floats;
-        else return doubles;
+        if constexpr (sizeof(T) == sizeof(float))
+            return floats;
+        else
+            return doubles;
     }
 };

@@ -7,10 +7,10 @@
 // the same way, and so the same output.
 //
 // Order of the output: crossings are numbered in the order the cells make them (cell rows from
-// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Lines come in
-// the order of their lowest-numbered crossing; an open line runs from its start (on the border
-// or beside an unusable cell) to its end, and a closed line starts at its lowest-numbered
-// crossing.
+// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Open lines
+// come first, each from its start (on the border or beside an unusable cell) to its end, in the
+// order of their starts' numbers; then closed lines, each from its lowest-numbered crossing, in
+// the order of those numbers.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -51,12 +51,16 @@ template <class T> struct Crossings {
     Id left = kNone;                               // id on the current cell's left edge
     BlockPool<T>* pool = nullptr;
 
-    Point<T>& PointAt(std::size_t i) { return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)]; }
+    Point<T>& PointAt(std::size_t i) {
+        return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
+    }
     const Point<T>& PointAt(std::size_t i) const {
         return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
     }
     Id& NextAt(std::size_t i) { return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)]; }
-    Id NextAt(std::size_t i) const { return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)]; }
+    Id NextAt(std::size_t i) const {
+        return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)];
+    }
     const Point<T>& NormalAt(std::size_t i) const {
         return normals[i >> Block::kShift][i & (Block::kSize - 1)];
     }
@@ -77,7 +81,7 @@ template <class T> struct Crossings {
 };
 
 template <class T, class Coords, bool kNormals> class BandScan {
-public:
+  public:
     BandScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, Saddle saddle,
              std::span<const T> levels, std::span<Crossings<T>> out)
         : v_(v), mask_(mask), coords_(coords), saddle_(saddle), levels_(levels), out_(out),
@@ -101,8 +105,7 @@ public:
         std::uint32_t* badBelow = bad.data();
         std::uint32_t* badHere = bad.data() + words;
         if (y0 > 0) { // the cells below the band: whether the band makes its bottom crossings
-            ClassifyStripe(v_, mask_, levels_, g_, y0 - 1, 2, kRows, above.data(),
-                           unusable.data());
+            ClassifyStripe(v_, mask_, levels_, g_, y0 - 1, 2, kRows, above.data(), unusable.data());
             BadCells(unusable.data(), unusable.data() + words, badBelow);
         } else {
             std::fill(badBelow, badBelow + words, 0u);
@@ -118,8 +121,8 @@ public:
                     std::copy_n(&above[std::size_t((m * kRows + kStripe) * words)], words,
                                 &above[std::size_t(m * kRows * words)]);
                 std::copy_n(&unusable[std::size_t(kStripe * words)], words, unusable.data());
-                ClassifyStripe(v_, mask_, levels_, g_, s + 1, cellRows, kRows,
-                               above.data() + words, unusable.data() + words);
+                ClassifyStripe(v_, mask_, levels_, g_, s + 1, cellRows, kRows, above.data() + words,
+                               unusable.data() + words);
             }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
@@ -155,12 +158,12 @@ public:
             std::vector<Id>().swap(c.bottom);
     }
 
-private:
+  private:
     // Cells of a row with an unusable corner, from the unusable nodes of its two node rows.
     void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* bad) const {
         for (std::ptrdiff_t w = 0; w + 1 < g_.words; ++w)
-            bad[w] = lo[w] | (lo[w] >> 1) | (lo[w + 1] << 31) | up[w] | (up[w] >> 1) |
-                     (up[w + 1] << 31);
+            bad[w] =
+                lo[w] | (lo[w] >> 1) | (lo[w + 1] << 31) | up[w] | (up[w] >> 1) | (up[w + 1] << 31);
         bad[g_.words - 1] = 0;
     }
 
@@ -198,9 +201,12 @@ private:
         Id id[4] = {kNone, kNone, kNone, kNone};
         // In the order the numbering fixes: bottom, left, right, top.
         if (crossed & 1u) {
-            if (y == 0 || BitOf(badBelow_, x)) id[0] = Make(0, x, y);
-            else if (y == y0_) id[0] = Pending(x);
-            else id[0] = c.bottom[std::size_t(x)];
+            if (y == 0 || BitOf(badBelow_, x))
+                id[0] = Make(0, x, y);
+            else if (y == y0_)
+                id[0] = Pending(x);
+            else
+                id[0] = c.bottom[std::size_t(x)];
         }
         if (crossed & 8u) id[3] = (x == 0 || BitOf(badHere_, x - 1)) ? Make(3, x, y) : c.left;
         if (crossed & 2u) c.left = id[1] = Make(1, x, y);
@@ -209,8 +215,10 @@ private:
         for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
             const int e = __builtin_ctz(in);
             const Id from = id[e], to = id[kCases.exit[join][k][e]];
-            if (IsPending(from)) c.up.push_back({PendingX(from), to});
-            else c.NextAt(std::size_t(from)) = to;
+            if (IsPending(from))
+                c.up.push_back({PendingX(from), to});
+            else
+                c.NextAt(std::size_t(from)) = to;
         }
     }
 
@@ -247,9 +255,10 @@ template <class T> void JoinBands(std::span<Crossings<T>> bands) {
             Id* next = band.blocks[k]->next;
             for (std::size_t i = 0; i < band.used[k]; ++i) {
                 const Id n = next[i];
-                next[i] = n >= 0         ? Id(std::size_t(n) + base)
-                          : IsPending(n) ? Id(std::size_t(below[std::size_t(PendingX(n))]) + belowBase)
-                                         : kNone;
+                next[i] = n >= 0 ? Id(std::size_t(n) + base)
+                          : IsPending(n)
+                              ? Id(std::size_t(below[std::size_t(PendingX(n))]) + belowBase)
+                              : kNone;
             }
             all.blocks.push_back(std::move(band.blocks[k]));
             if (!band.normals.empty()) all.normals.push_back(std::move(band.normals[k]));
@@ -268,7 +277,6 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
     using Block = CrossingBlock<T>;
     const std::size_t n = c.blocks.size() << Block::kShift;
     if (n == 0) return;
-    const auto valid = [&](std::size_t i) { return (i & (Block::kSize - 1)) < c.used[i >> Block::kShift]; };
     std::vector<std::uint64_t> hasPrev(n / 64, 0), done(n / 64, 0);
     const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
         bits[i >> 6] |= std::uint64_t(1) << (i & 63);
@@ -283,22 +291,6 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
         for (std::size_t i = 0; i < c.used[k]; ++i)
             if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
     }
-    // Open lines start where nothing leads in; each is placed by its lowest crossing.
-    struct Open {
-        std::size_t lowest, start;
-    };
-    std::vector<Open> open;
-    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
-        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i) {
-            if (test(hasPrev, i)) continue;
-            std::size_t lowest = i, steps = 0;
-            for (Id j = c.NextAt(i); j >= 0 && steps < made; j = c.NextAt(std::size_t(j)), ++steps)
-                lowest = std::min(lowest, std::size_t(j));
-            open.push_back({lowest, i});
-        }
-    }
-    std::sort(open.begin(), open.end(),
-              [](const Open& a, const Open& b) { return a.lowest < b.lowest; });
     out.points.reserve(out.points.size() + made + made / 8 + 8);
     if (normals) out.normals.reserve(out.points.capacity());
     const auto write = [&](std::size_t start, bool closed) {
@@ -330,15 +322,19 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
         out.offsets.push_back(std::int64_t(out.points.size()));
         out.closed.push_back(closed ? 1 : 0);
     };
-    std::size_t nextOpen = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!valid(i)) {
-            i = (((i >> Block::kShift) + 1) << Block::kShift) - 1;
-            continue;
-        }
-        if (nextOpen < open.size() && open[nextOpen].lowest == i) write(open[nextOpen++].start, false);
-        else if (!test(done, i)) write(i, true);
-    }
+    // Open lines first, by their starts (crossings nothing leads to), then closed lines, each
+    // from its lowest crossing; both in the numbering's order.
+    const auto each = [&](auto&& visit) {
+        for (std::size_t k = 0; k < c.blocks.size(); ++k)
+            for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+                visit(i);
+    };
+    each([&](std::size_t i) {
+        if (!test(hasPrev, i)) write(i, false);
+    });
+    each([&](std::size_t i) {
+        if (!test(done, i)) write(i, true);
+    });
 }
 
 template <class T> void Clear(Lines<T>& out) {

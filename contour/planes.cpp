@@ -71,6 +71,72 @@ void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
     if (unordered) unordered[w] = 0;
 }
 
+// The lowest and highest of 32 consecutive values, and their NaN bits.
+template <class T> std::uint32_t Range32(const T* v, T& lo, T& hi) {
+    using L = Lanes<T>;
+    typename L::V mn, mx;
+    std::memcpy(&mn, v, sizeof mn);
+    mx = mn;
+    typename L::M n = {};
+    for (int q = 0; q < kWordBits / L::kCount; ++q) {
+        typename L::V x;
+        std::memcpy(&x, v + q * L::kCount, sizeof x);
+        mn = x < mn ? x : mn;
+        mx = x > mx ? x : mx;
+        n |= (x != x) & (L::kBit << (q * L::kCount));
+    }
+    lo = mn[0], hi = mx[0];
+    std::uint32_t nan = 0;
+    for (int k = 0; k < L::kCount; ++k) {
+        lo = mn[k] < lo ? mn[k] : lo;
+        hi = mx[k] > hi ? mx[k] : hi;
+        nan |= std::uint32_t(n[k]);
+    }
+    return nan;
+}
+
+// A contiguous row against several levels: each 32 values' range is taken once, and only the
+// levels inside it are compared value by value; the others give words of all or no bits.
+template <class T>
+void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
+                         std::uint32_t* above, std::ptrdiff_t levelStride,
+                         std::uint32_t* unusable) {
+    std::ptrdiff_t w = 0;
+    for (; (w + 1) * kWordBits <= nx; ++w) {
+        const T* v = r + w * kWordBits;
+        T lo, hi;
+        const std::uint32_t nan = Range32(v, lo, hi);
+        unusable[w] = nan;
+        for (std::size_t m = 0; m < levels.size(); ++m) {
+            const T level = levels[m];
+            std::uint32_t& a = above[std::ptrdiff_t(m) * levelStride + w];
+            if (nan == 0 && hi <= level)
+                a = 0;
+            else if (nan == 0 && lo > level)
+                a = ~std::uint32_t(0);
+            else
+                Word32(v, level, a);
+        }
+    }
+    // The partial word and the zero word, value by value.
+    for (std::size_t m = 0; m < levels.size(); ++m) {
+        std::uint32_t* a = above + std::ptrdiff_t(m) * levelStride;
+        std::uint32_t tail = 0, nan = 0;
+        for (std::ptrdiff_t i = w * kWordBits; i < nx; ++i) {
+            tail |= std::uint32_t(r[i] > levels[m]) << (i - w * kWordBits);
+            nan |= std::uint32_t(r[i] != r[i]) << (i - w * kWordBits);
+        }
+        std::ptrdiff_t z = w;
+        if (w * kWordBits < nx) {
+            a[w] = tail;
+            if (m == 0) unusable[w] = nan;
+            ++z;
+        }
+        a[z] = 0;
+        if (m == 0) unusable[z] = 0;
+    }
+}
+
 // Any strides: node by node along the row.
 template <class T>
 void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uint32_t* above,
@@ -123,7 +189,8 @@ void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::p
             const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(count, kWordBits);
             for (std::ptrdiff_t r = 0; r < rows; ++r)
                 above[(std::ptrdiff_t(m) * rowStride + r) * words + w] = a[r];
-            if (count > kWordBits) above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
+            if (count > kWordBits)
+                above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
             if (m == 0) {
                 Transpose32(n);
                 for (std::ptrdiff_t r = 0; r < rows; ++r)
@@ -157,6 +224,11 @@ void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> 
         ColumnStripe(values, levels, g, j0, count, rowStride, above, unusable);
     } else {
         for (std::ptrdiff_t r = 0; r < count; ++r) {
+            if (values.strideX == 1 && levels.size() > 1) {
+                ContiguousRowLevels(values.data + (j0 + r) * values.strideY, values.nx, levels,
+                                    above + r * words, rowStride * words, unusable + r * words);
+                continue;
+            }
             for (std::size_t m = 0; m < levels.size(); ++m) {
                 std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
                 std::uint32_t* u = m == 0 ? unusable + r * words : nullptr;

@@ -17,7 +17,8 @@ struct RowBand {
 // than a quarter of a million nodes' worth of rows (a thread costs more than such a band).
 inline std::vector<RowBand> SplitRows(std::ptrdiff_t cellRows, std::ptrdiff_t nx, int threads) {
     std::ptrdiff_t n = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    const std::ptrdiff_t minRows = std::max<std::ptrdiff_t>(1, (1 << 18) / std::max<std::ptrdiff_t>(nx, 1));
+    const std::ptrdiff_t minRows =
+        std::max<std::ptrdiff_t>(1, (1 << 18) / std::max<std::ptrdiff_t>(nx, 1));
     n = std::max<std::ptrdiff_t>(1, std::min(n, cellRows / minRows));
     std::vector<RowBand> bands;
     for (std::ptrdiff_t b = 0; b < n; ++b)
