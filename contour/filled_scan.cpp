@@ -41,7 +41,7 @@ template <class T> class Scanner {
             std::vector<BandPieces<T>>& out)
         : in_(in), planes_(planes), g_(planes.g), nx_(in.values.nx), ny_(in.values.ny),
           kFirst_(kFirst), kLast_(kLast) {
-        unusable_ = planes.anyUnusable ? planes.unusable.data() : nullptr;
+        unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
         out.assign(std::size_t(kLast - kFirst + 1), {});
         bands_.resize(out.size());
         for (std::size_t b = 0; b < out.size(); ++b) {
@@ -362,15 +362,19 @@ template <class T>
 void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
                    bool& anyUnusable) {
     const BitGrid& g = planes.g;
+    const std::size_t first = std::size_t(j0 * g.words), last = std::size_t(j1 * g.words);
+    for (std::size_t l = 0; l < in.levels.size(); ++l)
+        std::fill(planes.above.get() + l * g.Size() + first,
+                  planes.above.get() + l * g.Size() + last, 0u);
+    std::fill(planes.unusable.get() + first, planes.unusable.get() + last, 0u);
     for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
         const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
         ClassifyStripe(in.values, in.mask, std::span<const T>(in.levels), g, j, count, g.ny,
-                       planes.above.data() + std::size_t(j * g.words),
-                       planes.unusable.data() + std::size_t(j * g.words));
+                       planes.above.get() + std::size_t(j * g.words),
+                       planes.unusable.get() + std::size_t(j * g.words));
     }
-    anyUnusable =
-        std::any_of(planes.unusable.begin() + j0 * g.words, planes.unusable.begin() + j1 * g.words,
-                    [](std::uint32_t w) { return w != 0; });
+    anyUnusable = std::any_of(planes.unusable.get() + first, planes.unusable.get() + last,
+                              [](std::uint32_t w) { return w != 0; });
 }
 
 template <class T>
