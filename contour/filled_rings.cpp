@@ -221,22 +221,45 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
     return owner;
 }
 
-// Appends ring r's points (closed, without repeats) in the orientation asked for; false when
-// fewer than three distinct points are left.
+// Whether the path turns straight back at b along one grid line (a and c on the same side of b):
+// a spike of no width, left where pieces of both levels ran along one edge out and back.
+template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
+    if (a.x == b.x && c.x == b.x) return a.y != b.y && c.y != b.y && (a.y > b.y) == (c.y > b.y);
+    if (a.y == b.y && c.y == b.y) return a.x != b.x && c.x != b.x && (a.x > b.x) == (c.x > b.x);
+    return false;
+}
+
+// Appends ring r's points (closed, without repeats or spikes) in the orientation asked for;
+// false when fewer than three points are left. keep is scratch.
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
-               Bands<T>& out) {
-    const std::size_t first = out.points.size();
+               std::vector<std::int64_t>& keep, Bands<T>& out) {
+    const auto at = [&](std::int64_t k) -> const Point<T>& { return p.from[std::size_t(k)]; };
+    const auto grid = [&](std::int64_t k) -> const Point<T>& { return p.Grid(std::size_t(k)); };
+    keep.clear();
     for (const std::int64_t piece : ring) {
-        const Point<T>& q = p.from[std::size_t(piece)];
-        if (out.points.size() == first || !(out.points.back() == q)) out.points.push_back(q);
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        while (keep.size() >= 2 &&
+               Folds(grid(keep[keep.size() - 2]), grid(keep.back()), grid(piece)))
+            keep.pop_back();
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        keep.push_back(piece);
     }
-    while (out.points.size() > first + 1 && out.points.back() == out.points[first])
-        out.points.pop_back();
-    if (out.points.size() < first + 3) {
-        out.points.resize(first);
-        return false;
+    for (bool again = true; again && keep.size() >= 3;) { // across the ring's start
+        const std::size_t n = keep.size();
+        again = true;
+        if (at(keep[n - 1]) == at(keep[0]) ||
+            Folds(grid(keep[n - 2]), grid(keep[n - 1]), grid(keep[0])))
+            keep.pop_back();
+        else if (Folds(grid(keep[n - 1]), grid(keep[0]), grid(keep[1])))
+            keep.erase(keep.begin());
+        else
+            again = false;
     }
+    if (keep.size() < 3) return false;
+    const std::size_t first = out.points.size();
+    for (const std::int64_t piece : keep)
+        out.points.push_back(at(piece));
     double twice = 0;
     const std::size_t n = out.points.size() - first;
     for (std::size_t k = 0; k < n; ++k) {
@@ -314,12 +337,13 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         lastHole[o] = std::int64_t(r);
     }
     out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    std::vector<std::int64_t> keep;
     out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
-        if (!WriteRing(p, rings.Ring(r), true, out)) continue;
+        if (!WriteRing(p, rings.Ring(r), true, keep, out)) continue;
         for (std::int64_t h = firstHole[r]; h >= 0; h = nextHole[std::size_t(h)])
-            WriteRing(p, rings.Ring(std::size_t(h)), false, out);
+            WriteRing(p, rings.Ring(std::size_t(h)), false, keep, out);
         out.polygonOffsets.push_back(std::int64_t(out.ringOffsets.size() - 1));
     }
     out.bandOffsets.push_back(std::int64_t(out.polygonOffsets.size() - 1));
