@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace contour::detail {
 namespace {
@@ -25,7 +26,8 @@ template <> struct Lanes<double> {
     static constexpr M kBit = {1, 2};
 };
 
-template <class T> std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
+template <class T>
+[[gnu::always_inline]] inline std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
     using L = Lanes<T>;
     typename L::V lv;
     for (int k = 0; k < L::kCount; ++k)
@@ -156,46 +158,56 @@ void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uin
     }
 }
 
-// Values contiguous along y: for each block of 32 columns, each column's count values give one
-// word per level (bit r for row j0 + r), and a transpose turns the 32 columns into row words.
+// Values contiguous along y: each column of a block of 32 is read in one sweep down the stripe,
+// every 32 of its values giving one word per level (bit r for row 32 q + r); transposes then turn
+// the 32 column words of each 32 rows into row words.
 template <class T>
 void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
                   std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
                   std::uint32_t* unusable) {
     const std::ptrdiff_t words = g.words;
+    const std::ptrdiff_t chunks = (count + kWordBits - 1) / kWordBits;
+    std::vector<std::uint32_t> a(std::size_t(chunks * kWordBits)), n(a.size());
     for (std::ptrdiff_t w = 0; w < words; ++w) {
         const std::ptrdiff_t cols = std::clamp<std::ptrdiff_t>(v.nx - w * kWordBits, 0, kWordBits);
         for (std::size_t m = 0; m < levels.size(); ++m) {
             const T level = levels[m];
-            std::uint32_t a[32] = {}, n[32] = {};
-            std::uint32_t extra = 0, extraNan = 0; // row j0 + 32, when count is 33
+            std::fill(a.begin(), a.end(), 0u);
+            std::fill(n.begin(), n.end(), 0u);
             for (std::ptrdiff_t c = 0; c < cols; ++c) {
                 const T* col = v.data + (w * kWordBits + c) * v.strideX + j0;
-                if (count >= kWordBits) {
-                    n[c] = Word32(col, level, a[c]);
-                } else {
-                    for (std::ptrdiff_t r = 0; r < count; ++r) {
-                        a[c] |= std::uint32_t(col[r] > level) << r;
-                        n[c] |= std::uint32_t(col[r] != col[r]) << r;
-                    }
+                std::ptrdiff_t q = 0;
+                for (; (q + 1) * kWordBits <= count; ++q)
+                    n[std::size_t(q * kWordBits + c)] =
+                        Word32(col + q * kWordBits, level, a[std::size_t(q * kWordBits + c)]);
+                std::uint32_t wa = 0, wn = 0;
+                for (std::ptrdiff_t r = q * kWordBits; r < count; ++r) {
+                    wa |= std::uint32_t(col[r] > level) << (r - q * kWordBits);
+                    wn |= std::uint32_t(col[r] != col[r]) << (r - q * kWordBits);
                 }
-                if (count > kWordBits) {
-                    const T x = col[kWordBits];
-                    extra |= std::uint32_t(x > level) << c;
-                    extraNan |= std::uint32_t(x != x) << c;
+                if (q < chunks) {
+                    a[std::size_t(q * kWordBits + c)] = wa;
+                    n[std::size_t(q * kWordBits + c)] = wn;
                 }
             }
-            Transpose32(a);
-            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(count, kWordBits);
-            for (std::ptrdiff_t r = 0; r < rows; ++r)
-                above[(std::ptrdiff_t(m) * rowStride + r) * words + w] = a[r];
-            if (count > kWordBits)
-                above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
-            if (m == 0) {
-                Transpose32(n);
+            for (std::ptrdiff_t q = 0; q < chunks; ++q) {
+                const std::ptrdiff_t rows =
+                    std::min<std::ptrdiff_t>(kWordBits, count - q * kWordBits);
+                std::uint32_t block[32];
+                std::copy_n(&a[std::size_t(q * kWordBits)], 32, block);
+                Transpose32(block);
                 for (std::ptrdiff_t r = 0; r < rows; ++r)
-                    unusable[r * words + w] = n[r];
-                if (count > kWordBits) unusable[kWordBits * words + w] = extraNan;
+                    above[(std::ptrdiff_t(m) * rowStride + q * kWordBits + r) * words + w] =
+                        block[r];
+                if (m == 0) { // NaNs are rare: their transpose only where there are any
+                    std::copy_n(&n[std::size_t(q * kWordBits)], 32, block);
+                    std::uint32_t any = 0;
+                    for (const std::uint32_t b : block)
+                        any |= b;
+                    if (any != 0) Transpose32(block);
+                    for (std::ptrdiff_t r = 0; r < rows; ++r)
+                        unusable[(q * kWordBits + r) * words + w] = block[r];
+                }
             }
         }
     }
