@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """Makes docs/contour-lines.svg: gradient-contour --svg on a terrain-like field (smoothed noise at
-two scales over a tilted ridge), nine levels. Usage: docs/contour_picture.py [gradient-contour]."""
+two scales over a tilted ridge), nine levels; and docs/contour-bands.svg, the same field's ten
+filled bands between them (--filled --open-bands). Usage: docs/contour_picture.py [gradient-contour]."""
 import os
 import subprocess
 import sys
@@ -23,3 +24,5 @@ with tempfile.TemporaryDirectory() as tmp:
     np.save(path, z.astype(np.float32))
     subprocess.run([tool, path, "--nlevels", "9", "--svg",
                     os.path.join(here, "contour-lines.svg")], check=True)
+    subprocess.run([tool, path, "--nlevels", "9", "--filled", "--open-bands", "--svg",
+                    os.path.join(here, "contour-bands.svg")], check=True)
