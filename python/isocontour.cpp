@@ -153,8 +153,8 @@ LinesResult Lines(py::handle z, py::handle level, py::handle x, py::handle y, py
     });
 }
 
-LinesResult MultiLines(py::handle z, py::handle levels, py::handle x, py::handle y,
-                       py::handle mask, const std::string& saddle, bool normals, int threads) {
+LinesResult MultiLines(py::handle z, py::handle levels, py::handle x, py::handle y, py::handle mask,
+                       const std::string& saddle, bool normals, int threads) {
     const py::array za = ValuesArray(z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
@@ -164,11 +164,11 @@ LinesResult MultiLines(py::handle z, py::handle levels, py::handle x, py::handle
         contour::Lines<T> out;
         {
             py::gil_scoped_release unlocked;
-            out = contour::ContourLines(call.Values(),
-                                        std::span<const T>(at.data, std::size_t(at.shape[0])),
-                                        call.options);
+            out = contour::ContourLines(
+                call.Values(), std::span<const T>(at.data, std::size_t(at.shape[0])), call.options);
         }
-        // The levels are copied (a few numbers) so that the result never aliases the caller's array.
+        // The levels are copied (a few numbers) so that the result never aliases the caller's
+        // array.
         return Wrap(std::move(out), AdoptVector(std::vector<T>(at.data, at.data + at.shape[0])),
                     normals);
     });
@@ -190,8 +190,8 @@ BandsResult Filled(py::handle z, py::handle lower, py::handle upper, py::handle 
     });
 }
 
-BandsResult MultiFilled(py::handle z, py::handle levels, bool openBands, py::handle x,
-                        py::handle y, py::handle mask, const std::string& saddle, int threads) {
+BandsResult MultiFilled(py::handle z, py::handle levels, bool openBands, py::handle x, py::handle y,
+                        py::handle mask, const std::string& saddle, int threads) {
     const py::array za = ValuesArray(z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
@@ -201,24 +201,23 @@ BandsResult MultiFilled(py::handle z, py::handle levels, bool openBands, py::han
         contour::Bands<T> out;
         {
             py::gil_scoped_release unlocked;
-            out = contour::FilledContours(call.Values(),
-                                          std::span<const T>(at.data, std::size_t(at.shape[0])),
-                                          call.options);
+            out = contour::FilledContours(
+                call.Values(), std::span<const T>(at.data, std::size_t(at.shape[0])), call.options);
         }
         return Wrap(std::move(out));
     });
 }
 
 std::string Repr(const LinesResult& r) {
-    return "Lines(" + std::to_string(r.levels.shape(0)) + " levels, " +
-           std::to_string(r.Count()) + " lines, " + std::to_string(r.points.shape(0)) +
-           " points, " + std::string(py::str(r.points.dtype())) + ")";
+    return "Lines(" + std::to_string(r.levels.shape(0)) + " levels, " + std::to_string(r.Count()) +
+           " lines, " + std::to_string(r.points.shape(0)) + " points, " +
+           std::string(py::str(r.points.dtype())) + ")";
 }
 
 std::string Repr(const BandsResult& r) {
-    return "Bands(" + std::to_string(r.lower.shape(0)) + " bands, " +
-           std::to_string(r.Count()) + " polygons, " + std::to_string(r.ringOffsets.shape(0) - 1) +
-           " rings, " + std::to_string(r.points.shape(0)) + " points, " +
+    return "Bands(" + std::to_string(r.lower.shape(0)) + " bands, " + std::to_string(r.Count()) +
+           " polygons, " + std::to_string(r.ringOffsets.shape(0) - 1) + " rings, " +
+           std::to_string(r.points.shape(0)) + " points, " +
            std::string(py::str(r.points.dtype())) + ")";
 }
 

@@ -22,23 +22,25 @@ bool NativeOrder(const py::dtype& dt) {
 }
 
 [[noreturn]] void NotReal(const py::array& a, const char* name) {
-    const std::string dtype = py::str(a.dtype().attr("name"));
-    if (a.dtype().kind() == 'c') {
-        throw py::type_error(std::string(name) +
-                             " must hold real numbers, not complex ones (pass its .real or abs())");
-    }
-    throw py::type_error(std::string(name) + " must hold real numbers, not " + dtype);
+    const char kind = a.dtype().kind();
+    const std::string what = kind == 'c'   ? "complex numbers (pass .real or abs())"
+                             : kind == 'U' ? "text"
+                             : kind == 'S' ? "bytes"
+                             : kind == 'M' || kind == 'm'
+                                 ? "dates or times"
+                                 : "values of dtype " + std::string(py::str(a.dtype()));
+    throw py::type_error(std::string(name) + " must hold real numbers, not " + what);
 }
 
 // One conversion to a C-order, aligned, native array of `descr`; TypeError with numpy's reason
 // when the values are not numbers.
 py::array Convert(const py::array& a, py::dtype descr, const char* name) {
     auto& api = Api::get();
-    PyObject* out = api.PyArray_FromAny_(a.ptr(), descr.release().ptr(), 0, 0,
-                                         Api::NPY_ARRAY_ENSUREARRAY_ |
-                                             Api::NPY_ARRAY_C_CONTIGUOUS_ |
-                                             Api::NPY_ARRAY_ALIGNED_ | Api::NPY_ARRAY_FORCECAST_,
-                                         nullptr);
+    PyObject* out =
+        api.PyArray_FromAny_(a.ptr(), descr.release().ptr(), 0, 0,
+                             Api::NPY_ARRAY_ENSUREARRAY_ | Api::NPY_ARRAY_C_CONTIGUOUS_ |
+                                 Api::NPY_ARRAY_ALIGNED_ | Api::NPY_ARRAY_FORCECAST_,
+                             nullptr);
     if (out == nullptr) {
         py::error_already_set error;
         throw py::type_error(std::string(name) + " must hold real numbers: " + error.what());
@@ -73,8 +75,7 @@ template <class E> Strided<E> Describe(const py::array& a, bool copied) {
 
 void CheckAtMost2D(const py::array& a, const char* name) {
     if (a.ndim() > 2) {
-        throw py::value_error(std::string(name) + " must be 1-D or 2-D, got shape " +
-                              ShapeText(a));
+        throw py::value_error(std::string(name) + " must be 1-D or 2-D, got shape " + ShapeText(a));
     }
 }
 
@@ -103,9 +104,11 @@ std::string ShapeText(const py::array& a) {
 }
 
 py::array AsArray(py::handle obj, const char* name) {
+    if (obj.is_none())
+        throw py::type_error(std::string(name) + " must be an array of numbers, not None");
     auto& api = Api::get();
-    PyObject* out = api.PyArray_FromAny_(obj.ptr(), nullptr, 0, 0, Api::NPY_ARRAY_ENSUREARRAY_,
-                                         nullptr);
+    PyObject* out =
+        api.PyArray_FromAny_(obj.ptr(), nullptr, 0, 0, Api::NPY_ARRAY_ENSUREARRAY_, nullptr);
     if (out == nullptr) {
         py::error_already_set error;
         if (error.matches(PyExc_ValueError)) throw error;
@@ -113,6 +116,8 @@ py::array AsArray(py::handle obj, const char* name) {
     }
     auto a = py::reinterpret_steal<py::array>(out);
     if (!RealKind(a.dtype().kind())) NotReal(a, name);
+    // Python objects (None, lists of mixed things) become numbers now or never.
+    if (a.dtype().kind() == 'O') a = Convert(a, py::dtype::of<double>(), name);
     return a;
 }
 
@@ -151,8 +156,7 @@ void ReadCoordinates(py::handle xObject, py::handle yObject, const Strided<T>& z
     if (xa.ndim() == 1 && ya.ndim() == 1) {
         if (xa.shape(0) != cols || ya.shape(0) != rows) {
             throw py::value_error("1-D x and y must have one value per column and per row of z " +
-                                  zShape + ", got x " + ShapeText(xa) + " and y " +
-                                  ShapeText(ya));
+                                  zShape + ", got x " + ShapeText(xa) + " and y " + ShapeText(ya));
         }
         Strided<T> x = ReadAs<T>(xa, "x"), y = ReadAs<T>(ya, "y");
         options.x = {x.data, cols, 1, x.strides[0], 0};
@@ -208,8 +212,7 @@ void ReadMask(py::handle maskObject, py::handle zObject, const Strided<T>& z,
     } else {
         bytes = Describe<std::uint8_t>(Convert(m, py::dtype("bool"), "mask"), true);
     }
-    options.mask = {bytes.data, bytes.shape[1], bytes.shape[0], bytes.strides[1],
-                    bytes.strides[0]};
+    options.mask = {bytes.data, bytes.shape[1], bytes.shape[0], bytes.strides[1], bytes.strides[0]};
     keep.append(bytes.keep);
 }
 
@@ -244,7 +247,7 @@ template <class T> Strided<T> LevelsAs(py::handle levels) {
 }
 
 #define ISOCONTOUR_INSTANTIATE(T)                                                                  \
-    template Strided<T> ReadAs<T>(const py::array&, const char*);                                 \
+    template Strided<T> ReadAs<T>(const py::array&, const char*);                                  \
     template contour::View<T> ValuesView<T>(const Strided<T>&);                                    \
     template void ReadCoordinates<T>(py::handle, py::handle, const Strided<T>&,                    \
                                      contour::Options<T>&, py::list&);                             \

@@ -48,8 +48,8 @@ template <class E> py::array AdoptVector(std::vector<E>&& v) {
 inline py::array RowsView(const py::array& points, std::int64_t first, std::int64_t last) {
     const py::ssize_t item = points.itemsize();
     const auto* base = static_cast<const char*>(points.data());
-    return py::array(points.dtype(), {py::ssize_t(last - first), py::ssize_t(2)},
-                     {2 * item, item}, base + first * 2 * item, points);
+    return py::array(points.dtype(), {py::ssize_t(last - first), py::ssize_t(2)}, {2 * item, item},
+                     base + first * 2 * item, points);
 }
 
 } // namespace isocontour
