@@ -12,6 +12,10 @@ It prints one table, and checks on every N that our distinct crossing points are
 many of them (points closer than the tolerance merged, on either side), every point of ours
 within the tolerance of one of skimage's, and every one of skimage's within the tolerance of one
 of ours. Exits 1 when a check fails.
+
+With --python (or --python-only) it also times the isocontour module's whole call from Python
+against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096
+(--python-sizes), on the benchmark picture and on a smoothed random field.
 """
 
 import argparse
@@ -134,17 +138,113 @@ def repeats(n):
     return max(11, min(200, int(4e7 / (n * n))))
 
 
+# --- The Python-level table: isocontour's whole call from Python against the peers -------------
+#
+# The array is in memory before any clock starts; every figure is a median in this one run.
+# "C++" is gradient-bench-contour timing the library on the same array read from a .npy file, so
+# ours / C++ is what the binding adds (argument checks, no copy, arrays made from the library's
+# vectors). contourpy runs its serial algorithm with its fastest line and fill types.
+
+PYTHON_SIZES = (80, 4096)
+
+
+def python_fields(n):
+    """(name, z, level, (lower, upper)) for the benchmark picture and a smoothed random field
+    (standard normal noise, seed 1, Gaussian-smoothed with sigma = n / 200 nodes, level 0)."""
+    from scipy.ndimage import gaussian_filter
+    z = picture(n)
+    yield "picture", z, float(THRESHOLD), (float(THRESHOLD), 1.2)
+    noise = np.random.default_rng(1).standard_normal((n, n))
+    smooth = gaussian_filter(noise, n / 200.0, mode="nearest")
+    yield "smoothed", smooth, 0.0, (0.0, float(smooth.std()))
+
+
+def cpp_seconds(timer, path, extra, repeat):
+    out = subprocess.run([timer, "--npy", path, "--repeat", str(repeat)] + extra, check=True,
+                         capture_output=True, text=True).stdout.split()
+    return float(dict(zip(out[0::2], out[1::2]))["median_us"]) * 1e-6
+
+
+def python_rows(ic, timer, sizes):
+    """One row per (field, N): milliseconds and the ratios the targets are stated in."""
+    rows = []
+    with tempfile.TemporaryDirectory() as tmp:
+        for n in sizes:
+            r = repeats(n)
+            for name, z, level, (lower, upper) in python_fields(n):
+                path = os.path.join(tmp, f"{name}{n}.npy")
+                np.save(path, z)
+                ours = median_seconds(lambda: ic.lines(z, level), r)
+                ours_filled = median_seconds(lambda: ic.filled(z, lower, upper), r)
+                cpp = cpp_seconds(timer, path, ["--lines", "--levels", repr(level)], r)
+                cpp_filled = cpp_seconds(timer, path, ["--filled", "--levels",
+                                                       f"{lower!r},{upper!r}"], r)
+                gen = contourpy.contour_generator(z=z, name="serial",
+                                                  line_type="ChunkCombinedOffset",
+                                                  fill_type="ChunkCombinedOffsetOffset")
+                cp_lines = median_seconds(lambda: gen.lines(level), r)
+                cp_whole = median_seconds(lambda: contourpy.contour_generator(
+                    z=z, name="serial", line_type="ChunkCombinedOffset").lines(level), r)
+                cp_filled = median_seconds(lambda: gen.filled(lower, upper), r)
+                sk = median_seconds(
+                    lambda: measure.find_contours(z, level, fully_connected="high"),
+                    min(r, 11))
+                rows.append((name, n, ours, cpp, cp_lines, cp_whole, sk, ours_filled,
+                             cpp_filled, cp_filled))
+    return rows
+
+
+def print_python_table(rows):
+    header = ("field", "N", "lines", "C++", "contourpy", "cp whole", "skimage", "/C++",
+              "/contourpy", "/cp whole", "/skimage", "filled", "C++", "contourpy", "/contourpy")
+    cells = []
+    for name, n, ours, cpp, cp, whole, sk, filled, cpp_filled, cp_filled in rows:
+        ms = lambda v: f"{v * 1e3:.3f}"  # noqa: E731
+        cells.append((name, str(n), ms(ours), ms(cpp), ms(cp), ms(whole), ms(sk),
+                      f"{ours / cpp:.2f}", f"{ours / cp:.3f}", f"{ours / whole:.3f}",
+                      f"{ours / sk:.3f}", ms(filled), ms(cpp_filled), ms(cp_filled),
+                      f"{filled / cp_filled:.3f}"))
+    print("From Python: median milliseconds of one whole call (isocontour.lines and .filled), "
+          "the array in memory:")
+    widths = [max(len(h), *(len(c[i]) for c in cells)) for i, h in enumerate(header)]
+    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
+    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
+    for c in cells:
+        print("| " + " | ".join(v.rjust(w) for v, w in zip(c, widths)) + " |")
+
+
+def python_table(timer, module_dir, sizes):
+    """Prints the Python-level table; 2 when the module is not built."""
+    sys.path.insert(0, module_dir)
+    try:
+        import isocontour
+    except ImportError as error:
+        print(f"compare_peers: no isocontour module in {module_dir} ({error}); build the "
+              "default preset", file=sys.stderr)
+        return 2
+    print_python_table(python_rows(isocontour, timer, sizes))
+    return 0
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--timer", default=os.path.join(here, "..", "build", "bin",
                                                         "gradient-bench-contour"))
     parser.add_argument("--sizes", type=int, nargs="+", default=list(SIZES))
+    parser.add_argument("--python", action="store_true",
+                        help="also print the Python-level table (isocontour against the peers)")
+    parser.add_argument("--python-only", action="store_true",
+                        help="print only the Python-level table")
+    parser.add_argument("--python-sizes", type=int, nargs="+", default=list(PYTHON_SIZES))
+    parser.add_argument("--module-dir", default=os.path.join(here, "..", "build", "python"))
     args = parser.parse_args()
     if not os.access(args.timer, os.X_OK):
         print(f"compare_peers: no timer at {args.timer} (build the default preset)",
               file=sys.stderr)
         return 2
+    if args.python_only:
+        return python_table(args.timer, args.module_dir, args.python_sizes)
 
     header = ("N", "serial lines()", "serial whole", "mpl2005", "skimage", "ours", "ours/best")
     rows, failures, notes, timings = [], 0, [], []
@@ -191,6 +291,10 @@ def main():
     print("Crossing points against skimage:")
     for line in notes:
         print("  " + line)
+    if args.python:
+        print()
+        if python_table(args.timer, args.module_dir, args.python_sizes):
+            return 2
     return 1 if failures else 0
 
 

@@ -2,6 +2,7 @@
 
 import concurrent.futures
 import gc
+import os
 import sys
 
 import numpy as np
@@ -337,5 +338,7 @@ def test_ten_thousand_calls_leave_memory_and_reference_counts_flat():
     gc.collect()
     grown = resident_bytes() - before
     assert [sys.getrefcount(a) for a in (z, zf, x, y, mask)] == counts
+    if os.environ.get("ISOCONTOUR_SANITIZED"):
+        return  # the address sanitizer holds freed memory back on purpose
     # One leaked result per call would be tens of megabytes here.
     assert grown < 2 * 1024 * 1024, f"resident memory grew by {grown} bytes"
