@@ -8,9 +8,10 @@
 //   Above      A node is above level L when its value > L. A value equal to L, or NaN, is not.
 //   Points     In grid units (node (i, j) at (i, j)) unless x and y coordinates are given: then
 //              every crossing is interpolated along its edge between the two nodes' coordinates.
-//   Crossing   On the edge from node A to node B: s = (L - vA) / (vB - vA) in T, and the point
-//              is PA + (PB - PA) * s. An infinite node counts as a very high or very low value:
-//              the crossing lands on the finite node, never at NaN.
+//   Crossing   On the edge from node A to node B, A the node with the smaller index (i, or j):
+//              s = (L - vA) / (vB - vA) in T, and the point is PA + (PB - PA) * s. An infinite
+//              node counts as a very high or very low value: the crossing lands on the finite
+//              node (between two infinite ones, halfway), never at NaN.
 //   Lines      Higher values lie on the LEFT of every line's direction of travel (x right, y up),
 //              so a closed line around a maximum runs counter-clockwise. Open lines begin and end
 //              on the grid's border or beside a masked or NaN cell. Closed lines repeat their
@@ -22,7 +23,8 @@
 //              value, yields nothing.
 //   Threads    Any thread count gives the same output, point for point and in order.
 //   Errors     Bad arguments throw contour::Error with a one-line message; nothing is read
-//              outside the views. A grid smaller than 2 x 2 gives an empty result.
+//              outside the views (a view that states its size is checked against it). A grid
+//              smaller than 2 x 2 gives an empty result.
 // The library keeps no state between calls: calls on different threads never interact.
 #pragma once
 
@@ -45,6 +47,9 @@ template <class T> struct View {
     const T* data = nullptr;
     std::ptrdiff_t nx = 0, ny = 0;           // extents along x and y
     std::ptrdiff_t strideX = 0, strideY = 0; // elements between neighbours along x and y
+    // Elements readable from data on, when known: then every node must lie in [0, size). 0 means
+    // unknown, and only offsets that overflow are refused.
+    std::size_t size = 0;
 
     const T& operator()(std::ptrdiff_t i, std::ptrdiff_t j) const {
         return data[i * strideX + j * strideY];
@@ -54,10 +59,10 @@ template <class T> struct View {
 
 // numpy's layouts: z[row][col] holds the value at x = col, y = row.
 template <class T> View<T> RowMajor(const T* z, std::ptrdiff_t rows, std::ptrdiff_t cols) {
-    return {z, cols, rows, 1, cols};
+    return {z, cols, rows, 1, cols, std::size_t(rows > 0 && cols > 0 ? rows * cols : 0)};
 }
 template <class T> View<T> ColumnMajor(const T* z, std::ptrdiff_t rows, std::ptrdiff_t cols) {
-    return {z, cols, rows, rows, 1};
+    return {z, cols, rows, rows, 1, std::size_t(rows > 0 && cols > 0 ? rows * cols : 0)};
 }
 
 // Which pairs of a saddle cell's crossings are joined (docs/saddles.md has the pictures).
@@ -117,6 +122,12 @@ template <class T> Lines<T> ContourLines(View<T> values, T level, const Options<
 // The lines at each level, in the order given (any order, repeats allowed).
 template <class T>
 Lines<T> ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options = {});
+// The same, into out, whose memory is reused: calls in a loop allocate nothing once out has grown.
+template <class T>
+void ContourLines(View<T> values, T level, const Options<T>& options, Lines<T>& out);
+template <class T>
+void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
+                  Lines<T>& out);
 
 // The band lower < value <= upper. Throws Error unless lower < upper (neither NaN).
 template <class T>

@@ -1,0 +1,82 @@
+// Nodes as bits: one bit per node, 32 nodes of a row per word, rows of words one after the other,
+// with a zero word after each row's last so that any two neighbouring bits read as one load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "contour/contour.h"
+
+namespace contour::detail {
+
+inline constexpr int kWordBits = 32;
+
+struct BitGrid {
+    std::ptrdiff_t nx = 0, ny = 0;
+    std::ptrdiff_t words = 0; // per row, the zero word included
+
+    static BitGrid Of(std::ptrdiff_t nx, std::ptrdiff_t ny) {
+        return {nx, ny, nx > 0 ? (nx - 1) / kWordBits + 2 : 0};
+    }
+    std::size_t Size() const { return std::size_t(words) * std::size_t(ny); }
+    std::size_t At(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        return std::size_t(j * words + (i >> 5));
+    }
+};
+
+// Bits i and i + 1 of row j (bit 0 is node i).
+inline std::uint32_t Pair(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i,
+                          std::ptrdiff_t j) {
+    const std::uint32_t* w = bits + g.At(i, j);
+    const std::uint64_t both = std::uint64_t(w[0]) | std::uint64_t(w[1]) << 32;
+    return std::uint32_t(both >> (i & 31)) & 3u;
+}
+
+inline bool Bit(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    return (bits[g.At(i, j)] >> (i & 31)) & 1u;
+}
+
+// Sets the bit and says whether it was set before.
+inline bool TestAndSet(std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    std::uint32_t& w = bits[g.At(i, j)];
+    const std::uint32_t m = std::uint32_t(1) << (i & 31);
+    const bool was = (w & m) != 0;
+    w |= m;
+    return was;
+}
+
+// The 32 cells of word w in cell row j as corner words: bit k of c0 is corner 0 of cell
+// x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
+struct CellCorners {
+    std::uint32_t c0, c1, c2, c3;
+    std::uint32_t Mixed() const { return (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3); }
+    std::uint32_t Any() const { return c0 | c1 | c2 | c3; }
+};
+inline CellCorners CornersOf(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t w,
+                             std::ptrdiff_t j) {
+    const std::uint32_t* lo = bits + std::size_t(j * g.words + w);
+    const std::uint32_t* up = lo + g.words;
+    return {lo[0], (lo[0] >> 1) | (lo[1] << 31), (up[0] >> 1) | (up[1] << 31), up[0]};
+}
+
+// The bits of word w's cells that exist (cell x exists for x <= nx - 2).
+inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
+    const std::ptrdiff_t cells = g.nx - 1 - kWordBits * w;
+    return cells >= kWordBits ? ~std::uint32_t(0)
+           : cells <= 0       ? 0u
+                              : (std::uint32_t(1) << cells) - 1;
+}
+
+// Rows j0 .. j1 - 1 of the values against a level: above gets bit (i, j) set exactly when the
+// value is > level; unordered (when not null) when the value is NaN. Each row's zero word is
+// written too. Returns whether any NaN was met.
+template <class T>
+bool ClassifyRows(View<T> values, T level, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
+                  std::uint32_t* above, std::uint32_t* unordered);
+
+// ORs the nodes the mask marks (nonzero) in rows j0 .. j1 - 1 into bits.
+void MarkMasked(View<std::uint8_t> mask, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
+                std::uint32_t* bits);
+
+} // namespace contour::detail
