@@ -68,6 +68,14 @@ template <class E> Strided<E> Describe(const py::array& a, bool copied) {
         // A stride that is never applied (extent 0 or 1) may be anything in numpy: say 0.
         out.strides[d] = a.shape(d) > 1 ? a.strides(d) / py::ssize_t(sizeof(E)) : 0;
     }
+    // What the library may read, so that it checks every offset against it (0: nothing).
+    if (a.size() > 0) {
+        std::size_t last = 0;
+        for (int d = 0; d < out.ndim; ++d) {
+            last += std::size_t(out.shape[d] - 1) * std::size_t(out.strides[d]);
+        }
+        out.size = last + 1;
+    }
     out.copied = copied;
     out.keep = a;
     return out;
@@ -140,7 +148,7 @@ template <class T> Strided<T> ReadAs(const py::array& a, const char* name) {
 }
 
 template <class T> contour::View<T> ValuesView(const Strided<T>& z) {
-    return {z.data, z.shape[1], z.shape[0], z.strides[1], z.strides[0]};
+    return {z.data, z.shape[1], z.shape[0], z.strides[1], z.strides[0], z.size};
 }
 
 template <class T>
@@ -159,8 +167,8 @@ void ReadCoordinates(py::handle xObject, py::handle yObject, const Strided<T>& z
                                   zShape + ", got x " + ShapeText(xa) + " and y " + ShapeText(ya));
         }
         Strided<T> x = ReadAs<T>(xa, "x"), y = ReadAs<T>(ya, "y");
-        options.x = {x.data, cols, 1, x.strides[0], 0};
-        options.y = {y.data, rows, 1, y.strides[0], 0};
+        options.x = {x.data, cols, 1, x.strides[0], 0, x.size};
+        options.y = {y.data, rows, 1, y.strides[0], 0, y.size};
         keep.append(x.keep);
         keep.append(y.keep);
         return;

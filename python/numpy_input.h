@@ -34,6 +34,7 @@ template <class T> struct Strided {
     int ndim = 0;
     std::ptrdiff_t shape[2] = {0, 0};
     std::ptrdiff_t strides[2] = {0, 0}; // in elements
+    std::size_t size = 0;               // elements from data to the last one read, inclusive
     bool copied = false;
     py::object keep;
 };
