@@ -42,6 +42,11 @@ def test_every_layout_gives_the_contiguous_result(field, dtype):
         np.testing.assert_array_equal(other, z, err_msg=name)
         assert_same_lines(ic.multi_lines(other, levels, normals=True), want_lines)
         assert_same_bands(ic.multi_filled(other, levels, open_bands=True), want_bands)
+    # A broadcast (zero strides) is read in place as well.
+    row = z[:1] + np.linspace(0, 0.2, z.shape[0], dtype=dtype)[:1, None]
+    wide = np.broadcast_to(row, z.shape)
+    assert wide.strides[0] == 0
+    assert_same_lines(ic.lines(wide.T, 0.0), ic.lines(np.ascontiguousarray(wide.T), 0.0))
     # The 2-D coordinates and the mask are read through their strides too.
     x, y = np.meshgrid(np.linspace(0, 1, z.shape[1]), np.linspace(5, 3, z.shape[0]))
     mask = np.zeros(z.shape, dtype=bool)
