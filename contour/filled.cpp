@@ -1,0 +1,211 @@
+// Filled bands: the public entry points. Arguments are checked, the cell rows are scanned in
+// blocks (one per thread), and each band's pieces become polygons (bands on threads too).
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <thread>
+
+#include "contour/filled_pieces.h"
+
+namespace contour {
+namespace {
+
+template <class V>
+void CheckView(const V& v, const char* what, std::ptrdiff_t nx, std::ptrdiff_t ny) {
+    if (!v.Present()) return;
+    if (v.nx != nx || v.ny != ny)
+        throw Error(std::string(what) + " has extents " + std::to_string(v.nx) + " x " +
+                    std::to_string(v.ny) + ", expected " + std::to_string(nx) + " x " +
+                    std::to_string(ny));
+}
+
+// Refuses views that are absent with a size, negative, or whose last element's offset overflows.
+template <class V> void CheckShape(const V& v, const char* what) {
+    if (v.nx < 0 || v.ny < 0) throw Error(std::string(what) + " has a negative extent");
+    if (v.data == nullptr && v.nx > 0 && v.ny > 0)
+        throw Error(std::string(what) + " has extents but no data");
+    const auto lim = std::numeric_limits<std::ptrdiff_t>::max() / 2;
+    if (v.nx > 0 && v.ny > 0) {
+        const auto far = [&](std::ptrdiff_t n, std::ptrdiff_t s) {
+            if (s == 0 || n <= 1) return true;
+            const auto a = s < 0 ? -s : s;
+            return a <= lim / (n - 1);
+        };
+        if (!far(v.nx, v.strideX) || !far(v.ny, v.strideY))
+            throw Error(std::string(what) + " has strides that reach outside any array");
+    }
+}
+
+template <class T>
+detail::BandInput<T> Prepare(View<T> values, std::vector<T> levels, const Options<T>& o) {
+    CheckShape(values, "the values");
+    for (const T l : levels)
+        if (std::isnan(l)) throw Error("a level is NaN");
+    for (std::size_t k = 1; k < levels.size(); ++k)
+        if (!(levels[k - 1] < levels[k]))
+            throw Error("filled levels must increase strictly (" + std::to_string(levels[k - 1]) +
+                        " then " + std::to_string(levels[k]) + ")");
+    if (levels.size() > 0xFFFE) throw Error("too many levels for filled bands (at most 65534)");
+    detail::BandInput<T> in;
+    in.values = values;
+    in.levels = std::move(levels);
+    in.saddle = o.saddle;
+    if (o.saddle != Saddle::Above && o.saddle != Saddle::Below && o.saddle != Saddle::Centre)
+        throw Error("unknown saddle rule");
+    if (o.threads < 0) throw Error("the thread count must be 0 (all cores) or more");
+    if (o.mask.Present()) {
+        CheckShape(o.mask, "the mask");
+        CheckView(o.mask, "the mask", values.nx, values.ny);
+        in.mask = o.mask;
+    }
+    if (o.x.Present() != o.y.Present()) throw Error("x and y coordinates come together");
+    if (o.x.Present()) {
+        CheckShape(o.x, "the x coordinates");
+        CheckShape(o.y, "the y coordinates");
+        if (o.x.nx == values.nx && o.x.ny == 1 && o.y.nx == values.ny && o.y.ny == 1 &&
+            !(values.ny == 1 && values.nx == 1)) {
+            in.coords = 1;
+        } else {
+            CheckView(o.x, "the x coordinates", values.nx, values.ny);
+            CheckView(o.y, "the y coordinates", values.nx, values.ny);
+            in.coords = 2;
+        }
+        in.x = o.x;
+        in.y = o.y;
+    }
+    return in;
+}
+
+template <class T>
+Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Options<T>& o) {
+    Bands<T> result;
+    const std::ptrdiff_t nx = in.values.nx, ny = in.values.ny;
+    const int nb = kLast - kFirst + 1;
+    const T inf = std::numeric_limits<T>::infinity();
+    const auto lowerOf = [&](int k) { return k == 0 ? -inf : in.levels[std::size_t(k - 1)]; };
+    const auto upperOf = [&](int k) {
+        return std::size_t(k) == in.levels.size() ? inf : in.levels[std::size_t(k)];
+    };
+    if (nx < 2 || ny < 2 || nb <= 0) {
+        for (int k = kFirst; k <= kLast; ++k) {
+            result.bandOffsets.push_back(0);
+            result.lower.push_back(lowerOf(k));
+            result.upper.push_back(upperOf(k));
+        }
+        return result;
+    }
+    unsigned threads =
+        o.threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : unsigned(o.threads);
+    // Blocks of at least 16 cell rows: fewer rows cost more in joins than they gain.
+    const std::ptrdiff_t cellRows = ny - 1;
+    const std::ptrdiff_t blocks =
+        std::max<std::ptrdiff_t>(1, std::min<std::ptrdiff_t>(threads, cellRows / 16));
+    std::vector<std::vector<detail::BandPieces<T>>> perBlock(static_cast<std::size_t>(blocks));
+    const auto scan = [&](std::ptrdiff_t b) {
+        const std::ptrdiff_t j0 = cellRows * b / blocks, j1 = cellRows * (b + 1) / blocks;
+        detail::ScanBands(in, kFirst, kLast, j0, j1, perBlock[std::size_t(b)]);
+    };
+    if (blocks == 1) {
+        scan(0);
+    } else {
+        std::vector<std::thread> pool;
+        for (std::ptrdiff_t b = 1; b < blocks; ++b)
+            pool.emplace_back(scan, b);
+        scan(0);
+        for (auto& t : pool)
+            t.join();
+    }
+    std::vector<Bands<T>> bands(static_cast<std::size_t>(nb));
+    const auto assemble = [&](int band) {
+        std::vector<detail::BandPieces<T>> parts;
+        for (auto& b : perBlock)
+            parts.push_back(std::move(b[std::size_t(band)]));
+        detail::BandPieces<T> pieces = detail::JoinBlocks(parts);
+        detail::AssembleBand(pieces, ny, lowerOf(kFirst + band), upperOf(kFirst + band),
+                             bands[std::size_t(band)]);
+    };
+    const unsigned workers = std::min<unsigned>(threads, unsigned(nb));
+    if (workers <= 1) {
+        for (int b = 0; b < nb; ++b)
+            assemble(b);
+    } else {
+        std::vector<std::thread> pool;
+        for (unsigned w = 1; w < workers; ++w)
+            pool.emplace_back([&, w] {
+                for (int b = int(w); b < nb; b += int(workers))
+                    assemble(b);
+            });
+        for (int b = 0; b < nb; b += int(workers))
+            assemble(b);
+        for (auto& t : pool)
+            t.join();
+    }
+    if (nb == 1) return std::move(bands[0]);
+    std::size_t points = 0, rings = 0, polygons = 0;
+    for (const auto& b : bands) {
+        points += b.points.size();
+        rings += b.ringOffsets.size() - 1;
+        polygons += b.polygonOffsets.size() - 1;
+    }
+    result.points.reserve(points);
+    result.ringOffsets.reserve(rings + 1);
+    result.polygonOffsets.reserve(polygons + 1);
+    for (const auto& b : bands) {
+        const std::int64_t p0 = std::int64_t(result.points.size());
+        const std::int64_t r0 = std::int64_t(result.ringOffsets.size() - 1);
+        const std::int64_t g0 = std::int64_t(result.polygonOffsets.size() - 1);
+        result.points.insert(result.points.end(), b.points.begin(), b.points.end());
+        for (std::size_t k = 1; k < b.ringOffsets.size(); ++k)
+            result.ringOffsets.push_back(b.ringOffsets[k] + p0);
+        for (std::size_t k = 1; k < b.polygonOffsets.size(); ++k)
+            result.polygonOffsets.push_back(b.polygonOffsets[k] + r0);
+        result.bandOffsets.push_back(b.bandOffsets[1] + g0);
+        result.lower.push_back(b.lower[0]);
+        result.upper.push_back(b.upper[0]);
+    }
+    return result;
+}
+
+} // namespace
+
+template <class T>
+Bands<T> FilledContours(View<T> values, T lower, T upper, const Options<T>& options) {
+    if (std::isnan(lower) || std::isnan(upper)) throw Error("a level is NaN");
+    if (!(lower < upper))
+        throw Error("the lower level must be below the upper one (" + std::to_string(lower) +
+                    " >= " + std::to_string(upper) + ")");
+    const auto in = Prepare(values, std::vector<T>{lower, upper}, options);
+    return Fill(in, 1, 1, options);
+}
+
+template <class T>
+Bands<T> FilledContours(View<T> values, std::span<const T> levels, const Options<T>& options) {
+    if (levels.size() < 2) throw Error("filled bands need at least two levels");
+    const auto in = Prepare(values, std::vector<T>(levels.begin(), levels.end()), options);
+    const int n = int(levels.size());
+    return options.openBands ? Fill(in, 0, n, options) : Fill(in, 1, n - 1, options);
+}
+
+template <class T>
+std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>& bands) {
+    std::vector<std::vector<std::vector<Point<T>>>> polygons(bands.PolygonCount());
+    for (std::size_t p = 0; p < polygons.size(); ++p) {
+        for (auto r = bands.polygonOffsets[p]; r < bands.polygonOffsets[p + 1]; ++r) {
+            const auto a = bands.ringOffsets[std::size_t(r)];
+            const auto b = bands.ringOffsets[std::size_t(r) + 1];
+            polygons[p].emplace_back(bands.points.begin() + a, bands.points.begin() + b);
+        }
+    }
+    return polygons;
+}
+
+#define CONTOUR_FILLED(T)                                                                          \
+    template Bands<T> FilledContours(View<T>, T, T, const Options<T>&);                            \
+    template Bands<T> FilledContours(View<T>, std::span<const T>, const Options<T>&);              \
+    template std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>&);
+CONTOUR_FILLED(float)
+CONTOUR_FILLED(double)
+#undef CONTOUR_FILLED
+
+} // namespace contour

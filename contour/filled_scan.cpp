@@ -1,0 +1,349 @@
+// Filled bands: one pass over the cells classifies each node once for all levels and leaves
+// every requested band's boundary pieces, linked wherever a crossing is regular.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "contour/filled_pieces.h"
+
+namespace contour::detail {
+namespace {
+
+constexpr std::uint16_t kInvalid = 0xFFFF; // a NaN or masked node
+
+// The fraction along the edge from A (the node with the smaller index) to B where the value
+// crosses L; an infinite node gives way to the finite one, and two infinite ones meet halfway.
+template <class T> T Fraction(T vA, T vB, T level) {
+    if (!std::isfinite(vA)) return std::isfinite(vB) ? T(1) : T(0.5);
+    const T s = (level - vA) / (vB - vA);
+    if (!(s >= T(0))) return s == s ? T(0) : T(0.5); // -0, or an overflow to inf / inf
+    return s > T(1) ? T(1) : s;
+}
+
+template <class T> Point<T> Lerp(Point<T> a, Point<T> b, T s) {
+    return {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s};
+}
+
+// A vertex of a piece: keyed (node or pinch) or a regular crossing of level m on cell edge e.
+template <class T> struct Vertex {
+    Point<T> at, grid;
+    std::uint64_t key = 0;
+    bool keyed = false;
+    int edge = 0, level = 0;
+};
+
+// One band's output and its link slots while a block of rows is scanned.
+template <class T> struct BandState {
+    BandPieces<T>* out;
+    std::vector<std::int64_t> below, above, across; // [2 * i + m]
+    std::array<std::int64_t, 8> local;              // a domain edge's crossings, [2 * e + m]
+};
+
+template <class T> class Scanner {
+  public:
+    Scanner(const BandInput<T>& in, int kFirst, int kLast, std::vector<BandPieces<T>>& out)
+        : in_(in), nx_(in.values.nx), ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast) {
+        for (std::size_t r = 0; r < 4; ++r)
+            idx_[r].assign(std::size_t(nx_), kInvalid);
+        for (std::size_t r = 0; r < 3; ++r)
+            cellOk_[r].assign(std::size_t(nx_), 0);
+        out.assign(std::size_t(kLast - kFirst + 1), {});
+        bands_.resize(out.size());
+        for (std::size_t b = 0; b < out.size(); ++b) {
+            bands_[b].out = &out[b];
+            bands_[b].below.assign(2 * std::size_t(nx_), -1);
+            bands_[b].above.assign(2 * std::size_t(nx_), -1);
+            bands_[b].across.assign(2 * std::size_t(nx_), -1);
+        }
+    }
+
+    void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        // idx_[r] holds node row j - 1 + r; cellOk_[r] cell row j - 1 + r.
+        for (int r = 0; r < 4; ++r)
+            Classify(j0 - 1 + r, idx_[std::size_t(r)]);
+        for (int r = 0; r < 3; ++r)
+            CellRow(j0 - 1 + r, r);
+        for (std::ptrdiff_t j = j0; j < j1; ++j) {
+            if (j > j0) {
+                std::rotate(idx_.begin(), idx_.begin() + 1, idx_.end());
+                Classify(j + 2, idx_[3]);
+                std::rotate(cellOk_.begin(), cellOk_.begin() + 1, cellOk_.end());
+                CellRow(j + 1, 2);
+            }
+            Row(j);
+            for (auto& b : bands_) {
+                if (j == j0) b.out->bottom = b.below;
+                std::swap(b.below, b.above);
+                std::fill(b.above.begin(), b.above.end(), -1);
+            }
+        }
+        for (auto& b : bands_)
+            b.out->top = b.below;
+    }
+
+  private:
+    void Classify(std::ptrdiff_t j, std::vector<std::uint16_t>& row) const {
+        if (j < 0 || j >= ny_) return std::fill(row.begin(), row.end(), kInvalid);
+        const auto& lv = in_.levels;
+        for (std::ptrdiff_t i = 0; i < nx_; ++i) {
+            const T v = in_.values(i, j);
+            std::uint16_t k;
+            if (v != v || (in_.mask.Present() && in_.mask(i, j) != 0))
+                k = kInvalid;
+            else if (lv.size() <= 8) {
+                k = 0;
+                for (const T l : lv)
+                    k = std::uint16_t(k + (v > l));
+            } else
+                k = std::uint16_t(std::lower_bound(lv.begin(), lv.end(), v) - lv.begin());
+            row[std::size_t(i)] = k;
+        }
+    }
+
+    // Cell row j is valid where all four corners are (idx_[r], idx_[r + 1] hold its nodes).
+    void CellRow(std::ptrdiff_t j, int r) {
+        auto& ok = cellOk_[std::size_t(r)];
+        std::fill(ok.begin(), ok.end(), 0);
+        if (j < 0 || j >= ny_ - 1) return;
+        const auto& a = idx_[std::size_t(r)];
+        const auto& b = idx_[std::size_t(r) + 1];
+        for (std::size_t i = 0; i + 1 < std::size_t(nx_); ++i)
+            ok[i] = a[i] != kInvalid && a[i + 1] != kInvalid && b[i] != kInvalid &&
+                    b[i + 1] != kInvalid;
+    }
+
+    Point<T> At(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        if (in_.coords == 0) return {T(i), T(j)};
+        if (in_.coords == 1) return {in_.x(i, 0), in_.y(j, 0)};
+        return {in_.x(i, j), in_.y(i, j)};
+    }
+
+    void Row(std::ptrdiff_t j) {
+        const auto& lo = idx_[1];
+        const auto& hi = idx_[2];
+        const auto& ok = cellOk_[1];
+        const std::uint16_t kf = std::uint16_t(kFirst_), kl = std::uint16_t(kLast_);
+        for (std::ptrdiff_t i = 0; i + 1 < nx_; ++i) {
+            const std::size_t u = std::size_t(i);
+            if (!ok[u]) continue;
+            const std::array<std::uint16_t, 4> c{lo[u], lo[u + 1], hi[u + 1], hi[u]};
+            const std::uint16_t mn = std::min(std::min(c[0], c[1]), std::min(c[2], c[3]));
+            const std::uint16_t mx = std::max(std::max(c[0], c[1]), std::max(c[2], c[3]));
+            if (mx < kf || mn > kl) continue;
+            const std::array<bool, 4> domain{j == 0 || !cellOk_[0][u], i + 2 == nx_ || !ok[u + 1],
+                                             j + 2 == ny_ || !cellOk_[2][u], i == 0 || !ok[u - 1]};
+            if (mn == mx && !(domain[0] || domain[1] || domain[2] || domain[3])) continue;
+            for (std::uint16_t k = std::max(mn, kf); k <= std::min(mx, kl); ++k)
+                Cell(bands_[std::size_t(k - kf)], k, i, j, c, domain);
+        }
+    }
+
+    // The crossing of level levels[li] on edge e of cell (i, j).
+    Vertex<T> Cross(std::ptrdiff_t i, std::ptrdiff_t j, int e, int m, std::size_t li) const {
+        // Edge e runs between corners e and e + 1 (counter-clockwise); A is its lower index end.
+        static constexpr int ax[4] = {0, 1, 0, 0}, ay[4] = {0, 0, 1, 0};
+        static constexpr int bx[4] = {1, 1, 1, 0}, by[4] = {0, 1, 1, 1};
+        const std::ptrdiff_t iA = i + ax[e], jA = j + ay[e], iB = i + bx[e], jB = j + by[e];
+        const T s = Fraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
+        const Point<T> gA{T(iA), T(jA)}, gB{T(iB), T(jB)};
+        const Point<T> pA = At(iA, jA), pB = At(iB, jB);
+        Vertex<T> v;
+        v.grid = Lerp(gA, gB, s);
+        v.at = in_.coords == 0 ? v.grid : Lerp(pA, pB, s);
+        v.edge = e;
+        v.level = m;
+        if (v.grid == gA || v.at == pA)
+            v = Node(iA, jA);
+        else if (v.grid == gB || v.at == pB)
+            v = Node(iB, jB);
+        return v;
+    }
+
+    Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        Vertex<T> v;
+        v.grid = {T(i), T(j)};
+        v.at = At(i, j);
+        v.key = std::uint64_t(i + j * nx_) * 4;
+        v.keyed = true;
+        return v;
+    }
+
+    bool JoinAbove(const std::array<T, 4>& val, T level) const {
+        if (in_.saddle == Saddle::Above) return true;
+        if (in_.saddle == Saddle::Below) return false;
+        return (val[0] + val[1] + val[2] + val[3]) / T(4) > level;
+    }
+
+    void Cell(BandState<T>& b, std::uint16_t k, std::ptrdiff_t i, std::ptrdiff_t j,
+              const std::array<std::uint16_t, 4>& c, const std::array<bool, 4>& domain) {
+        // States: 0 not above the lower level, 1 in the band, 2 above the upper level.
+        std::array<int, 4> st;
+        for (int q = 0; q < 4; ++q)
+            st[q] = c[q] < k ? 0 : c[q] == k ? 1 : 2;
+        static constexpr int cx[4] = {0, 1, 1, 0}, cy[4] = {0, 0, 1, 1};
+        std::array<std::array<Vertex<T>, 2>, 4> cross;
+        std::array<std::array<bool, 2>, 4> has{};
+        for (int e = 0; e < 4; ++e) {
+            const int sa = st[e], sb = st[(e + 1) & 3];
+            has[e][0] = (sa >= 1) != (sb >= 1);
+            has[e][1] = (sa == 2) != (sb == 2);
+            for (int m = 0; m < 2; ++m)
+                if (has[e][m]) cross[e][m] = Cross(i, j, e, m, std::size_t(k - 1 + m));
+            if (has[e][0] && has[e][1] && !cross[e][0].keyed && !cross[e][1].keyed &&
+                (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
+                // Both levels cross at one point: the band is pinched to it there.
+                static constexpr int ex[4] = {0, 1, 0, 0}, ey[4] = {0, 0, 1, 0};
+                Vertex<T> p = cross[e][0];
+                p.key = std::uint64_t((i + ex[e]) + (j + ey[e]) * nx_) * 4 + ((e & 1) ? 2 : 1);
+                p.keyed = true;
+                cross[e][0] = cross[e][1] = p;
+            }
+        }
+        b.local.fill(-1);
+        for (int m = 0; m < 2; ++m) {
+            std::array<bool, 4> above;
+            for (int q = 0; q < 4; ++q)
+                above[q] = m == 0 ? st[q] >= 1 : st[q] == 2;
+            int exits[2], enters[2], n = 0, ne = 0;
+            for (int e = 0; e < 4; ++e) {
+                if (!has[e][m]) continue;
+                if (above[e])
+                    exits[n++] = e;
+                else
+                    enters[ne++] = e;
+            }
+            if (n == 0) continue;
+            int partner[2] = {enters[0], 0};
+            if (n == 2) {
+                std::array<T, 4> val;
+                for (int q = 0; q < 4; ++q)
+                    val[q] = in_.values(i + cx[q], j + cy[q]);
+                const bool join = JoinAbove(val, in_.levels[std::size_t(k - 1 + m)]);
+                for (int x = 0; x < 2; ++x)
+                    partner[x] = (exits[x] + (join ? 1 : 3)) & 3;
+            }
+            for (int x = 0; x < n; ++x) {
+                const Vertex<T>& ex = cross[exits[x]][m];
+                const Vertex<T>& en = cross[partner[x]][m];
+                if (m == 0)
+                    Emit(b, i, domain, ex, en);
+                else
+                    Emit(b, i, domain, en, ex);
+            }
+        }
+        for (int e = 0; e < 4; ++e) {
+            if (!domain[e]) continue;
+            const int sa = st[e], sb = st[(e + 1) & 3];
+            if (sa == sb && sa != 1) continue;
+            const int f = (e + 1) & 3;
+            const Vertex<T> a = sa == 1 ? Node(i + cx[e], j + cy[e]) : cross[e][sa == 0 ? 0 : 1];
+            const Vertex<T> z = sb == 1 ? Node(i + cx[f], j + cy[f]) : cross[e][sb == 0 ? 0 : 1];
+            Emit(b, i, domain, a, z);
+        }
+    }
+
+    void Emit(BandState<T>& b, std::ptrdiff_t i, const std::array<bool, 4>& domain,
+              const Vertex<T>& a, const Vertex<T>& z) {
+        if (a.keyed && z.keyed && a.key == z.key) return; // nothing left of a piece between them
+        BandPieces<T>& o = *b.out;
+        const std::int64_t piece = std::int64_t(o.next.size());
+        o.from.push_back(a.at);
+        if (in_.coords != 0) o.gridFrom.push_back(a.grid);
+        o.next.push_back(-1);
+        End(b, i, domain, a, z, piece, true);
+        End(b, i, domain, z, a, piece, false);
+    }
+
+    void End(BandState<T>& b, std::ptrdiff_t i, const std::array<bool, 4>& domain,
+             const Vertex<T>& v, const Vertex<T>& other, std::int64_t piece, bool out) {
+        if (v.keyed) {
+            b.out->keyed.push_back({v.key, piece, v.grid, other.grid, out});
+            return;
+        }
+        const std::size_t m = std::size_t(v.level);
+        std::int64_t* slot;
+        if (domain[std::size_t(v.edge)])
+            slot = &b.local[std::size_t(2 * v.edge) + m];
+        else if (v.edge == 0)
+            slot = &b.below[2 * std::size_t(i) + m];
+        else if (v.edge == 2)
+            slot = &b.above[2 * std::size_t(i) + m];
+        else
+            slot = &b.across[2 * std::size_t(i + (v.edge == 1 ? 1 : 0)) + m];
+        if (*slot < 0) {
+            *slot = 2 * piece + (out ? 1 : 0);
+            return;
+        }
+        const std::int64_t other_piece = *slot >> 1;
+        *slot = -1;
+        if (out)
+            b.out->next[std::size_t(other_piece)] = piece;
+        else
+            b.out->next[std::size_t(piece)] = other_piece;
+    }
+
+    const BandInput<T>& in_;
+    std::ptrdiff_t nx_, ny_;
+    int kFirst_, kLast_;
+    std::array<std::vector<std::uint16_t>, 4> idx_;
+    std::array<std::vector<std::uint8_t>, 3> cellOk_;
+    std::vector<BandState<T>> bands_;
+};
+
+} // namespace
+
+template <class T>
+void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
+               std::vector<BandPieces<T>>& out) {
+    Scanner<T> scanner(in, kFirst, kLast, out);
+    scanner.Rows(j0, j1);
+}
+
+template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks) {
+    if (blocks.size() == 1) return std::move(blocks[0]);
+    BandPieces<T> all;
+    std::size_t total = 0;
+    for (const auto& b : blocks)
+        total += b.next.size();
+    all.from.reserve(total);
+    all.next.reserve(total);
+    std::vector<std::int64_t> base;
+    for (auto& b : blocks) {
+        const std::int64_t o = std::int64_t(all.next.size());
+        base.push_back(o);
+        all.from.insert(all.from.end(), b.from.begin(), b.from.end());
+        all.gridFrom.insert(all.gridFrom.end(), b.gridFrom.begin(), b.gridFrom.end());
+        for (const std::int64_t n : b.next)
+            all.next.push_back(n < 0 ? n : n + o);
+        for (auto e : b.keyed) {
+            e.piece += o;
+            all.keyed.push_back(e);
+        }
+    }
+    // A crossing on the row of edges between two blocks: one side's piece ends there, the
+    // other's begins.
+    for (std::size_t q = 0; q + 1 < blocks.size(); ++q) {
+        const auto& top = blocks[q].top;
+        const auto& bottom = blocks[q + 1].bottom;
+        for (std::size_t e = 0; e < top.size(); ++e) {
+            if (top[e] < 0 || bottom[e] < 0) continue;
+            const std::int64_t a = (top[e] >> 1) + base[q], b = (bottom[e] >> 1) + base[q + 1];
+            if (top[e] & 1)
+                all.next[std::size_t(b)] = a;
+            else
+                all.next[std::size_t(a)] = b;
+        }
+    }
+    all.bottom = std::move(blocks.front().bottom);
+    all.top = std::move(blocks.back().top);
+    return all;
+}
+
+template void ScanBands(const BandInput<float>&, int, int, std::ptrdiff_t, std::ptrdiff_t,
+                        std::vector<BandPieces<float>>&);
+template void ScanBands(const BandInput<double>&, int, int, std::ptrdiff_t, std::ptrdiff_t,
+                        std::vector<BandPieces<double>>&);
+template BandPieces<float> JoinBlocks(std::vector<BandPieces<float>>&);
+template BandPieces<double> JoinBlocks(std::vector<BandPieces<double>>&);
+
+} // namespace contour::detail
