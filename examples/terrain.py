@@ -21,22 +21,28 @@ import matplotlib  # noqa: E402
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+from matplotlib.cm import ScalarMappable  # noqa: E402
 from matplotlib.collections import LineCollection, PathCollection  # noqa: E402
+from matplotlib.colors import from_levels_and_colors  # noqa: E402
 from matplotlib.path import Path  # noqa: E402
 
 
 def terrain(rows, cols, seed=3):
-    """Heights in metres: noise whose amplitude falls as frequency^-1.8, then a coast at 0."""
+    """Heights in metres: random noise smoothed by a falling power spectrum (large hills, small
+    bumps, amplitude ~ frequency^-1.9, the finest bumps cut), raised into an island."""
     rng = np.random.default_rng(seed)
     fy = np.fft.fftfreq(rows)[:, None]
     fx = np.fft.rfftfreq(cols)[None, :]
     f = np.hypot(fx, fy)
     f[0, 0] = 1.0
-    spectrum = (rng.standard_normal(f.shape) + 1j * rng.standard_normal(f.shape)) * f ** -1.8
-    spectrum[0, 0] = 0.0
-    z = np.fft.irfft2(spectrum, s=(rows, cols))
+    gain = f ** -1.9 * np.exp(-((f / 0.3) ** 2))
+    gain[0, 0] = 0.0
+    noise = rng.standard_normal(f.shape) + 1j * rng.standard_normal(f.shape)
+    z = np.fft.irfft2(noise * gain, s=(rows, cols))
     z = (z - z.mean()) / z.std()
-    return (z * 600.0 + 150.0).astype(np.float32)
+    v, u = np.mgrid[-1.0:1.0:rows * 1j, -1.0:1.0:cols * 1j]
+    island = np.exp(-(u * u + v * v) * 1.5)
+    return (z * 550.0 + island * 1300.0 - 550.0).astype(np.float32)
 
 
 def polygon_path(rings):
@@ -57,15 +63,16 @@ def main():
     z = terrain(rows, cols)
     x = np.linspace(0.0, 40.0, cols)  # kilometres
     y = np.linspace(0.0, 30.0, rows)
-    levels = np.arange(-1200.0, 2001.0, 200.0)
+    levels = np.arange(-1200.0, 1601.0, 200.0)
 
     bands = isocontour.multi_filled(z, levels, open_bands=True, x=x, y=y)
     lines = isocontour.multi_lines(z, levels, x=x, y=y)
 
-    fig, ax = plt.subplots(figsize=(8, 6), dpi=100)
-    colours = plt.get_cmap("terrain")(np.linspace(0.0, 1.0, len(bands.lower)))
+    fig, ax = plt.subplots(figsize=(8, 5.6), dpi=100)
     below_sea = bands.upper <= 0.0
-    colours[below_sea] = plt.get_cmap("Blues_r")(np.linspace(0.25, 0.75, below_sea.sum()))
+    colours = np.empty((len(bands.lower), 4))
+    colours[below_sea] = plt.get_cmap("Blues_r")(np.linspace(0.15, 0.8, below_sea.sum()))
+    colours[~below_sea] = plt.get_cmap("terrain")(np.linspace(0.3, 1.0, (~below_sea).sum()))
     for colour, polygons in zip(colours, bands.split_bands()):
         paths = [polygon_path(rings) for rings in polygons]
         ax.add_collection(PathCollection(paths, facecolors=[colour], edgecolors="none"))
@@ -77,10 +84,10 @@ def main():
     ax.set_aspect("equal")
     ax.set_xlabel("x (km)")
     ax.set_ylabel("y (km)")
-    ax.set_title(f"{len(bands)} band polygons and {len(lines)} lines at {len(levels)} levels")
-    handles = [plt.Rectangle((0, 0), 1, 1, color=c) for c in colours[::3]]
-    names = [f"{lo:g} to {hi:g} m" for lo, hi in zip(bands.lower[::3], bands.upper[::3])]
-    ax.legend(handles, names, loc="lower right", fontsize=7, framealpha=0.8)
+    ax.set_title(f"{len(bands.lower)} bands ({len(bands)} polygons) under {len(lines)} lines "
+                 f"at {len(levels)} levels")
+    cmap, norm = from_levels_and_colors(levels, colours, extend="both")
+    fig.colorbar(ScalarMappable(norm, cmap), ax=ax, label="height (m)", shrink=0.9)
     fig.tight_layout()
     fig.savefig(out)
     print(f"{out}: {len(bands)} polygons, {len(lines)} lines")
