@@ -14,6 +14,7 @@ import isocontour as ic
 from conftest import ring_area, smooth_field
 
 TOOL = os.environ.get("GRADIENT_CONTOUR", "")
+FILLED_DUMP = os.environ.get("FILLED_DUMP", "")
 
 
 # --- The C++ library, through gradient-contour's CSV (shortest round-trip digits) -----------
@@ -81,6 +82,48 @@ def test_lines_equal_the_cpp_library_point_for_point(tmp_path, case):
     np.testing.assert_array_equal(ours.offsets[:-1], starts)
     if normals:
         np.testing.assert_array_equal(ours.normals, tool_normals)
+
+
+def dumped_bands(tmp_path, z, levels, args):
+    """filled_dump's bands of z (float64) as flat arrays: points, ring and polygon offsets."""
+    z.astype(np.float64).tofile(tmp_path / "z.f64")
+    out = subprocess.run([FILLED_DUMP, str(tmp_path / "z.f64"), str(z.shape[0]),
+                          str(z.shape[1]), ",".join(repr(float(v)) for v in levels)] + args,
+                         check=True, capture_output=True, text=True).stdout.split()
+    points, rings, polygons, k = [], [0], [0], 0
+    while k < len(out):
+        word = out[k]
+        if word == "band":
+            k += 4
+        elif word == "polygon":
+            polygons.append(polygons[-1] + int(out[k + 1]))
+            k += 2
+        else:
+            count = int(out[k + 1])
+            points.append(np.array(out[k + 2:k + 2 + 2 * count], dtype=np.float64))
+            rings.append(rings[-1] + count)
+            k += 2 + 2 * count
+    flat = np.concatenate(points).reshape(-1, 2) if points else np.zeros((0, 2))
+    return flat, np.array(rings), np.array(polygons)
+
+
+@pytest.mark.skipif(not FILLED_DUMP, reason="FILLED_DUMP names no filled_dump")
+@pytest.mark.parametrize("saddle", ["above", "below", "centre"])
+def test_bands_equal_the_cpp_library_point_for_point(tmp_path, saddle):
+    z = smooth_field(70, 90, 2.5, seed=13)
+    z[20:24, 50:70] = np.nan
+    mask = np.zeros(z.shape, bool)
+    mask[40:60, 5:15] = True
+    mask.astype(np.uint8).tofile(tmp_path / "mask.u8")
+    levels = [-0.1, 0.0, 0.05, 0.2]
+    args = ["--open", "--saddle", saddle, "--mask", str(tmp_path / "mask.u8"), "--threads", "2"]
+    points, rings, polygons = dumped_bands(tmp_path, z, levels, args)
+    ours = ic.multi_filled(np.asfortranarray(z), levels, open_bands=True, saddle=saddle,
+                           mask=mask, threads=2)
+    assert len(ours) > 20
+    np.testing.assert_array_equal(ours.points, points)
+    np.testing.assert_array_equal(ours.ring_offsets, rings)
+    np.testing.assert_array_equal(ours.polygon_offsets, polygons)
 
 
 # --- contourpy and skimage ------------------------------------------------------------------
