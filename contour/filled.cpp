@@ -6,74 +6,32 @@
 #include <string>
 #include <thread>
 
+#include "contour/checks.h"
 #include "contour/filled_pieces.h"
 
 namespace contour {
 namespace {
 
-template <class V>
-void CheckView(const V& v, const char* what, std::ptrdiff_t nx, std::ptrdiff_t ny) {
-    if (!v.Present()) return;
-    if (v.nx != nx || v.ny != ny)
-        throw Error(std::string(what) + " has extents " + std::to_string(v.nx) + " x " +
-                    std::to_string(v.ny) + ", expected " + std::to_string(nx) + " x " +
-                    std::to_string(ny));
-}
-
-// Refuses views that are absent with a size, negative, or whose last element's offset overflows.
-template <class V> void CheckShape(const V& v, const char* what) {
-    if (v.nx < 0 || v.ny < 0) throw Error(std::string(what) + " has a negative extent");
-    if (v.data == nullptr && v.nx > 0 && v.ny > 0)
-        throw Error(std::string(what) + " has extents but no data");
-    const auto lim = std::numeric_limits<std::ptrdiff_t>::max() / 2;
-    if (v.nx > 0 && v.ny > 0) {
-        const auto far = [&](std::ptrdiff_t n, std::ptrdiff_t s) {
-            if (s == 0 || n <= 1) return true;
-            const auto a = s < 0 ? -s : s;
-            return a <= lim / (n - 1);
-        };
-        if (!far(v.nx, v.strideX) || !far(v.ny, v.strideY))
-            throw Error(std::string(what) + " has strides that reach outside any array");
-    }
-}
-
 template <class T>
 detail::BandInput<T> Prepare(View<T> values, std::vector<T> levels, const Options<T>& o) {
-    CheckShape(values, "the values");
-    for (const T l : levels)
-        if (std::isnan(l)) throw Error("a level is NaN");
+    const detail::CoordKind kind = detail::CheckArguments(values, o);
+    detail::CheckLevels(std::span<const T>(levels));
     for (std::size_t k = 1; k < levels.size(); ++k)
         if (!(levels[k - 1] < levels[k]))
-            throw Error("filled levels must increase strictly (" + std::to_string(levels[k - 1]) +
-                        " then " + std::to_string(levels[k]) + ")");
-    if (levels.size() > 0xFFFE) throw Error("too many levels for filled bands (at most 65534)");
+            throw Error("filled levels must increase strictly; level " + std::to_string(k) + " (" +
+                        std::to_string(levels[k]) + ") is not above level " +
+                        std::to_string(k - 1) + " (" + std::to_string(levels[k - 1]) + ")");
+    if (levels.size() > 0xFFFE) throw Error("filled bands take at most 65534 levels");
     detail::BandInput<T> in;
     in.values = values;
     in.levels = std::move(levels);
     in.saddle = o.saddle;
-    if (o.saddle != Saddle::Above && o.saddle != Saddle::Below && o.saddle != Saddle::Centre)
-        throw Error("unknown saddle rule");
-    if (o.threads < 0) throw Error("the thread count must be 0 (all cores) or more");
-    if (o.mask.Present()) {
-        CheckShape(o.mask, "the mask");
-        CheckView(o.mask, "the mask", values.nx, values.ny);
-        in.mask = o.mask;
-    }
-    if (o.x.Present() != o.y.Present()) throw Error("x and y coordinates come together");
-    if (o.x.Present()) {
-        CheckShape(o.x, "the x coordinates");
-        CheckShape(o.y, "the y coordinates");
-        if (o.x.nx == values.nx && o.x.ny == 1 && o.y.nx == values.ny && o.y.ny == 1 &&
-            !(values.ny == 1 && values.nx == 1)) {
-            in.coords = 1;
-        } else {
-            CheckView(o.x, "the x coordinates", values.nx, values.ny);
-            CheckView(o.y, "the y coordinates", values.nx, values.ny);
-            in.coords = 2;
-        }
-        in.x = o.x;
-        in.y = o.y;
-    }
+    in.mask = o.mask;
+    in.x = o.x;
+    in.y = o.y;
+    in.coords = kind == detail::CoordKind::Grid          ? 0
+                : kind == detail::CoordKind::Rectilinear ? 1
+                                                         : 2;
     return in;
 }
 
@@ -171,7 +129,7 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
 
 template <class T>
 Bands<T> FilledContours(View<T> values, T lower, T upper, const Options<T>& options) {
-    if (std::isnan(lower) || std::isnan(upper)) throw Error("a level is NaN");
+    if (std::isnan(lower) || std::isnan(upper)) throw Error("a filled band's level is NaN");
     if (!(lower < upper))
         throw Error("the lower level must be below the upper one (" + std::to_string(lower) +
                     " >= " + std::to_string(upper) + ")");

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "contour/crossing.h"
 #include "contour/filled_pieces.h"
 
 namespace contour::detail {
@@ -11,16 +12,7 @@ namespace {
 
 constexpr std::uint16_t kInvalid = 0xFFFF; // a NaN or masked node
 
-// The fraction along the edge from A (the node with the smaller index) to B where the value
-// crosses L; an infinite node gives way to the finite one, and two infinite ones meet halfway.
-template <class T> T Fraction(T vA, T vB, T level) {
-    if (!std::isfinite(vA)) return std::isfinite(vB) ? T(1) : T(0.5);
-    const T s = (level - vA) / (vB - vA);
-    if (!(s >= T(0))) return s == s ? T(0) : T(0.5); // -0, or an overflow to inf / inf
-    return s > T(1) ? T(1) : s;
-}
-
-template <class T> Point<T> Lerp(Point<T> a, Point<T> b, T s) {
+template <class T> Point<T> GridLerp(Point<T> a, Point<T> b, T s) {
     return {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s};
 }
 
@@ -114,8 +106,19 @@ template <class T> class Scanner {
 
     Point<T> At(std::ptrdiff_t i, std::ptrdiff_t j) const {
         if (in_.coords == 0) return {T(i), T(j)};
-        if (in_.coords == 1) return {in_.x(i, 0), in_.y(j, 0)};
-        return {in_.x(i, j), in_.y(i, j)};
+        if (in_.coords == 1) return RectilinearCoords<T>{in_.x, in_.y}.Node(i, j);
+        return CurvilinearCoords<T>{in_.x, in_.y}.Node(i, j);
+    }
+
+    // The crossing at fraction s along the edge from node (i, j) to (i + 1, j) or (i, j + 1),
+    // as the lines place it.
+    Point<T> On(bool h, std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
+        if (in_.coords == 1) {
+            const RectilinearCoords<T> c{in_.x, in_.y};
+            return h ? c.OnH(i, j, s) : c.OnV(i, j, s);
+        }
+        const CurvilinearCoords<T> c{in_.x, in_.y};
+        return h ? c.OnH(i, j, s) : c.OnV(i, j, s);
     }
 
     void Row(std::ptrdiff_t j) {
@@ -144,12 +147,13 @@ template <class T> class Scanner {
         static constexpr int ax[4] = {0, 1, 0, 0}, ay[4] = {0, 0, 1, 0};
         static constexpr int bx[4] = {1, 1, 1, 0}, by[4] = {0, 1, 1, 1};
         const std::ptrdiff_t iA = i + ax[e], jA = j + ay[e], iB = i + bx[e], jB = j + by[e];
-        const T s = Fraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
+        const T s = CrossingFraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
         const Point<T> gA{T(iA), T(jA)}, gB{T(iB), T(jB)};
-        const Point<T> pA = At(iA, jA), pB = At(iB, jB);
         Vertex<T> v;
-        v.grid = Lerp(gA, gB, s);
-        v.at = in_.coords == 0 ? v.grid : Lerp(pA, pB, s);
+        v.grid = GridLerp(gA, gB, s);
+        v.at = in_.coords == 0 ? v.grid : On(iB == iA + 1, iA, jA, s);
+        const Point<T> pA = in_.coords == 0 ? gA : At(iA, jA);
+        const Point<T> pB = in_.coords == 0 ? gB : At(iB, jB);
         v.edge = e;
         v.level = m;
         if (v.grid == gA || v.at == pA)

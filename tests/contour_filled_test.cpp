@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "contour/contour.h"
@@ -193,6 +195,35 @@ TEST(FilledContours, PlateausExactlyAtLevelsNaNHolesAndMasks) {
         o.mask = {mask.data(), f.nx, f.ny, f.ny, 1};
         const auto bands = contour::FilledContours(f.view(), std::span(levels), o);
         EXPECT_NEAR(CheckRings(bands), ValidArea(f, &mask), 1e-9) << "seed " << seed;
+    }
+}
+
+TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
+    // No value sits on a level here, so the band's points are exactly its levels' line points
+    // plus the border nodes inside the band; the same under each saddle rule.
+    for (const contour::Saddle saddle :
+         {contour::Saddle::Above, contour::Saddle::Below, contour::Saddle::Centre}) {
+        const Field f = Smoothed(45, 38, 11);
+        Options<double> o;
+        o.saddle = saddle;
+        const double lower = -0.05, upper = 0.12;
+        const auto band = contour::FilledContours(f.view(), lower, upper, o);
+        std::set<std::pair<double, double>> ours, lines;
+        for (const auto& p : band.points) {
+            const bool node = p.x == std::floor(p.x) && p.y == std::floor(p.y);
+            if (node) {
+                EXPECT_TRUE(p.x == 0 || p.y == 0 || p.x == f.nx - 1 || p.y == f.ny - 1);
+                const double v = f.v[std::size_t(p.x * double(f.ny) + p.y)];
+                EXPECT_TRUE(lower < v && v <= upper);
+                continue;
+            }
+            ours.insert({p.x, p.y});
+        }
+        for (const double level : {lower, upper})
+            for (const auto& p : contour::ContourLines(f.view(), level, o).points)
+                lines.insert({p.x, p.y});
+        EXPECT_GT(lines.size(), 100u);
+        EXPECT_EQ(ours, lines);
     }
 }
 
