@@ -1,6 +1,8 @@
 #!/usr/bin/python3
 """Times the project's contour extraction against the Python peers on the benchmark picture.
 
+Part one, the demo's core (separate segments):
+
 For each size N the picture (the demo's three charges at t = 1.3 s, node (a, b) sampled at
 (a * 79 / (N - 1), b * 79 / (N - 1))) is built once here in float32 with the same operations as the
 C++ core, written as raw float32 (node (a, b) at a * N + b), and timed in the same run by:
@@ -12,6 +14,17 @@ It prints one table, and checks on every N that our distinct crossing points are
 many of them (points closer than the tolerance merged, on either side), every point of ours
 within the tolerance of one of skimage's, and every one of skimage's within the tolerance of one
 of ours. Exits 1 when a check fails.
+
+Part two, the contouring library's joined lines (gradient-bench-contour --lines --npy), at
+N = --lines-size (4096) on two fields written as .npy: the picture at level 0.6, and a smoothed
+random field (standard normal noise in float32, seed 12345, scipy's gaussian_filter with sigma
+N / 200, level 0). Against contourpy 'serial' lines() on a ready generator with its fastest line
+type (each type timed, the fastest kept), in the same run:
+  - one level, one thread; ours on the float32 array and on a float64 copy;
+  - ten levels in one call, against ten lines() calls;
+  - two threads against one;
+  - the memory our call holds beyond its output, against the input's size;
+  - how the one-level times grow with N (--growth-sizes).
 
 With --python (or --python-only) it also times the isocontour module's whole call from Python
 against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096
@@ -29,6 +42,7 @@ import time
 
 import numpy as np
 import contourpy
+from scipy.ndimage import gaussian_filter
 from scipy.sparse import coo_matrix
 from scipy.sparse.csgraph import connected_components
 from scipy.spatial import cKDTree
@@ -39,6 +53,10 @@ PICTURE_TIME = F32(1.3)
 THRESHOLD = F32(0.6)
 SIZES = (80, 256, 1024, 2048, 4096)
 TOLERANCE = 1e-4
+LINE_SIZE = 4096
+GROWTH_SIZES = (256, 512, 1024, 2048, 4096)
+RANDOM_SEED = 12345
+PICTURE_LEVELS = (0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.8, 1.0, 1.5)
 
 
 def charges(t):
@@ -132,6 +150,130 @@ def growth(sizes, seconds):
             sum((x - mx) ** 2 for x, _ in pts))
 
 
+def smoothed_random(n):
+    """Standard normal noise, Gaussian-smoothed with sigma n / 200 nodes, float32."""
+    rng = np.random.default_rng(RANDOM_SEED)
+    return gaussian_filter(rng.standard_normal((n, n), dtype=F32), sigma=n / 200)
+
+
+def line_fields(n):
+    """(name, array, one level, ten levels) for the lines tables."""
+    z = smoothed_random(n)
+    spread = float(np.std(z))
+    return [("picture", picture(n), float(THRESHOLD), list(PICTURE_LEVELS)),
+            ("smoothed random", z, 0.0,
+             [round(spread * v, 6) for v in np.linspace(-1.5, 1.5, 10)])]
+
+
+def ours_lines(timer, path, levels, repeat, threads=1):
+    """gradient-bench-contour --lines on a .npy file: its figures as a dict of floats."""
+    out = subprocess.run([timer, "--lines", "--npy", path, "--levels",
+                          ",".join(repr(float(v)) for v in levels), "--repeat", str(repeat),
+                          "--threads", str(threads)],
+                         check=True, capture_output=True, text=True).stdout.split()
+    figures = {k: float(v) for k, v in zip(out[0::2], out[1::2])}
+    figures["seconds"] = figures["median_us"] * 1e-6
+    return figures
+
+
+def contourpy_best(z, level, repeat):
+    """(seconds, line type name, generator) of contourpy serial's fastest lines() at level."""
+    best = None
+    for line_type in contourpy.LineType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
+        seconds = median_seconds(lambda: gen.lines(level), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, line_type.name, gen)
+    return best
+
+
+def print_table(header, rows):
+    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(header)]
+    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
+    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
+    for r in rows:
+        print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+
+
+def lines_tables(timer, tmp, n, growth_sizes):
+    """Part two (see the module's text): prints its tables."""
+    r = repeats(n)
+    one, ten, threads, memory = [], [], [], []
+    for name, z, level, levels in line_fields(n):
+        path32 = os.path.join(tmp, "lines32.npy")
+        path64 = os.path.join(tmp, "lines64.npy")
+        np.save(path32, z)
+        np.save(path64, z.astype(np.float64))
+        peer, line_type, gen = contourpy_best(z, level, r)
+        ours32 = ours_lines(timer, path32, [level], r)
+        ours64 = ours_lines(timer, path64, [level], r)
+        one.append((name, f"{int(ours32['lines'])}", f"{int(ours32['points'])}",
+                    f"{peer * 1e3:.2f} ({line_type})", f"{ours32['seconds'] * 1e3:.2f}",
+                    f"{ours32['seconds'] / peer:.3f}", f"{ours64['seconds'] * 1e3:.2f}",
+                    f"{ours64['seconds'] / peer:.3f}"))
+
+        peer_ten = median_seconds(lambda: [gen.lines(v) for v in levels], max(5, r // 4))
+        ours_ten = ours_lines(timer, path32, levels, max(5, r // 4))
+        ten.append((name, f"{int(ours_ten['lines'])}", f"{int(ours_ten['points'])}",
+                    f"{peer_ten * 1e3:.1f}", f"{ours_ten['seconds'] * 1e3:.2f}",
+                    f"{ours_ten['seconds'] / peer_ten:.3f}",
+                    f"{ours_ten['seconds'] / ours32['seconds']:.2f}"))
+
+        two = ours_lines(timer, path32, [level], r, threads=2)
+        two_ten = ours_lines(timer, path32, levels, max(5, r // 4), threads=2)
+        threads.append((name, f"{ours32['seconds'] * 1e3:.2f}", f"{two['seconds'] * 1e3:.2f}",
+                        f"{ours32['seconds'] / two['seconds']:.2f}",
+                        f"{ours_ten['seconds'] * 1e3:.2f}", f"{two_ten['seconds'] * 1e3:.2f}",
+                        f"{ours_ten['seconds'] / two_ten['seconds']:.2f}"))
+        for what, f in (("one level", ours32), ("one level, float64", ours64),
+                        ("ten levels", ours_ten), ("one level, two threads", two),
+                        ("ten levels, two threads", two_ten)):
+            memory.append((name, what, f"{f['input_bytes'] / 2**20:.1f}",
+                           f"{f['peak_extra_bytes'] / 2**20:.2f}",
+                           f"{f['peak_extra_bytes'] / f['input_bytes']:.3f}"))
+
+    print(f"Joined lines at N = {n}, one level, one thread: median milliseconds (ours/peer: "
+          "target at most 0.1):")
+    print_table(("field", "lines", "points", "contourpy serial lines()", "ours float32",
+                 "ours/peer", "ours float64", "ours/peer"), one)
+    print()
+    print(f"Ten levels at N = {n} in one call, against ten contourpy lines() calls (targets: "
+          "ours/peer at most 0.1, ours/one level at most 3):")
+    print_table(("field", "lines", "points", "contourpy 10 calls", "ours one call", "ours/peer",
+                 "ours/one level"), ten)
+    print()
+    print(f"Threads at N = {n} (target: two threads at least 1.6 x as fast as one):")
+    print_table(("field", "1 level, 1 thread", "2 threads", "speed-up", "10 levels, 1 thread",
+                 "2 threads", "speed-up"), threads)
+    print()
+    print("Memory our call holds beyond its output (target: at most a quarter of the input):")
+    print_table(("field", "call", "input MiB", "extra MiB", "extra/input"), memory)
+    print()
+
+    rows, columns = [], []
+    for size in growth_sizes:
+        row = [str(size)]
+        for name, z, level, _ in line_fields(size):
+            path = os.path.join(tmp, "growth.npy")
+            np.save(path, z)
+            rr = repeats(size)
+            peer, _, _ = contourpy_best(z, level, rr)
+            ours = ours_lines(timer, path, [level], rr)
+            row += [f"{int(ours['points'])}", f"{peer * 1e3:.3f}", f"{ours['seconds'] * 1e3:.3f}"]
+            columns.append((name, size, peer, ours["seconds"]))
+        rows.append(tuple(row))
+    print("Joined lines, one level, one thread, by N: median milliseconds")
+    print_table(("N", "picture points", "contourpy", "ours", "random points", "contourpy",
+                 "ours"), rows)
+    fits = []
+    for name in ("picture", "smoothed random"):
+        picked = [c for c in columns if c[0] == name]
+        sizes = [c[1] for c in picked]
+        fits.append(f"{name}: contourpy k = {growth(sizes, [c[2] for c in picked]) or 0:.2f}, "
+                    f"ours k = {growth(sizes, [c[3] for c in picked]) or 0:.2f}")
+    print("Growth, time ~ N^k fitted over N >= 256: " + "; ".join(fits))
+
+
 def repeats(n):
     # At least 11 runs: at the largest sizes the first few passes over a fresh field run slower
     # while the caches settle, for every contender alike; the median then lies past them.
@@ -140,77 +282,64 @@ def repeats(n):
 
 # --- The Python-level table: isocontour's whole call from Python against the peers -------------
 #
-# The array is in memory before any clock starts; every figure is a median in this one run.
-# "C++" is gradient-bench-contour timing the library on the same array read from a .npy file, so
-# ours / C++ is what the binding adds (argument checks, no copy, arrays made from the library's
-# vectors). contourpy runs its serial algorithm with its fastest line and fill types.
+# The array is in memory before any clock starts; every figure is a median in this one run, on
+# the fields of the lines tables. "C++" is gradient-bench-contour timing the library on the same
+# array read from a .npy file, so ours / C++ is what the binding adds (argument checks, views of
+# numpy's memory, arrays made from the library's vectors). contourpy runs its serial algorithm with
+# its fastest line and fill types (each timed, the fastest kept); "cp whole" also creates the
+# generator, as a one-off call must.
 
 PYTHON_SIZES = (80, 4096)
 
 
-def python_fields(n):
-    """(name, z, level, (lower, upper)) for the benchmark picture and a smoothed random field
-    (standard normal noise, seed 1, Gaussian-smoothed with sigma = n / 200 nodes, level 0)."""
-    from scipy.ndimage import gaussian_filter
-    z = picture(n)
-    yield "picture", z, float(THRESHOLD), (float(THRESHOLD), 1.2)
-    noise = np.random.default_rng(1).standard_normal((n, n))
-    smooth = gaussian_filter(noise, n / 200.0, mode="nearest")
-    yield "smoothed", smooth, 0.0, (0.0, float(smooth.std()))
+def contourpy_best_filled(z, lower, upper, repeat):
+    """(seconds, fill type name) of contourpy serial's fastest filled() between the levels."""
+    best = None
+    for fill_type in contourpy.FillType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", fill_type=fill_type)
+        seconds = median_seconds(lambda: gen.filled(lower, upper), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, fill_type.name)
+    return best
 
 
-def cpp_seconds(timer, path, extra, repeat):
-    out = subprocess.run([timer, "--npy", path, "--repeat", str(repeat)] + extra, check=True,
-                         capture_output=True, text=True).stdout.split()
+def cpp_filled_seconds(timer, path, lower, upper, repeat):
+    """gradient-bench-contour --filled on the .npy file, or None when the timer has no --filled."""
+    run = subprocess.run([timer, "--filled", "--npy", path, "--levels", f"{lower!r},{upper!r}",
+                          "--repeat", str(repeat)], capture_output=True, text=True)
+    if run.returncode != 0:
+        return None
+    out = run.stdout.split()
     return float(dict(zip(out[0::2], out[1::2]))["median_us"]) * 1e-6
 
 
-def python_rows(ic, timer, sizes):
-    """One row per (field, N): milliseconds and the ratios the targets are stated in."""
-    rows = []
-    with tempfile.TemporaryDirectory() as tmp:
-        for n in sizes:
-            r = repeats(n)
-            for name, z, level, (lower, upper) in python_fields(n):
-                path = os.path.join(tmp, f"{name}{n}.npy")
-                np.save(path, z)
-                ours = median_seconds(lambda: ic.lines(z, level), r)
-                ours_filled = median_seconds(lambda: ic.filled(z, lower, upper), r)
-                cpp = cpp_seconds(timer, path, ["--lines", "--levels", repr(level)], r)
-                cpp_filled = cpp_seconds(timer, path, ["--filled", "--levels",
-                                                       f"{lower!r},{upper!r}"], r)
-                gen = contourpy.contour_generator(z=z, name="serial",
-                                                  line_type="ChunkCombinedOffset",
-                                                  fill_type="ChunkCombinedOffsetOffset")
-                cp_lines = median_seconds(lambda: gen.lines(level), r)
-                cp_whole = median_seconds(lambda: contourpy.contour_generator(
-                    z=z, name="serial", line_type="ChunkCombinedOffset").lines(level), r)
-                cp_filled = median_seconds(lambda: gen.filled(lower, upper), r)
-                sk = median_seconds(
-                    lambda: measure.find_contours(z, level, fully_connected="high"),
-                    min(r, 11))
-                rows.append((name, n, ours, cpp, cp_lines, cp_whole, sk, ours_filled,
-                             cpp_filled, cp_filled))
-    return rows
-
-
-def print_python_table(rows):
-    header = ("field", "N", "lines", "C++", "contourpy", "cp whole", "skimage", "/C++",
-              "/contourpy", "/cp whole", "/skimage", "filled", "C++", "contourpy", "/contourpy")
-    cells = []
-    for name, n, ours, cpp, cp, whole, sk, filled, cpp_filled, cp_filled in rows:
-        ms = lambda v: f"{v * 1e3:.3f}"  # noqa: E731
-        cells.append((name, str(n), ms(ours), ms(cpp), ms(cp), ms(whole), ms(sk),
-                      f"{ours / cpp:.2f}", f"{ours / cp:.3f}", f"{ours / whole:.3f}",
-                      f"{ours / sk:.3f}", ms(filled), ms(cpp_filled), ms(cp_filled),
-                      f"{filled / cp_filled:.3f}"))
-    print("From Python: median milliseconds of one whole call (isocontour.lines and .filled), "
-          "the array in memory:")
-    widths = [max(len(h), *(len(c[i]) for c in cells)) for i, h in enumerate(header)]
-    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
-    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
-    for c in cells:
-        print("| " + " | ".join(v.rjust(w) for v, w in zip(c, widths)) + " |")
+def python_rows(ic, timer, sizes, tmp):
+    """One row of cells per (field, N), and one of (ratio name, value) for the targets."""
+    rows, ratios = [], []
+    for n in sizes:
+        r = repeats(n)
+        for name, z, level, ten in line_fields(n):
+            upper = min(v for v in ten if v > level)
+            path = os.path.join(tmp, f"python-{n}.npy")
+            np.save(path, z)
+            ours = median_seconds(lambda: ic.lines(z, level), r)
+            ours_filled = median_seconds(lambda: ic.filled(z, level, upper), r)
+            cpp = ours_lines(timer, path, [level], r)["seconds"]
+            cpp_filled = cpp_filled_seconds(timer, path, level, upper, r)
+            cp, line_type, _ = contourpy_best(z, level, r)
+            cp_whole = median_seconds(lambda: contourpy.contour_generator(
+                z=z, name="serial", line_type=line_type).lines(level), r)
+            cp_filled, fill_type = contourpy_best_filled(z, level, upper, r)
+            sk = median_seconds(
+                lambda: measure.find_contours(z, level, fully_connected="high"), min(r, 11))
+            ms = lambda v: "n/a" if v is None else f"{v * 1e3:.3f}"  # noqa: E731
+            rows.append((name, str(n), ms(ours), ms(cpp), f"{ours / cpp:.2f}", ms(cp),
+                         f"{ours / cp:.3f}", ms(cp_whole), f"{ours / cp_whole:.3f}", ms(sk),
+                         f"{ours / sk:.3f}", ms(ours_filled), ms(cpp_filled), ms(cp_filled),
+                         f"{ours_filled / cp_filled:.3f}"))
+            ratios.append(f"{name} N={n}: contourpy's fastest line type {line_type}, fill type "
+                          f"{fill_type}; band ({level:g}, {upper:g}]")
+    return rows, ratios
 
 
 def python_table(timer, module_dir, sizes):
@@ -222,7 +351,14 @@ def python_table(timer, module_dir, sizes):
         print(f"compare_peers: no isocontour module in {module_dir} ({error}); build the "
               "default preset", file=sys.stderr)
         return 2
-    print_python_table(python_rows(isocontour, timer, sizes))
+    with tempfile.TemporaryDirectory() as tmp:
+        rows, notes = python_rows(isocontour, timer, sizes, tmp)
+    print("From Python: median milliseconds of one whole call, the array in memory (lines: "
+          "isocontour.lines; filled: isocontour.filled, one band):")
+    print_table(("field", "N", "lines", "C++", "/C++", "contourpy", "/cp", "cp whole",
+                 "/cp whole", "skimage", "/skimage", "filled", "C++", "contourpy", "/cp"), rows)
+    for note in notes:
+        print("  " + note)
     return 0
 
 
@@ -238,6 +374,9 @@ def main():
                         help="print only the Python-level table")
     parser.add_argument("--python-sizes", type=int, nargs="+", default=list(PYTHON_SIZES))
     parser.add_argument("--module-dir", default=os.path.join(here, "..", "build", "python"))
+    parser.add_argument("--lines-size", type=int, default=LINE_SIZE,
+                        help="N of the joined lines tables (0 leaves them out)")
+    parser.add_argument("--growth-sizes", type=int, nargs="*", default=list(GROWTH_SIZES))
     args = parser.parse_args()
     if not os.access(args.timer, os.X_OK):
         print(f"compare_peers: no timer at {args.timer} (build the default preset)",
@@ -278,11 +417,7 @@ def main():
                         + (f"{ours_s / best:.3f}",))
 
     print("Median milliseconds per extraction, threshold 0.6 (one run, same fields):")
-    widths = [max(len(h), *(len(r[i]) for r in rows)) for i, h in enumerate(header)]
-    print("| " + " | ".join(h.rjust(w) for h, w in zip(header, widths)) + " |")
-    print("|" + "|".join("-" * (w + 1) + ":" for w in widths) + "|")
-    for r in rows:
-        print("| " + " | ".join(c.rjust(w) for c, w in zip(r, widths)) + " |")
+    print_table(header, rows)
     slopes = [growth(args.sizes, column) for column in zip(*timings)] if timings else []
     if slopes and all(k is not None for k in slopes):
         print("Growth, time ~ N^k fitted over N >= 256: " +
@@ -291,6 +426,10 @@ def main():
     print("Crossing points against skimage:")
     for line in notes:
         print("  " + line)
+    if args.lines_size:
+        print()
+        with tempfile.TemporaryDirectory() as tmp:
+            lines_tables(args.timer, tmp, args.lines_size, args.growth_sizes)
     if args.python:
         print()
         if python_table(args.timer, args.module_dir, args.python_sizes):

@@ -1,30 +1,81 @@
-// gradient-bench-contour: times the size-generic contour extraction on a field read from a raw
-// float32 file (node (a, b) at a * n + b). The gradient is taken as the demo takes it, outside
-// the timing; only the extraction is timed. Prints the median microseconds and the number of
-// end points; --points also writes the end points as float32 pairs (x, y) for checking.
+// gradient-bench-contour: times contour extraction on a field read from a file, and prints the
+// median microseconds.
+//   Without --lines: the demo's size-generic core (separate segments) on a raw float32 N x N
+//   field (node (a, b) at a * N + b), the gradient taken as the demo takes it outside the timing;
+//   prints the number of end points; --points writes them as float32 pairs (x, y).
+//   With --lines: the contouring library's joined lines, on the raw field (a = x) or on a .npy
+//   array (--npy, float32 or float64, z[row][col] at x = col), at one level or several in one
+//   call, on --threads threads; prints the lines, the points and the memory the call used
+//   beyond its output (peak_extra_bytes: the most it held at once, less what the result holds).
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "bench/picture.h"
+#include "contour/contour.h"
 #include "field/case_table.h"
 #include "field/contour.h"
+#include "tools/npy_file.h"
+
+// ---- Every allocation of the process counted, live and peak: the memory a call uses.
+namespace {
+std::atomic<long long> liveBytes{0}, peakBytes{0};
+constexpr std::size_t kHeader = 16; // keeps the block's alignment at 16
+
+void* Counted(std::size_t n) {
+    void* p = std::malloc(n + kHeader);
+    if (!p) throw std::bad_alloc();
+    *static_cast<std::size_t*>(p) = n;
+    const long long now = liveBytes += (long long)n;
+    for (long long peak = peakBytes; now > peak && !peakBytes.compare_exchange_weak(peak, now);) {
+    }
+    return static_cast<char*>(p) + kHeader;
+}
+void Uncounted(void* p) noexcept {
+    if (!p) return;
+    void* block = static_cast<char*>(p) - kHeader;
+    liveBytes -= (long long)*static_cast<std::size_t*>(block);
+    std::free(block);
+}
+} // namespace
+
+void* operator new(std::size_t n) { return Counted(n); }
+void* operator new[](std::size_t n) { return Counted(n); }
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+    try {
+        return Counted(n);
+    } catch (...) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void operator delete(void* p) noexcept { Uncounted(p); }
+void operator delete[](void* p) noexcept { Uncounted(p); }
+void operator delete(void* p, std::size_t) noexcept { Uncounted(p); }
+void operator delete[](void* p, std::size_t) noexcept { Uncounted(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { Uncounted(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { Uncounted(p); }
 
 namespace {
 
 constexpr const char* kUsage =
-    "usage: gradient-bench-contour --field FILE --size N --threshold V --repeat R [--points FILE]";
+    "usage: gradient-bench-contour (--field FILE --size N | --npy FILE) (--threshold V | --levels "
+    "A,B,...) --repeat R [--lines] [--threads N] [--points FILE]";
 
 struct Options {
-    std::string field;
-    std::string points;
+    std::string field, npy, points;
     int size = 0;
-    float threshold = 0.0f;
+    std::vector<std::string> levels; // as given, read in the field's type; --threshold is one
     int repeat = 0;
+    bool lines = false;
+    int threads = 1;
+    bool haveThreads = false;
 };
 
 [[noreturn]] void Fail(const std::string& message) {
@@ -41,48 +92,74 @@ long ParseCount(const std::string& name, const std::string& text, long lo, long 
     return v;
 }
 
+// A level as the values' type reads it: float levels are rounded once, from the text.
+template <class T> T Level(const std::string& text) {
+    const T v = sizeof(T) == sizeof(float) ? T(std::strtof(text.c_str(), nullptr))
+                                           : T(std::strtod(text.c_str(), nullptr));
+    if (!std::isfinite(v)) Fail("the level " + text + " is beyond the field's type");
+    return v;
+}
+
+std::vector<std::string> ParseLevels(const std::string& name, const std::string& text) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        char* end = nullptr;
+        const double v = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end != '\0' || !std::isfinite(v))
+            Fail(name + " needs finite numbers separated by commas, got '" + text + "'");
+        out.push_back(item);
+        start = comma + 1;
+    }
+    return out;
+}
+
 Options Parse(int argc, char** argv) {
     Options o;
-    bool haveThreshold = false;
     for (int i = 1; i < argc; ++i) {
         const std::string opt = argv[i];
         if (opt == "--help" || opt == "-h") {
             std::printf("%s\n", kUsage);
             std::exit(0);
         }
+        if (opt == "--lines") {
+            o.lines = true;
+            continue;
+        }
         if (opt != "--field" && opt != "--size" && opt != "--threshold" && opt != "--repeat" &&
-            opt != "--points")
+            opt != "--points" && opt != "--levels" && opt != "--threads" && opt != "--npy")
             Fail("unknown argument '" + opt + "' (" + kUsage + ")");
         if (i + 1 >= argc) Fail(opt + " needs a value");
         const std::string val = argv[++i];
         if (opt == "--field") o.field = val;
+        if (opt == "--npy") o.npy = val;
         if (opt == "--points") o.points = val;
         if (opt == "--size") o.size = int(ParseCount(opt, val, 2, 46340));
         if (opt == "--repeat") o.repeat = int(ParseCount(opt, val, 1, 1000000));
-        if (opt == "--threshold") {
-            char* end = nullptr;
-            o.threshold = std::strtof(val.c_str(), &end);
-            if (val.empty() || *end != '\0' || !std::isfinite(o.threshold))
-                Fail("--threshold needs a finite number, got '" + val + "'");
-            haveThreshold = true;
+        if (opt == "--threads")
+            o.threads = int(ParseCount(opt, val, 0, 1024)), o.haveThreads = true;
+        if (opt == "--threshold" || opt == "--levels") {
+            o.levels = ParseLevels(opt, val);
+            if (opt == "--threshold" && o.levels.size() != 1)
+                Fail("--threshold needs one finite number, got '" + val + "'");
         }
     }
-    if (o.field.empty() || o.size == 0 || !haveThreshold || o.repeat == 0)
-        Fail(std::string("--field, --size, --threshold and --repeat are all required (") + kUsage +
-             ")");
+    const bool raw = !o.field.empty() && o.size != 0;
+    if ((raw == !o.npy.empty()) || o.levels.empty() || o.repeat == 0)
+        Fail(std::string("a field (--field and --size, or --npy), --threshold or --levels, and "
+                         "--repeat are required (") +
+             kUsage + ")");
+    if (!o.lines && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
+        Fail("--npy, --levels and --threads go with --lines");
+    if (o.lines && !o.points.empty()) Fail("--points goes without --lines");
     return o;
 }
 
 std::vector<float> ReadField(const std::string& path, int n) {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) Fail("cannot open '" + path + "'");
-    const std::size_t want = std::size_t(n) * std::size_t(n);
-    std::vector<float> f(want);
-    const std::size_t got = std::fread(f.data(), sizeof(float), want, in);
-    const bool longer = std::fgetc(in) != EOF;
-    std::fclose(in);
-    if (got != want || longer)
-        Fail("'" + path + "' does not hold exactly " + std::to_string(want) + " float32 values");
+    std::vector<float> f;
+    std::string error;
+    if (!ReadRawFloat32(path, std::size_t(n) * std::size_t(n), f, error)) Fail(error);
     return f;
 }
 
@@ -96,30 +173,87 @@ void WritePoints(const std::string& path, const std::vector<Vector2>& points) {
     if (std::fclose(out) != 0) Fail("cannot write '" + path + "'");
 }
 
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const std::size_t m = v.size();
+    return m % 2 ? v[m / 2] : 0.5 * (v[m / 2 - 1] + v[m / 2]);
+}
+
+template <class F> double TimeMicros(F&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+// The demo's core: separate segments, one threshold.
+void TimeCore(const Options& o) {
+    const std::vector<float> f = ReadField(o.field, o.size);
+    const std::vector<Vector2> g = bench::DemoGradient(f, o.size);
+    const field::GridSize size{o.size, o.size};
+    const float threshold = Level<float>(o.levels[0]);
+    std::vector<Vector2> points, normals;
+    field::ContourWorkspace work;
+    std::vector<double> micros;
+    int count = 0;
+    for (int r = 0; r < o.repeat; ++r)
+        micros.push_back(TimeMicros([&] {
+            count = field::ExtractContourLines(f, g, size, threshold, field::kCaseSegments, points,
+                                               normals, work);
+        }));
+    if (!o.points.empty()) WritePoints(o.points, points);
+    std::printf("median_us %.3f end_points %d\n", Median(micros), count);
+}
+
+// The library's joined lines, each call returning a fresh result as a caller would get it.
+template <class T> void TimeLines(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+    std::vector<T> levels;
+    for (const std::string& l : o.levels)
+        levels.push_back(Level<T>(l));
+    contour::Options<T> options;
+    options.threads = o.threads;
+    const auto run = [&] { return contour::ContourLines(z, std::span<const T>(levels), options); };
+    // One untimed call for the memory: the peak from a baseline, less what the result holds.
+    const long long before = liveBytes;
+    peakBytes = before;
+    contour::Lines<T> lines = run();
+    const long long extra = peakBytes - liveBytes;
+    std::vector<double> micros;
+    micros.reserve(std::size_t(o.repeat));
+    for (int r = 0; r < o.repeat; ++r)
+        micros.push_back(TimeMicros([&] { lines = run(); }));
+    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld input_bytes %zu\n",
+                Median(micros), lines.LineCount(), lines.points.size(), extra, inputBytes);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
-    const std::vector<float> f = ReadField(o.field, o.size);
-    const std::vector<Vector2> g = bench::DemoGradient(f, o.size);
-    const field::GridSize size{o.size, o.size};
-
-    std::vector<Vector2> points, normals;
-    field::ContourWorkspace work;
-    std::vector<double> micros;
-    micros.reserve(std::size_t(o.repeat));
-    int count = 0;
-    for (int r = 0; r < o.repeat; ++r) {
-        const auto start = std::chrono::steady_clock::now();
-        count = field::ExtractContourLines(f, g, size, o.threshold, field::kCaseSegments, points,
-                                           normals, work);
-        const auto stop = std::chrono::steady_clock::now();
-        micros.push_back(std::chrono::duration<double, std::micro>(stop - start).count());
+    if (!o.lines) {
+        TimeCore(o);
+        return 0;
     }
-    std::sort(micros.begin(), micros.end());
-    const std::size_t m = micros.size();
-    const double median = m % 2 ? micros[m / 2] : 0.5 * (micros[m / 2 - 1] + micros[m / 2]);
-    if (!o.points.empty()) WritePoints(o.points, points);
-    std::printf("median_us %.3f end_points %d\n", median, count);
+    try {
+        if (o.npy.empty()) {
+            const std::vector<float> f = ReadField(o.field, o.size);
+            TimeLines<float>(o, {f.data(), o.size, o.size, o.size, 1, f.size()}, f.size() * 4);
+            return 0;
+        }
+        NpyArray a;
+        std::string error;
+        if (!ReadNpy(o.npy, a, error)) Fail(error);
+        if (a.dims != 2 || a.type == NpyArray::Type::Bool)
+            Fail(o.npy + ": a " + a.Describe() + "; the values are a 2-D float32 or float64 array");
+        const std::ptrdiff_t cs = a.ColumnStride(), rs = a.RowStride();
+        if (a.type == NpyArray::Type::Float32)
+            TimeLines<float>(o, {a.f32.data(), a.cols, a.rows, cs, rs, a.f32.size()},
+                             a.f32.size() * 4);
+        else
+            TimeLines<double>(o, {a.f64.data(), a.cols, a.rows, cs, rs, a.f64.size()},
+                              a.f64.size() * 8);
+    } catch (const contour::Error& e) {
+        Fail(e.what());
+    }
     return 0;
 }

@@ -18,6 +18,19 @@ want='00000000 3f000000 3f000000 00000000'
 got=$(od -An -tx4 -v "$tmp/p.f32" | xargs)
 [[ $got == "$want" ]] || fail "points $got, expected $want"
 
+# The library's joined lines on the same cell: one open line of two points, from the raw field
+# (a = x) and from a .npy of it (C order, z[row][col] at x = col: the transpose, same line).
+out=$("$timer" --lines --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat 3) \
+  || fail "--lines run failed"
+[[ $out =~ ^median_us\ [0-9.]+\ lines\ 1\ points\ 2\ peak_extra_bytes\ -?[0-9]+\ input_bytes\ 16$ ]] \
+  || fail "unexpected --lines output: $out"
+dict="{'descr': '<f4', 'fortran_order': False, 'shape': (2, 2), }"
+printf '\x93NUMPY\x01\x00\x76\x00%-117s\n' "$dict" > "$tmp/one.npy"
+cat "$tmp/one.f32" >> "$tmp/one.npy"
+out=$("$timer" --lines --npy "$tmp/one.npy" --levels 0.25,0.5 --threads 2 --repeat 1) \
+  || fail "--npy run failed"
+[[ $out =~ \ lines\ 2\ points\ 4\  ]] || fail "unexpected --npy output: $out"
+
 expect2() {
   local err
   err=$("$timer" "$@" 2>&1 >/dev/null)
@@ -34,4 +47,9 @@ expect2 --field "$tmp/one.f32" --size 2x --threshold 0.5 --repeat 1
 expect2 --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat 0
 expect2 --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat 1 --bogus 1
 expect2 --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat
+expect2 --npy "$tmp/one.npy" --threshold 0.5 --repeat 1
+expect2 --field "$tmp/one.f32" --size 2 --levels 0.5,1 --repeat 1
+expect2 --lines --npy "$tmp/one.f32" --threshold 0.5 --repeat 1
+expect2 --lines --npy "$tmp/one.npy" --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat 1
+expect2 --lines --npy "$tmp/one.npy" --levels 0.5,,1 --repeat 1
 echo "smoke_timer: ok"

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <new>
 #include <span>
@@ -33,7 +34,7 @@ template <class T> const std::vector<T>& ValuesOf(const NpyArray& a) {
 }
 
 template <class T> contour::View<T> ViewOf(const NpyArray& a, const std::vector<T>& v) {
-    return {v.data(), a.cols, a.rows, a.ColumnStride(), a.RowStride()};
+    return {v.data(), a.cols, a.rows, a.ColumnStride(), a.RowStride(), v.size()};
 }
 
 NpyArray Load(const std::string& path, const char* what) {
@@ -71,7 +72,7 @@ NpyArray LoadField(const ContourToolOptions& o) {
 
 std::string Number(double v) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.17g", v);
+    std::snprintf(text, sizeof text, "%.9g", v);
     return text;
 }
 
@@ -98,8 +99,8 @@ template <class T> struct Coordinates {
                             ? std::vector<double>(a.f32.begin(), a.f32.end())
                             : a.f64)
             values.push_back(T(v));
-        view =
-            a.dims == 1 ? contour::View<T>{values.data(), a.cols, 1, 1, a.cols} : ViewOf(a, values);
+        view = a.dims == 1 ? contour::View<T>{values.data(), a.cols, 1, 1, a.cols, values.size()}
+                           : ViewOf(a, values);
     }
 };
 
@@ -129,6 +130,22 @@ std::vector<T> Levels(const ContourToolOptions& o, contour::View<T> z,
 void Save(const std::string& path, const std::function<bool(std::FILE*)>& write) {
     std::string error;
     if (!path.empty() && !WriteFileAtomically(path, write, error)) throw Refusal{error, 1};
+}
+
+// Outputs that cannot be written are refused before any is: each file is written whole or not
+// at all, and this keeps a later one's failure from leaving an earlier one behind.
+void CheckOutputs(const ContourToolOptions& o) {
+    namespace fs = std::filesystem;
+    for (const std::string* path : {&o.csv, &o.geojson, &o.svg}) {
+        if (path->empty()) continue;
+        std::error_code ec;
+        const fs::path parent = fs::absolute(*path, ec).parent_path();
+        if (fs::is_directory(*path, ec))
+            throw Refusal{"cannot write " + Printable(*path) + ": it is a directory"};
+        if (!fs::is_directory(parent, ec))
+            throw Refusal{"cannot write " + Printable(*path) + ": no folder " +
+                          Printable(parent.string())};
+    }
 }
 
 template <class T> void Run(const ContourToolOptions& o, const NpyArray& field) {
@@ -193,6 +210,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        CheckOutputs(o);
         const NpyArray field = LoadField(o);
         if (field.type == NpyArray::Type::Float32)
             Run<float>(o, field);
