@@ -254,20 +254,26 @@ constexpr const char* kLinesDoc =
 
 The contour lines of z at one level, as flat arrays (see Lines). With normals=True,
 Lines.normals holds a unit normal per point, pointing towards lower values.
-Lines.split() gives one (k, 2) array per line.)";
+Lines.split() gives one (k, 2) array per line.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kMultiLinesDoc =
     R"(multi_lines(z, levels, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1) -> Lines
 
 The contour lines of z at each of levels (a 1-D sequence, any order, repeats allowed), in
 one call. Level m owns lines level_offsets[m] .. level_offsets[m + 1];
-Lines.split_levels() gives a list of (k, 2) arrays per level.)";
+Lines.split_levels() gives a list of (k, 2) arrays per level.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kFilledDoc =
     R"(filled(z, lower, upper, *, x=None, y=None, mask=None, saddle='above', threads=1) -> Bands
 
 The band lower < z <= upper as polygons (see Bands). ValueError unless lower < upper.
-Bands.split() gives, per polygon, a list of (k, 2) rings, the outer one first.)";
+Bands.split() gives, per polygon, a list of (k, 2) rings, the outer one first.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kMultiFilledDoc =
     R"(multi_filled(z, levels, *, open_bands=False, x=None, y=None, mask=None, saddle='above', threads=1) -> Bands
@@ -275,7 +281,9 @@ constexpr const char* kMultiFilledDoc =
 Every band between consecutive levels (strictly increasing, at least two), in one call.
 With open_bands=True also z <= levels[0] first and z > levels[-1] last (their open
 side is -inf or +inf in Bands.lower and Bands.upper), so that the bands tile every
-unmasked cell. Bands.split_bands() gives the polygons of each band.)";
+unmasked cell. Bands.split_bands() gives the polygons of each band.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kLinesClassDoc = R"(Contour lines as flat numpy arrays.
 

@@ -348,3 +348,30 @@ def test_ten_thousand_calls_leave_memory_and_reference_counts_flat():
         return  # the address sanitizer holds freed memory back on purpose
     # One leaked result per call would be tens of megabytes here.
     assert grown < 2 * 1024 * 1024, f"resident memory grew by {grown} bytes"
+
+
+# --- Docstrings and stubs ------------------------------------------------------------------
+
+def test_the_stub_beside_the_module_matches_the_docstrings():
+    import ast
+    import inspect
+    import re
+
+    stub = os.path.join(os.path.dirname(ic.__file__), "isocontour.pyi")
+    tree = ast.parse(open(stub).read())
+    functions = {f.name: f for f in tree.body if isinstance(f, ast.FunctionDef)}
+    classes = {c.name: c for c in tree.body if isinstance(c, ast.ClassDef)}
+    for name in ("lines", "multi_lines", "filled", "multi_filled"):
+        doc = inspect.getdoc(getattr(ic, name))
+        first = re.match(rf"{name}\((.*)\) -> (\w+)", doc)
+        assert first, doc
+        documented = [p.split("=")[0].strip() for p in first.group(1).split(",")]
+        args = functions[name].args
+        stubbed = [a.arg for a in args.args] + ["*"] + [a.arg for a in args.kwonlyargs]
+        assert documented == stubbed, name
+        assert first.group(2) in classes
+        assert "converted once" in doc
+    for cls in (ic.Lines, ic.Bands):
+        public = {n for n in dir(cls) if not n.startswith("_")}
+        stubbed = {f.name for f in classes[cls.__name__].body if isinstance(f, ast.FunctionDef)}
+        assert public == stubbed - {"__len__"}, cls
