@@ -30,6 +30,7 @@ struct CaseTable {
     std::int8_t exit[2][16][4];
     std::int8_t entry[2][16][4];
     std::uint8_t entries[16]; // bit e set when a line enters across edge e
+    std::uint8_t crossed[16]; // bit e set when edge e's corners lie on opposite sides
 };
 
 constexpr CaseTable MakeCaseTable() {
@@ -40,7 +41,7 @@ constexpr CaseTable MakeCaseTable() {
                 t.exit[join][k][e] = t.entry[join][k][e] = -1;
     for (unsigned k = 0; k < 16; ++k) {
         int in[2] = {-1, -1}, out[2] = {-1, -1}, nin = 0, nout = 0;
-        t.entries[k] = 0;
+        t.entries[k] = t.crossed[k] = 0;
         for (int e = 0; e < 4; ++e) {
             const bool a = CornerAbove(k, e), b = CornerAbove(k, (e + 1) & 3);
             if (a && !b) {
@@ -48,13 +49,14 @@ constexpr CaseTable MakeCaseTable() {
                 t.entries[k] |= std::uint8_t(1u << e);
             }
             if (!a && b) out[nout++] = e;
+            if (a != b) t.crossed[k] |= std::uint8_t(1u << e);
         }
         for (int join = 0; join < 2; ++join) {
             for (int n = 0; n < nin; ++n) {
                 const int e = in[n];
                 // A saddle's line turns left (joining above) or right; otherwise the one exit.
-                const int x = IsSaddle(k) ? (join == kJoinAbove ? (e + 1) & 3 : (e + 3) & 3)
-                                          : out[0];
+                const int x =
+                    IsSaddle(k) ? (join == kJoinAbove ? (e + 1) & 3 : (e + 3) & 3) : out[0];
                 t.exit[join][k][e] = std::int8_t(x);
                 t.entry[join][k][x] = std::int8_t(e);
             }

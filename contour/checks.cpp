@@ -34,13 +34,13 @@ template <class V> void CheckView(const V& view, const char* what) {
     if (view.nx < 0 || view.ny < 0)
         Refuse(name + " has negative extents " + Shape(view.nx, view.ny));
     if (view.nx == 0 || view.ny == 0) return;
-    if (view.data == nullptr)
-        Refuse(name + " has no data but extents " + Shape(view.nx, view.ny));
+    if (view.data == nullptr) Refuse(name + " has no data but extents " + Shape(view.nx, view.ny));
     // The lowest and highest element offsets any node has.
     std::ptrdiff_t spanX = 0, spanY = 0;
     if (!Product(view.nx - 1, view.strideX, spanX) || !Product(view.ny - 1, view.strideY, spanY))
         Refuse(name + "'s strides overflow the address range");
-    const std::ptrdiff_t lo = std::min<std::ptrdiff_t>(spanX, 0) + std::min<std::ptrdiff_t>(spanY, 0);
+    const std::ptrdiff_t lo =
+        std::min<std::ptrdiff_t>(spanX, 0) + std::min<std::ptrdiff_t>(spanY, 0);
     std::ptrdiff_t hi = 0;
     if (__builtin_add_overflow(std::max<std::ptrdiff_t>(spanX, 0),
                                std::max<std::ptrdiff_t>(spanY, 0), &hi))
@@ -73,9 +73,9 @@ template <class T> CoordKind CheckArguments(View<T> values, const Options<T>& op
     } else if (x.nx == nx && x.ny == 1 && y.nx == ny && y.ny == 1) {
         kind = CoordKind::Rectilinear;
     } else {
-        Refuse("x is " + Shape(x.nx, x.ny) + " and y " + Shape(y.nx, y.ny) +
-               ": for values of " + Shape(nx, ny) + " they must be " + Shape(nx, 1) + " and " +
-               Shape(ny, 1) + ", or both " + Shape(nx, ny));
+        Refuse("x is " + Shape(x.nx, x.ny) + " and y " + Shape(y.nx, y.ny) + ": for values of " +
+               Shape(nx, ny) + " they must be " + Shape(nx, 1) + " and " + Shape(ny, 1) +
+               ", or both " + Shape(nx, ny));
     }
     CheckFinite(x, "x");
     CheckFinite(y, "y");

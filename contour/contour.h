@@ -30,6 +30,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <stdexcept>
 #include <vector>
@@ -38,7 +39,7 @@ namespace contour {
 
 // Every refusal of the library: bad levels, shapes, strides or pointers.
 class Error : public std::invalid_argument {
-public:
+  public:
     using std::invalid_argument::invalid_argument;
 };
 
@@ -117,6 +118,23 @@ template <class T> struct Bands {
     std::size_t PolygonCount() const { return polygonOffsets.size() - 1; }
 };
 
+// Working memory that calls may keep between them: a call given a workspace takes what earlier
+// calls left in it and allocates nothing more once it has grown to the job. Without one, each
+// call makes its own. One workspace serves one call at a time.
+class Workspace {
+  public:
+    Workspace();
+    ~Workspace();
+    Workspace(Workspace&&) noexcept;
+    Workspace& operator=(Workspace&&) noexcept;
+
+    struct Memory; // the library's own
+    Memory& Own() { return *memory_; }
+
+  private:
+    std::unique_ptr<Memory> memory_;
+};
+
 // The lines at one level. Throws Error for a NaN level and for bad views or options.
 template <class T> Lines<T> ContourLines(View<T> values, T level, const Options<T>& options = {});
 // The lines at each level, in the order given (any order, repeats allowed).
@@ -128,6 +146,10 @@ void ContourLines(View<T> values, T level, const Options<T>& options, Lines<T>& 
 template <class T>
 void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
                   Lines<T>& out);
+// The same with working memory kept in work between calls.
+template <class T>
+void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
+                  Lines<T>& out, Workspace& work);
 
 // The band lower < value <= upper. Throws Error unless lower < upper (neither NaN).
 template <class T>

@@ -7,17 +7,21 @@
 #include <cstdint>
 
 #include "contour/contour.h"
-#include "contour/planes.h"
 
 namespace contour::detail {
 
 // The fraction s of the way from a to b at which level lies, for a and b on opposite sides of
 // it: (level - a) / (b - a), or on the finite node when the other is infinite (halfway between
 // two infinite ones), and never NaN.
-template <class T> T CrossingFraction(T a, T b, T level) {
+template <class T> [[gnu::noinline]] T CrossingFractionAtEnds(T a, T b, T level, T s);
+template <class T> inline T CrossingFraction(T a, T b, T level) {
     const T s = (level - a) / (b - a);
     if (s > T(0) && s < T(1)) [[likely]]
         return s;
+    return CrossingFractionAtEnds(a, b, level, s);
+}
+// Infinite nodes, differences beyond the range and nodes exactly at the level.
+template <class T> T CrossingFractionAtEnds(T a, T b, T level, T s) {
     if (std::isinf(a)) return std::isinf(b) ? T(0.5) : T(1);
     if (std::isinf(b)) return T(0);
     if (std::isinf(b - a)) { // a difference beyond the range: the same fraction from halves
@@ -76,11 +80,11 @@ template <class T> struct CurvilinearCoords {
 template <class T, class Coords> struct Normals {
     View<T> v;
     Coords coords;
-    const std::uint32_t* unusable; // NaN or masked nodes, or null
-    BitGrid g;
+    View<std::uint8_t> mask;
 
     bool Usable(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        return i >= 0 && j >= 0 && i < v.nx && j < v.ny && !(unusable && Bit(unusable, g, i, j));
+        if (i < 0 || j < 0 || i >= v.nx || j >= v.ny || std::isnan(v(i, j))) return false;
+        return !mask.Present() || mask(i, j) == 0;
     }
 
     // Differences of the values and coordinates along one index direction at node (i, j).

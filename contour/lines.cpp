@@ -1,196 +1,358 @@
-// Joined contour lines: the nodes classified as bit planes, the cells with corners on both
-// sides found a word at a time, and each line traced from the first of its cells in row order
-// (y outer, x inner), computing every crossing once.
+// Joined contour lines in one pass over the values: each row of nodes is classified against every
+// level as bit words while it is in cache, the cells with corners on both sides are found a word
+// at a time, and every crossing is computed once, by the first cell (in row order) that has its
+// edge, and linked to the crossing after it along its line. The links are then followed to write
+// the lines out. Bands of cell rows run on their own threads; their links across the band
+// boundaries are joined afterwards, so that any thread count gives the same crossings, numbered
+// the same way, and so the same output.
 //
-// The order of the output is fixed by the grid alone: lines come in the order of their first
-// cell (a saddle's two lines by entry edge); an open line runs from its start on the border or
-// beside an unusable cell to its end; a closed line starts where it enters its first cell.
+// Order of the output: crossings are numbered in the order the cells make them (cell rows from
+// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Lines come in
+// the order of their lowest-numbered crossing; an open line runs from its start (on the border
+// or beside an unusable cell) to its end, and a closed line starts at its lowest-numbered
+// crossing.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
+#include <memory>
+#include <thread>
 #include <vector>
 
 #include "contour/cell_cases.h"
 #include "contour/checks.h"
 #include "contour/contour.h"
 #include "contour/crossing.h"
+#include "contour/crossing_blocks.h"
 #include "contour/planes.h"
+#include "contour/row_bands.h"
 
 namespace contour {
 namespace detail {
 namespace {
 
-// The memory one call works in besides its output: a few bits per node.
-struct Scratch {
-    BitGrid g;
-    std::vector<std::uint32_t> above;    // value > level
-    std::vector<std::uint32_t> unusable; // NaN or masked, when there are any
-    std::vector<std::uint32_t> hvisit;   // H(i, j) crossed by a line already traced
-    std::vector<std::uint32_t> vvisit;   // V(i, j) likewise
-    bool anyUnusable = false;
+constexpr Id kNone = -1;
+// A crossing on a band's bottom row, made by the band below: -(x + 2) until the bands are joined.
+constexpr Id Pending(std::ptrdiff_t x) { return Id(-(x + 2)); }
+constexpr bool IsPending(Id id) { return id <= -2; }
+constexpr std::ptrdiff_t PendingX(Id id) { return -std::ptrdiff_t(id) - 2; }
+
+// One level's crossings made by one band, and what joining it to its neighbours needs.
+template <class T> struct Crossings {
+    using Block = CrossingBlock<T>;
+    std::vector<std::unique_ptr<Block>> blocks;
+    std::vector<std::unique_ptr<Point<T>[]>> normals; // per block, with Options::normals
+    std::vector<std::uint32_t> used;
+    std::size_t count = 0;                         // ids handed out, block gaps included
+    std::vector<std::pair<std::ptrdiff_t, Id>> up; // (x, id): the crossing below the band at x
+                                                   // leads to id
+    std::vector<Id> bottom, top;                   // ids on the current cell row's bottom and
+                                                   // top edges by x; top ends as the band's top
+    Id left = kNone;                               // id on the current cell's left edge
+    BlockPool<T>* pool = nullptr;
+
+    Point<T>& PointAt(std::size_t i) {
+        return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
+    }
+    const Point<T>& PointAt(std::size_t i) const {
+        return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
+    }
+    Id& NextAt(std::size_t i) { return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)]; }
+    Id NextAt(std::size_t i) const {
+        return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)];
+    }
+    const Point<T>& NormalAt(std::size_t i) const {
+        return normals[i >> Block::kShift][i & (Block::kSize - 1)];
+    }
+
+    // A new crossing's slot.
+    Id Add(bool withNormals) {
+        if ((count & (Block::kSize - 1)) == 0) {
+            if (blocks.size() >= (std::size_t(1) << (31 - Block::kShift)) - 1) [[unlikely]]
+                throw Error("more crossings than this library numbers (2^31)");
+            blocks.push_back(pool->Take());
+            if (withNormals) normals.push_back(pool->TakeNormals());
+            used.push_back(0);
+            count = (blocks.size() - 1) << Block::kShift;
+        }
+        ++used.back();
+        return Id(count++);
+    }
 };
 
-template <class T, class Coords, bool kNormals> class Tracer {
-public:
-    Tracer(View<T> v, T level, const Coords& coords, Saddle saddle, Scratch& s, Lines<T>& out)
-        : v_(v), level_(level), coords_(coords), saddle_(saddle), g_(s.g), above_(s.above.data()),
-          unusable_(s.anyUnusable ? s.unusable.data() : nullptr), hvisit_(s.hvisit.data()),
-          vvisit_(s.vvisit.data()), out_(out), normals_{v, coords, unusable_, s.g} {}
+template <class T, class Coords, bool kNormals> class BandScan {
+  public:
+    BandScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, Saddle saddle,
+             std::span<const T> levels, std::span<Crossings<T>> out)
+        : v_(v), mask_(mask), coords_(coords), saddle_(saddle), levels_(levels), out_(out),
+          g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
 
-    // Every line with its first cell in cell rows y0 .. y1 - 1.
+    // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
+    // (reading values contiguous along y a column at a time), then its cells are scanned.
     void Run(std::ptrdiff_t y0, std::ptrdiff_t y1) {
+        constexpr std::ptrdiff_t kRows = kWordBits + 1;
+        // Rows read in place go one at a time, so that the crossings find their values in cache.
+        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? kWordBits : 1;
+        const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
+        std::vector<std::uint32_t> above(std::size_t(nl * kRows * words));
+        std::vector<std::uint32_t> unusable(std::size_t(kRows * words));
+        std::vector<std::uint32_t> bad(std::size_t(2 * words));
+        for (Crossings<T>& c : out_) {
+            c.bottom.assign(std::size_t(g_.nx), kNone);
+            c.top.assign(std::size_t(g_.nx), kNone);
+        }
         y0_ = y0;
-        y1_ = y1;
+        std::uint32_t* badBelow = bad.data();
+        std::uint32_t* badHere = bad.data() + words;
+        if (y0 > 0) { // the cells below the band: whether the band makes its bottom crossings
+            ClassifyStripe(v_, mask_, levels_, g_, y0 - 1, 2, kRows, above.data(), unusable.data());
+            BadCells(unusable.data(), unusable.data() + words, badBelow);
+        } else {
+            std::fill(badBelow, badBelow + words, 0u);
+        }
         const std::ptrdiff_t lastWord = (g_.nx - 2) / kWordBits;
-        for (std::ptrdiff_t y = y0; y < y1; ++y) {
-            for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
-                const CellCorners c = CornersOf(above_, g_, w, y);
-                std::uint32_t m = c.Mixed() & ExistingCells(g_, w);
-                if (m == 0) continue;
-                if (unusable_) m &= ~CornersOf(unusable_, g_, w, y).Any();
-                for (; m != 0; m &= m - 1) {
-                    const int b = __builtin_ctz(m);
-                    const std::ptrdiff_t x = w * kWordBits + b;
-                    const unsigned k = ((c.c0 >> b) & 1u) | ((c.c1 >> b) & 1u) << 1 |
-                                       ((c.c3 >> b) & 1u) << 2 | ((c.c2 >> b) & 1u) << 3;
-                    for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
-                        const int e = __builtin_ctz(in);
-                        if (!Visited(e, x, y)) Trace(x, y, e);
+        for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
+            const std::ptrdiff_t cellRows = std::min(kStripe, y1 - s);
+            if (s == y0) {
+                ClassifyStripe(v_, mask_, levels_, g_, s, cellRows + 1, kRows, above.data(),
+                               unusable.data());
+            } else { // the last stripe's top row is this one's bottom
+                for (std::ptrdiff_t m = 0; m < nl; ++m)
+                    std::copy_n(&above[std::size_t((m * kRows + kStripe) * words)], words,
+                                &above[std::size_t(m * kRows * words)]);
+                std::copy_n(&unusable[std::size_t(kStripe * words)], words, unusable.data());
+                ClassifyStripe(v_, mask_, levels_, g_, s + 1, cellRows, kRows, above.data() + words,
+                               unusable.data() + words);
+            }
+            for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
+                const std::ptrdiff_t y = s + r;
+                BadCells(&unusable[std::size_t(r * words)], &unusable[std::size_t((r + 1) * words)],
+                         badHere);
+                badBelow_ = badBelow;
+                badHere_ = badHere;
+                for (std::ptrdiff_t m = 0; m < nl; ++m) {
+                    Crossings<T>& c = out_[std::size_t(m)];
+                    std::swap(c.bottom, c.top);
+                    level_ = levels_[std::size_t(m)];
+                    c_ = &c;
+                    const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
+                    const std::uint32_t* rup = rlo + words;
+                    for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
+                        const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w],
+                                            u1 = rup[w + 1];
+                        const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31),
+                                             u0};
+                        std::uint32_t mixed = cc.Mixed() & ExistingCells(g_, w) & ~badHere[w];
+                        for (; mixed != 0; mixed &= mixed - 1) {
+                            const int b = __builtin_ctz(mixed);
+                            const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
+                                               ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
+                            Cell(w * kWordBits + b, y, k);
+                        }
                     }
                 }
+                std::swap(badBelow, badHere);
             }
         }
+        for (Crossings<T>& c : out_)
+            std::vector<Id>().swap(c.bottom);
     }
 
-private:
-    unsigned Case(std::ptrdiff_t x, std::ptrdiff_t y) const {
-        return Pair(above_, g_, x, y) | Pair(above_, g_, x, y + 1) << 2;
+  private:
+    // Cells of a row with an unusable corner, from the unusable nodes of its two node rows.
+    void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* bad) const {
+        for (std::ptrdiff_t w = 0; w + 1 < g_.words; ++w)
+            bad[w] =
+                lo[w] | (lo[w] >> 1) | (lo[w + 1] << 31) | up[w] | (up[w] >> 1) | (up[w + 1] << 31);
+        bad[g_.words - 1] = 0;
     }
-    bool Inside(std::ptrdiff_t x, std::ptrdiff_t y) const {
-        if (x < 0 || y < y0_ || x > g_.nx - 2 || y >= y1_) return false;
-        return !unusable_ || (Pair(unusable_, g_, x, y) | Pair(unusable_, g_, x, y + 1)) == 0;
+
+    static bool BitOf(const std::uint32_t* bits, std::ptrdiff_t x) {
+        return (bits[x >> 5] >> (x & 31)) & 1u;
     }
+
     int JoinOf(unsigned k, std::ptrdiff_t x, std::ptrdiff_t y) const {
         if (!IsSaddle(k) || saddle_ == Saddle::Above) return kJoinAbove;
         if (saddle_ == Saddle::Below) return kJoinBelow;
         const T mean = (v_(x, y) + v_(x + 1, y) + v_(x + 1, y + 1) + v_(x, y + 1)) / T(4);
         return mean > level_ ? kJoinAbove : kJoinBelow;
     }
-    std::uint32_t* VisitBits(int e) const { return Horizontal(e) ? hvisit_ : vvisit_; }
-    bool Visited(int e, std::ptrdiff_t x, std::ptrdiff_t y) const {
-        return Bit(VisitBits(e), g_, x + EdgeDx(e), y + EdgeDy(e));
-    }
-    bool Visit(int e, std::ptrdiff_t x, std::ptrdiff_t y) {
-        return TestAndSet(VisitBits(e), g_, x + EdgeDx(e), y + EdgeDy(e));
-    }
 
-    // Appends the crossing on edge e of cell (x, y), unless it repeats the point before.
-    void Emit(int e, std::ptrdiff_t x, std::ptrdiff_t y) {
+    // The crossing on edge e of cell (x, y), appended to the current level's crossings.
+    Id Make(int e, std::ptrdiff_t x, std::ptrdiff_t y) {
+        Crossings<T>& c = *c_;
         const std::ptrdiff_t i = x + EdgeDx(e), j = y + EdgeDy(e);
         const bool h = Horizontal(e);
         const T a = v_(i, j), b = h ? v_(i + 1, j) : v_(i, j + 1);
         const T s = CrossingFraction(a, b, level_);
-        const Point<T> p = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
-        if (p == last_) return;
-        last_ = p;
-        out_.points.push_back(p);
+        const Id id = c.Add(kNormals);
+        auto& block = *c.blocks.back();
+        const std::size_t at = std::size_t(id) & (CrossingBlock<T>::kSize - 1);
+        block.points[at] = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
+        block.next[at] = kNone;
         if constexpr (kNormals)
-            out_.normals.push_back(normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, s, a > level_));
+            c.normals.back()[at] = normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, s, a > level_);
+        return id;
     }
 
-    void Trace(std::ptrdiff_t x0, std::ptrdiff_t y0, int e0) {
-        std::vector<Point<T>>& pts = out_.points;
-        const std::size_t first = pts.size();
-        Visit(e0, x0, y0);
-        EmitFirst(e0, x0, y0);
-        bool closed = false;
-        std::ptrdiff_t x = x0, y = y0;
-        int e = e0;
-        for (;;) {
-            const unsigned k = Case(x, y);
-            const int ex = kCases.exit[JoinOf(k, x, y)][k][e];
-            if (Visit(ex, x, y)) { // back at the start: the only crossed edge seen before
-                closed = true;
-                break;
-            }
-            Emit(ex, x, y);
-            x += StepX(ex);
-            y += StepY(ex);
-            e = (ex + 2) & 3;
-            if (!Inside(x, y)) break;
+    void Cell(std::ptrdiff_t x, std::ptrdiff_t y, unsigned k) {
+        Crossings<T>& c = *c_;
+        const unsigned crossed = kCases.crossed[k];
+        Id id[4] = {kNone, kNone, kNone, kNone};
+        // In the order the numbering fixes: bottom, left, right, top.
+        if (crossed & 1u) {
+            if (y == 0 || BitOf(badBelow_, x))
+                id[0] = Make(0, x, y);
+            else if (y == y0_)
+                id[0] = Pending(x);
+            else
+                id[0] = c.bottom[std::size_t(x)];
         }
-        if (closed) {
-            if (!(pts.back() == pts[first])) {
-                pts.push_back(pts[first]);
-                if constexpr (kNormals) out_.normals.push_back(out_.normals[first]);
-            }
-        } else {
-            TraceBack(x0, y0, e0, first);
-        }
-        if (pts.size() - first < 2) { // everything fell on one point
-            pts.resize(first);
-            if constexpr (kNormals) out_.normals.resize(first);
-            return;
-        }
-        out_.offsets.push_back(std::int64_t(pts.size()));
-        out_.closed.push_back(closed ? 1 : 0);
-    }
-
-    void EmitFirst(int e, std::ptrdiff_t x, std::ptrdiff_t y) {
-        const std::ptrdiff_t i = x + EdgeDx(e), j = y + EdgeDy(e);
-        const bool h = Horizontal(e);
-        const T a = v_(i, j), b = h ? v_(i + 1, j) : v_(i, j + 1);
-        const T s = CrossingFraction(a, b, level_);
-        last_ = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
-        out_.points.push_back(last_);
-        if constexpr (kNormals)
-            out_.normals.push_back(normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, s, a > level_));
-    }
-
-    // An open line found in its middle: the part before its first cell, walked backwards from
-    // that cell's entry and put in front.
-    void TraceBack(std::ptrdiff_t x, std::ptrdiff_t y, int e, std::size_t first) {
-        std::vector<Point<T>>& pts = out_.points;
-        const std::size_t mid = pts.size();
-        last_ = pts[first];
-        x += StepX(e);
-        y += StepY(e);
-        int ex = (e + 2) & 3;
-        while (Inside(x, y)) {
-            const unsigned k = Case(x, y);
-            const int en = kCases.entry[JoinOf(k, x, y)][k][ex];
-            if (Visit(en, x, y)) break; // cannot happen on a consistent grid; stops regardless
-            Emit(en, x, y);
-            x += StepX(en);
-            y += StepY(en);
-            ex = (en + 2) & 3;
-        }
-        if (pts.size() == mid) return;
-        // [forward | backward] becomes [backward reversed | forward].
-        const std::ptrdiff_t back = std::ptrdiff_t(pts.size() - mid);
-        std::reverse(pts.begin() + std::ptrdiff_t(first), pts.end());
-        std::reverse(pts.begin() + std::ptrdiff_t(first) + back, pts.end());
-        if constexpr (kNormals) {
-            auto& nrm = out_.normals;
-            std::reverse(nrm.begin() + std::ptrdiff_t(first), nrm.end());
-            std::reverse(nrm.begin() + std::ptrdiff_t(first) + back, nrm.end());
+        if (crossed & 8u) id[3] = (x == 0 || BitOf(badHere_, x - 1)) ? Make(3, x, y) : c.left;
+        if (crossed & 2u) c.left = id[1] = Make(1, x, y);
+        if (crossed & 4u) c.top[std::size_t(x)] = id[2] = Make(2, x, y);
+        const int join = JoinOf(k, x, y);
+        for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
+            const int e = __builtin_ctz(in);
+            const Id from = id[e], to = id[kCases.exit[join][k][e]];
+            if (IsPending(from))
+                c.up.push_back({PendingX(from), to});
+            else
+                c.NextAt(std::size_t(from)) = to;
         }
     }
 
     View<T> v_;
-    T level_;
+    View<std::uint8_t> mask_;
     Coords coords_;
     Saddle saddle_;
+    std::span<const T> levels_;
+    std::span<Crossings<T>> out_;
     BitGrid g_;
-    const std::uint32_t* above_;
-    const std::uint32_t* unusable_;
-    std::uint32_t* hvisit_;
-    std::uint32_t* vvisit_;
-    Lines<T>& out_;
     Normals<T, Coords> normals_;
-    std::ptrdiff_t y0_ = 0, y1_ = 0;
-    Point<T> last_{};
+    std::ptrdiff_t y0_ = 0;
+    T level_{};
+    Crossings<T>* c_ = nullptr;
+    const std::uint32_t* badBelow_ = nullptr;
+    const std::uint32_t* badHere_ = nullptr;
 };
+
+// The bands' crossings of one level as one numbering, in bands[0]: band b's blocks follow band
+// b - 1's, its ids shift by the ids before it, and its links to the row below it resolve through
+// the band below's top ids.
+template <class T> void JoinBands(std::span<Crossings<T>> bands) {
+    using Block = CrossingBlock<T>;
+    Crossings<T>& all = bands[0];
+    std::size_t base = 0, belowBase = 0;
+    for (std::size_t b = 1; b < bands.size(); ++b) {
+        Crossings<T>& band = bands[b];
+        belowBase = base;
+        base = all.blocks.size() << Block::kShift;
+        if (all.blocks.size() + band.blocks.size() >= (std::size_t(1) << (31 - Block::kShift)) - 1)
+            throw Error("more crossings than this library numbers (2^31)");
+        const std::vector<Id>& below = bands[b - 1].top;
+        for (std::size_t k = 0; k < band.blocks.size(); ++k) {
+            Id* next = band.blocks[k]->next;
+            for (std::size_t i = 0; i < band.used[k]; ++i) {
+                const Id n = next[i];
+                next[i] = n >= 0 ? Id(std::size_t(n) + base)
+                          : IsPending(n)
+                              ? Id(std::size_t(below[std::size_t(PendingX(n))]) + belowBase)
+                              : kNone;
+            }
+            all.blocks.push_back(std::move(band.blocks[k]));
+            if (!band.normals.empty()) all.normals.push_back(std::move(band.normals[k]));
+            all.used.push_back(band.used[k]);
+        }
+        for (const auto& [x, to] : band.up)
+            all.NextAt(std::size_t(below[std::size_t(x)]) + belowBase) = Id(std::size_t(to) + base);
+        // Later bands' pending ids refer to this band's top, in this band's own numbering.
+        band.blocks.clear();
+    }
+}
+
+// Follows the links of one level's crossings and appends its lines to out in the documented
+// order, dropping repeated consecutive points and lines that shrink to one point.
+template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>& out) {
+    using Block = CrossingBlock<T>;
+    const std::size_t n = c.blocks.size() << Block::kShift;
+    if (n == 0) return;
+    const auto valid = [&](std::size_t i) {
+        return (i & (Block::kSize - 1)) < c.used[i >> Block::kShift];
+    };
+    std::vector<std::uint64_t> hasPrev(n / 64, 0), done(n / 64, 0);
+    const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
+        bits[i >> 6] |= std::uint64_t(1) << (i & 63);
+    };
+    const auto test = [](const std::vector<std::uint64_t>& bits, std::size_t i) {
+        return ((bits[i >> 6] >> (i & 63)) & 1u) != 0;
+    };
+    std::size_t made = 0;
+    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
+        made += c.used[k];
+        const Id* next = c.blocks[k]->next;
+        for (std::size_t i = 0; i < c.used[k]; ++i)
+            if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
+    }
+    // Open lines start where nothing leads in; each is placed by its lowest crossing.
+    struct Open {
+        std::size_t lowest, start;
+    };
+    std::vector<Open> open;
+    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
+        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i) {
+            if (test(hasPrev, i)) continue;
+            std::size_t lowest = i, steps = 0;
+            for (Id j = c.NextAt(i); j >= 0 && steps < made; j = c.NextAt(std::size_t(j)), ++steps)
+                lowest = std::min(lowest, std::size_t(j));
+            open.push_back({lowest, i});
+        }
+    }
+    std::sort(open.begin(), open.end(),
+              [](const Open& a, const Open& b) { return a.lowest < b.lowest; });
+    out.points.reserve(out.points.size() + made + made / 8 + 8);
+    if (normals) out.normals.reserve(out.points.capacity());
+    const auto write = [&](std::size_t start, bool closed) {
+        const std::size_t first = out.points.size();
+        std::size_t i = start, steps = 0;
+        Point<T> last = c.PointAt(i);
+        out.points.push_back(last);
+        if (normals) out.normals.push_back(c.NormalAt(i));
+        set(done, i);
+        for (Id j = c.NextAt(i); j >= 0 && std::size_t(j) != start && steps < made;
+             j = c.NextAt(std::size_t(j)), ++steps) {
+            i = std::size_t(j);
+            set(done, i);
+            const Point<T> p = c.PointAt(i);
+            if (p == last) continue;
+            last = p;
+            out.points.push_back(p);
+            if (normals) out.normals.push_back(c.NormalAt(i));
+        }
+        if (closed && !(last == out.points[first])) {
+            out.points.push_back(out.points[first]);
+            if (normals) out.normals.push_back(out.normals[first]);
+        }
+        if (out.points.size() - first < 2) {
+            out.points.resize(first);
+            if (normals) out.normals.resize(first);
+            return;
+        }
+        out.offsets.push_back(std::int64_t(out.points.size()));
+        out.closed.push_back(closed ? 1 : 0);
+    };
+    std::size_t nextOpen = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!valid(i)) {
+            i = (((i >> Block::kShift) + 1) << Block::kShift) - 1;
+            continue;
+        }
+        if (nextOpen < open.size() && open[nextOpen].lowest == i)
+            write(open[nextOpen++].start, false);
+        else if (!test(done, i))
+            write(i, true);
+    }
+}
 
 template <class T> void Clear(Lines<T>& out) {
     out.points.clear();
@@ -202,34 +364,32 @@ template <class T> void Clear(Lines<T>& out) {
 
 template <class T, class Coords>
 void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& options,
-               const Coords& coords, Lines<T>& out) {
-    Scratch s;
-    s.g = BitGrid::Of(values.nx, values.ny);
-    const std::ptrdiff_t ny = values.ny;
-    s.above.resize(s.g.Size());
-    s.unusable.resize(s.g.Size());
-    s.hvisit.resize(s.g.Size());
-    s.vvisit.resize(s.g.Size());
+               const Coords& coords, Lines<T>& out, BlockPool<T>& pool) {
+    const std::vector<RowBand> bands = SplitRows(values.ny - 1, values.nx, options.threads);
+    std::vector<std::vector<Crossings<T>>> crossings(bands.size());
+    for (auto& c : crossings) {
+        c.resize(levels.size());
+        for (Crossings<T>& l : c)
+            l.pool = &pool;
+    }
+    auto scan = [&](std::size_t b) {
+        if (options.normals)
+            BandScan<T, Coords, true>(values, options.mask, coords, options.saddle, levels,
+                                      crossings[b])
+                .Run(bands[b].y0, bands[b].y1);
+        else
+            BandScan<T, Coords, false>(values, options.mask, coords, options.saddle, levels,
+                                       crossings[b])
+                .Run(bands[b].y0, bands[b].y1);
+    };
+    RunEach(bands.size(), scan);
+    std::vector<Crossings<T>> level(bands.size());
     for (std::size_t m = 0; m < levels.size(); ++m) {
-        const T level = levels[m];
-        if (m == 0) {
-            s.anyUnusable =
-                ClassifyRows(values, level, s.g, 0, ny, s.above.data(), s.unusable.data());
-            if (options.mask.Present()) {
-                MarkMasked(options.mask, s.g, 0, ny, s.unusable.data());
-                s.anyUnusable = true;
-            }
-            if (!s.anyUnusable) std::vector<std::uint32_t>().swap(s.unusable);
-        } else {
-            ClassifyRows(values, level, s.g, 0, ny, s.above.data(), nullptr);
-        }
-        std::fill(s.hvisit.begin(), s.hvisit.end(), 0u);
-        std::fill(s.vvisit.begin(), s.vvisit.end(), 0u);
-        if (options.normals) {
-            Tracer<T, Coords, true>(values, level, coords, options.saddle, s, out).Run(0, ny - 1);
-        } else {
-            Tracer<T, Coords, false>(values, level, coords, options.saddle, s, out).Run(0, ny - 1);
-        }
+        for (std::size_t b = 0; b < bands.size(); ++b)
+            level[b] = std::move(crossings[b][m]);
+        JoinBands<T>(level);
+        WriteLines(level[0], options.normals, out);
+        pool.Give(level[0].blocks, level[0].normals);
         out.levelOffsets.push_back(std::int64_t(out.closed.size()));
     }
 }
@@ -237,10 +397,23 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
 } // namespace
 } // namespace detail
 
+Workspace::Workspace() : memory_(std::make_unique<Memory>()) {}
+Workspace::~Workspace() = default;
+Workspace::Workspace(Workspace&&) noexcept = default;
+Workspace& Workspace::operator=(Workspace&&) noexcept = default;
+
 template <class T>
 void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
                   Lines<T>& out) {
+    Workspace work;
+    ContourLines(values, levels, options, out, work);
+}
+
+template <class T>
+void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
+                  Lines<T>& out, Workspace& work) {
     using namespace detail;
+    BlockPool<T>& pool = work.Own().Pool<T>();
     CheckLevels(levels);
     const CoordKind kind = CheckArguments(values, options);
     Clear(out);
@@ -250,13 +423,13 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
     }
     switch (kind) {
     case CoordKind::Grid:
-        RunLevels(values, levels, options, GridCoords<T>{}, out);
+        RunLevels(values, levels, options, GridCoords<T>{}, out, pool);
         break;
     case CoordKind::Rectilinear:
-        RunLevels(values, levels, options, RectilinearCoords<T>{options.x, options.y}, out);
+        RunLevels(values, levels, options, RectilinearCoords<T>{options.x, options.y}, out, pool);
         break;
     case CoordKind::Curvilinear:
-        RunLevels(values, levels, options, CurvilinearCoords<T>{options.x, options.y}, out);
+        RunLevels(values, levels, options, CurvilinearCoords<T>{options.x, options.y}, out, pool);
         break;
     }
 }
@@ -293,6 +466,8 @@ template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&
     template Lines<T> ContourLines(View<T>, std::span<const T>, const Options<T>&);                \
     template void ContourLines(View<T>, T, const Options<T>&, Lines<T>&);                          \
     template void ContourLines(View<T>, std::span<const T>, const Options<T>&, Lines<T>&);         \
+    template void ContourLines(View<T>, std::span<const T>, const Options<T>&, Lines<T>&,          \
+                               Workspace&);                                                        \
     template std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&);
 CONTOUR_LINES_FOR(float)
 CONTOUR_LINES_FOR(double)

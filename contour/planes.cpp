@@ -3,145 +3,185 @@
 #include "contour/planes.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace contour::detail {
 namespace {
 
-// A row whose values lie next to each other (strideX == 1).
+// 32 consecutive values against a level, 16 bytes at a time in the compiler's portable vector
+// types: above gets bit k set when v[k] > level, and the result is the NaN bits (neither above
+// nor at or below).
+template <class T> struct Lanes;
+template <> struct Lanes<float> {
+    using V = float __attribute__((vector_size(16)));
+    using M = std::int32_t __attribute__((vector_size(16)));
+    static constexpr int kCount = 4;
+    static constexpr M kBit = {1, 2, 4, 8};
+};
+template <> struct Lanes<double> {
+    using V = double __attribute__((vector_size(16)));
+    using M = std::int64_t __attribute__((vector_size(16)));
+    static constexpr int kCount = 2;
+    static constexpr M kBit = {1, 2};
+};
+
+template <class T> std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
+    using L = Lanes<T>;
+    typename L::V lv;
+    for (int k = 0; k < L::kCount; ++k)
+        lv[k] = level;
+    typename L::M a = {}, n = {};
+    for (int q = 0; q < kWordBits / L::kCount; ++q) {
+        typename L::V x;
+        std::memcpy(&x, v + q * L::kCount, sizeof x);
+        const typename L::M bit = L::kBit << (q * L::kCount);
+        a |= (x > lv) & bit;
+        n |= ~(x <= lv) & bit;
+    }
+    std::uint32_t wa = 0, wn = 0;
+    for (int k = 0; k < L::kCount; ++k) {
+        wa |= std::uint32_t(a[k]);
+        wn |= std::uint32_t(n[k]);
+    }
+    above = wa;
+    return wn & ~wa;
+}
+
 template <class T>
-bool ClassifyContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-                           std::uint32_t* unordered) {
-    std::uint32_t nan = 0;
+void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
+                   std::uint32_t* unordered) {
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kWordBits <= nx; ++w) {
-        const T* v = r + w * kWordBits;
-        std::uint32_t a = 0, n = 0;
-        for (int k = 0; k < kWordBits; ++k) {
-            a |= std::uint32_t(v[k] > level) << k;
-            n |= std::uint32_t(!(v[k] <= level)) << k;
-        }
-        above[w] = a;
-        n &= ~a;
+        const std::uint32_t n = Word32(r + w * kWordBits, level, above[w]);
         if (unordered) unordered[w] = n;
-        nan |= n;
     }
     const std::ptrdiff_t rest = nx - w * kWordBits;
-    std::uint32_t a = 0, n = 0;
-    for (std::ptrdiff_t k = 0; k < rest; ++k) {
-        const T x = r[w * kWordBits + k];
-        a |= std::uint32_t(x > level) << k;
-        n |= std::uint32_t(x != x) << k;
-    }
     if (rest > 0) {
+        std::uint32_t a = 0, n = 0;
+        for (std::ptrdiff_t k = 0; k < rest; ++k) {
+            const T x = r[w * kWordBits + k];
+            a |= std::uint32_t(x > level) << k;
+            n |= std::uint32_t(x != x) << k;
+        }
         above[w] = a;
         if (unordered) unordered[w] = n;
-        nan |= n;
         ++w;
     }
-    above[w] = 0; // the row's zero word
+    above[w] = 0; // the zero word
     if (unordered) unordered[w] = 0;
-    return nan != 0;
 }
 
-// Values contiguous along y (strideY == 1): eight x columns at a time run down the rows, so
-// that each word is read and written once per eight columns.
+// Any strides: node by node along the row.
 template <class T>
-bool ClassifyColumns(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                     std::uint32_t* above, std::uint32_t* unordered) {
-    std::uint32_t nan = 0;
-    for (std::ptrdiff_t j = j0; j < j1; ++j) {
-        std::fill(above + j * g.words, above + (j + 1) * g.words, 0u);
-        if (unordered) std::fill(unordered + j * g.words, unordered + (j + 1) * g.words, 0u);
+void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uint32_t* above,
+                std::uint32_t* unordered) {
+    const T* r = v.data + j * v.strideY;
+    std::ptrdiff_t i = 0;
+    for (std::ptrdiff_t w = 0; w < g.words; ++w) {
+        std::uint32_t a = 0, n = 0;
+        const std::ptrdiff_t end = std::min<std::ptrdiff_t>(v.nx, (w + 1) * kWordBits);
+        for (int k = 0; i < end; ++i, ++k) {
+            const T x = r[i * v.strideX];
+            a |= std::uint32_t(x > level) << k;
+            n |= std::uint32_t(x != x) << k;
+        }
+        above[w] = a;
+        if (unordered) unordered[w] = n;
     }
-    for (std::ptrdiff_t i0 = 0; i0 < v.nx; i0 += 8) {
-        const std::ptrdiff_t w = i0 / kWordBits;
-        const int shift = int(i0 % kWordBits);
-        const std::ptrdiff_t cols = std::min<std::ptrdiff_t>(8, v.nx - i0);
-        std::uint32_t* a = above + w;
-        if (cols == 8) {
-            const T* c[8];
-            for (int k = 0; k < 8; ++k)
-                c[k] = v.data + (i0 + k) * v.strideX;
-            std::uint32_t n = 0;
-            for (std::ptrdiff_t j = j0; j < j1; ++j) {
-                std::uint32_t bits = 0, nb = 0;
-                for (int k = 0; k < 8; ++k) {
-                    bits |= std::uint32_t(c[k][j] > level) << k;
-                    nb |= std::uint32_t(!(c[k][j] <= level)) << k;
+}
+
+// Values contiguous along y: for each block of 32 columns, each column's count values give one
+// word per level (bit r for row j0 + r), and a transpose turns the 32 columns into row words.
+template <class T>
+void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
+                  std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
+                  std::uint32_t* unusable) {
+    const std::ptrdiff_t words = g.words;
+    for (std::ptrdiff_t w = 0; w < words; ++w) {
+        const std::ptrdiff_t cols = std::clamp<std::ptrdiff_t>(v.nx - w * kWordBits, 0, kWordBits);
+        for (std::size_t m = 0; m < levels.size(); ++m) {
+            const T level = levels[m];
+            std::uint32_t a[32] = {}, n[32] = {};
+            std::uint32_t extra = 0, extraNan = 0; // row j0 + 32, when count is 33
+            for (std::ptrdiff_t c = 0; c < cols; ++c) {
+                const T* col = v.data + (w * kWordBits + c) * v.strideX + j0;
+                if (count >= kWordBits) {
+                    n[c] = Word32(col, level, a[c]);
+                } else {
+                    for (std::ptrdiff_t r = 0; r < count; ++r) {
+                        a[c] |= std::uint32_t(col[r] > level) << r;
+                        n[c] |= std::uint32_t(col[r] != col[r]) << r;
+                    }
                 }
-                a[j * g.words] |= bits << shift;
-                nb &= ~bits;
-                if (unordered) unordered[j * g.words + w] |= nb << shift;
-                n |= nb;
+                if (count > kWordBits) {
+                    const T x = col[kWordBits];
+                    extra |= std::uint32_t(x > level) << c;
+                    extraNan |= std::uint32_t(x != x) << c;
+                }
             }
-            nan |= n;
-        } else {
-            for (std::ptrdiff_t k = 0; k < cols; ++k) {
-                const T* c = v.data + (i0 + k) * v.strideX;
-                const int bit = shift + int(k);
-                for (std::ptrdiff_t j = j0; j < j1; ++j) {
-                    const T x = c[j];
-                    a[j * g.words] |= std::uint32_t(x > level) << bit;
-                    const std::uint32_t nb = std::uint32_t(x != x);
-                    if (unordered) unordered[j * g.words + w] |= nb << bit;
-                    nan |= nb;
-                }
+            Transpose32(a);
+            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(count, kWordBits);
+            for (std::ptrdiff_t r = 0; r < rows; ++r)
+                above[(std::ptrdiff_t(m) * rowStride + r) * words + w] = a[r];
+            if (count > kWordBits)
+                above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
+            if (m == 0) {
+                Transpose32(n);
+                for (std::ptrdiff_t r = 0; r < rows; ++r)
+                    unusable[r * words + w] = n[r];
+                if (count > kWordBits) unusable[kWordBits * words + w] = extraNan;
             }
         }
     }
-    return nan != 0;
-}
-
-// Any strides: node by node along each row.
-template <class T>
-bool ClassifyStrided(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                     std::uint32_t* above, std::uint32_t* unordered) {
-    std::uint32_t nan = 0;
-    for (std::ptrdiff_t j = j0; j < j1; ++j) {
-        std::uint32_t* a = above + j * g.words;
-        std::uint32_t* u = unordered ? unordered + j * g.words : nullptr;
-        std::fill(a, a + g.words, 0u);
-        if (u) std::fill(u, u + g.words, 0u);
-        for (std::ptrdiff_t i = 0; i < v.nx; ++i) {
-            const T x = v(i, j);
-            a[i >> 5] |= std::uint32_t(x > level) << (i & 31);
-            const std::uint32_t nb = std::uint32_t(x != x);
-            if (u) u[i >> 5] |= nb << (i & 31);
-            nan |= nb;
-        }
-    }
-    return nan != 0;
 }
 
 } // namespace
 
+void Transpose32(std::uint32_t (&a)[32]) {
+    // Swap ever smaller off-diagonal blocks: 16 x 16, then 8 x 8 inside each, down to bits.
+    std::uint32_t m = 0x0000FFFFu;
+    for (int j = 16; j != 0; j >>= 1, m ^= m << j) {
+        for (int k = 0; k < 32; k = (k + j + 1) & ~j) {
+            const std::uint32_t t = ((a[k] >> j) ^ a[k + j]) & m;
+            a[k + j] ^= t;
+            a[k] ^= t << j;
+        }
+    }
+}
+
 template <class T>
-bool ClassifyRows(View<T> values, T level, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                  std::uint32_t* above, std::uint32_t* unordered) {
-    if (values.strideX == 1) {
-        bool nan = false;
-        for (std::ptrdiff_t j = j0; j < j1; ++j)
-            nan |= ClassifyContiguousRow(values.data + j * values.strideY, values.nx, level,
-                                         above + j * g.words,
-                                         unordered ? unordered + j * g.words : nullptr);
-        return nan;
+void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
+                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable) {
+    const std::ptrdiff_t words = g.words;
+    if (values.strideY == 1 && values.strideX != 1) {
+        ColumnStripe(values, levels, g, j0, count, rowStride, above, unusable);
+    } else {
+        for (std::ptrdiff_t r = 0; r < count; ++r) {
+            for (std::size_t m = 0; m < levels.size(); ++m) {
+                std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
+                std::uint32_t* u = m == 0 ? unusable + r * words : nullptr;
+                if (values.strideX == 1)
+                    ContiguousRow(values.data + (j0 + r) * values.strideY, values.nx, levels[m], a,
+                                  u);
+                else
+                    StridedRow(values, levels[m], g, j0 + r, a, u);
+            }
+        }
     }
-    if (values.strideY == 1) return ClassifyColumns(values, level, g, j0, j1, above, unordered);
-    return ClassifyStrided(values, level, g, j0, j1, above, unordered);
+    if (mask.Present())
+        for (std::ptrdiff_t r = 0; r < count; ++r) {
+            std::uint32_t* b = unusable + r * words;
+            for (std::ptrdiff_t i = 0; i < mask.nx; ++i)
+                b[i >> 5] |= std::uint32_t(mask(i, j0 + r) != 0) << (i & 31);
+        }
 }
 
-void MarkMasked(View<std::uint8_t> mask, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                std::uint32_t* bits) {
-    for (std::ptrdiff_t j = j0; j < j1; ++j) {
-        std::uint32_t* b = bits + j * g.words;
-        for (std::ptrdiff_t i = 0; i < mask.nx; ++i)
-            b[i >> 5] |= std::uint32_t(mask(i, j) != 0) << (i & 31);
-    }
-}
-
-template bool ClassifyRows(View<float>, float, const BitGrid&, std::ptrdiff_t, std::ptrdiff_t,
-                           std::uint32_t*, std::uint32_t*);
-template bool ClassifyRows(View<double>, double, const BitGrid&, std::ptrdiff_t, std::ptrdiff_t,
-                           std::uint32_t*, std::uint32_t*);
+template void ClassifyStripe(View<float>, View<std::uint8_t>, std::span<const float>,
+                             const BitGrid&, std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t,
+                             std::uint32_t*, std::uint32_t*);
+template void ClassifyStripe(View<double>, View<std::uint8_t>, std::span<const double>,
+                             const BitGrid&, std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t,
+                             std::uint32_t*, std::uint32_t*);
 
 } // namespace contour::detail

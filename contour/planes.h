@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "contour/contour.h"
@@ -68,15 +69,17 @@ inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
                               : (std::uint32_t(1) << cells) - 1;
 }
 
-// Rows j0 .. j1 - 1 of the values against a level: above gets bit (i, j) set exactly when the
-// value is > level; unordered (when not null) when the value is NaN. Each row's zero word is
-// written too. Returns whether any NaN was met.
+// Node rows j0 .. j0 + count - 1 (count <= 33) of the values against each level: row r's words
+// for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero word
+// included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
+// gets the NaN nodes and, with a mask, the masked ones. Values contiguous along x are read row by
+// row; values contiguous along y a column of the stripe at a time, the bits then transposed.
 template <class T>
-bool ClassifyRows(View<T> values, T level, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                  std::uint32_t* above, std::uint32_t* unordered);
+void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
+                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable);
 
-// ORs the nodes the mask marks (nonzero) in rows j0 .. j1 - 1 into bits.
-void MarkMasked(View<std::uint8_t> mask, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                std::uint32_t* bits);
+// Transposes a 32 x 32 bit matrix: bit c of a[r] goes to bit r of a[c].
+void Transpose32(std::uint32_t (&a)[32]);
 
 } // namespace contour::detail
