@@ -26,6 +26,12 @@ type (each type timed, the fastest kept), in the same run:
   - the memory our call holds beyond its output, against the input's size;
   - how the one-level times grow with N (--growth-sizes).
 
+Part three, the library's filled bands (gradient-bench-contour --filled --npy) at N =
+--filled-size (4096) on the same two fields: one band (the picture between 0.6 and 1.2, the
+random field between 0 and half its standard deviation) against contourpy 'serial' filled() with
+its fastest fill type; ten bands (eleven levels over the lines' range) in one call against ten
+filled() calls; and two threads against one.
+
 With --python (or --python-only) it also times the isocontour module's whole call from Python
 against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096
 (--python-sizes), on the benchmark picture and on a smoothed random field.
@@ -274,6 +280,73 @@ def lines_tables(timer, tmp, n, growth_sizes):
     print("Growth, time ~ N^k fitted over N >= 256: " + "; ".join(fits))
 
 
+def ours_filled(timer, path, levels, repeat, threads=1):
+    """gradient-bench-contour --filled on a .npy file: its figures as a dict of floats."""
+    out = subprocess.run([timer, "--filled", "--npy", path, "--levels",
+                          ",".join(repr(float(v)) for v in levels), "--repeat", str(repeat),
+                          "--threads", str(threads)],
+                         check=True, capture_output=True, text=True).stdout.split()
+    figures = {k: float(v) for k, v in zip(out[0::2], out[1::2])}
+    figures["seconds"] = figures["median_us"] * 1e-6
+    return figures
+
+
+def filled_fields(n):
+    """(name, array, one band's two levels, eleven levels) for the filled tables."""
+    z = smoothed_random(n)
+    spread = float(np.std(z))
+    return [("picture", picture(n), [float(THRESHOLD), 1.2],
+             [round(v, 6) for v in np.linspace(PICTURE_LEVELS[0], PICTURE_LEVELS[-1], 11)]),
+            ("smoothed random", z, [0.0, round(spread * 0.5, 6)],
+             [round(spread * v, 6) for v in np.linspace(-1.5, 1.5, 11)])]
+
+
+def filled_tables(timer, tmp, n):
+    """Part three (see the module's text): prints its tables."""
+    r = repeats(n)
+    one, ten, threads = [], [], []
+    for name, z, band, levels in filled_fields(n):
+        path = os.path.join(tmp, "filled32.npy")
+        np.save(path, z)
+        best = None
+        for fill_type in contourpy.FillType.__members__.values():
+            gen = contourpy.contour_generator(z=z, name="serial", fill_type=fill_type)
+            seconds = median_seconds(lambda: gen.filled(*band), r)
+            if best is None or seconds < best[0]:
+                best = (seconds, fill_type.name, gen)
+        peer, fill_type, gen = best
+        ours = ours_filled(timer, path, band, r)
+        one.append((name, f"{int(ours['polygons'])}", f"{int(ours['points'])}",
+                    f"{peer * 1e3:.2f} ({fill_type})", f"{ours['seconds'] * 1e3:.2f}",
+                    f"{ours['seconds'] / peer:.3f}"))
+        rr = max(5, r // 4)
+        peer_ten = median_seconds(
+            lambda: [gen.filled(a, b) for a, b in zip(levels[:-1], levels[1:])], rr)
+        ours_ten = ours_filled(timer, path, levels, rr)
+        ten.append((name, f"{int(ours_ten['polygons'])}", f"{int(ours_ten['points'])}",
+                    f"{peer_ten * 1e3:.1f}", f"{ours_ten['seconds'] * 1e3:.2f}",
+                    f"{ours_ten['seconds'] / peer_ten:.3f}"))
+        two = ours_filled(timer, path, band, r, threads=2)
+        two_ten = ours_filled(timer, path, levels, rr, threads=2)
+        threads.append((name, f"{ours['seconds'] * 1e3:.2f}", f"{two['seconds'] * 1e3:.2f}",
+                        f"{ours['seconds'] / two['seconds']:.2f}",
+                        f"{ours_ten['seconds'] * 1e3:.2f}", f"{two_ten['seconds'] * 1e3:.2f}",
+                        f"{ours_ten['seconds'] / two_ten['seconds']:.2f}"))
+    print(f"Filled bands at N = {n}, one band, one thread: median milliseconds (ours/peer: "
+          "target at most 0.2):")
+    print_table(("field", "polygons", "points", "contourpy serial filled()", "ours", "ours/peer"),
+                one)
+    print()
+    print(f"Ten bands at N = {n} in one call, against ten contourpy filled() calls (target: "
+          "at most 0.2):")
+    print_table(("field", "polygons", "points", "contourpy 10 calls", "ours one call",
+                 "ours/peer"), ten)
+    print()
+    print(f"Filled bands, threads at N = {n} (target: two threads at least 1.7 x as fast):")
+    print_table(("field", "1 band, 1 thread", "2 threads", "speed-up", "10 bands, 1 thread",
+                 "2 threads", "speed-up"), threads)
+
+
 def repeats(n):
     # At least 11 runs: at the largest sizes the first few passes over a fresh field run slower
     # while the caches settle, for every contender alike; the median then lies past them.
@@ -303,43 +376,33 @@ def contourpy_best_filled(z, lower, upper, repeat):
     return best
 
 
-def cpp_filled_seconds(timer, path, lower, upper, repeat):
-    """gradient-bench-contour --filled on the .npy file, or None when the timer has no --filled."""
-    run = subprocess.run([timer, "--filled", "--npy", path, "--levels", f"{lower!r},{upper!r}",
-                          "--repeat", str(repeat)], capture_output=True, text=True)
-    if run.returncode != 0:
-        return None
-    out = run.stdout.split()
-    return float(dict(zip(out[0::2], out[1::2]))["median_us"]) * 1e-6
-
-
 def python_rows(ic, timer, sizes, tmp):
-    """One row of cells per (field, N), and one of (ratio name, value) for the targets."""
-    rows, ratios = [], []
+    """One row of cells per (field, N), and a note per row naming contourpy's types."""
+    rows, notes = [], []
     for n in sizes:
         r = repeats(n)
-        for name, z, level, ten in line_fields(n):
-            upper = min(v for v in ten if v > level)
+        for (name, z, level, _), (_, _, band, _) in zip(line_fields(n), filled_fields(n)):
+            lower, upper = band
             path = os.path.join(tmp, f"python-{n}.npy")
             np.save(path, z)
             ours = median_seconds(lambda: ic.lines(z, level), r)
-            ours_filled = median_seconds(lambda: ic.filled(z, level, upper), r)
+            ours_band = median_seconds(lambda: ic.filled(z, lower, upper), r)
             cpp = ours_lines(timer, path, [level], r)["seconds"]
-            cpp_filled = cpp_filled_seconds(timer, path, level, upper, r)
+            cpp_band = ours_filled(timer, path, band, r)["seconds"]
             cp, line_type, _ = contourpy_best(z, level, r)
             cp_whole = median_seconds(lambda: contourpy.contour_generator(
                 z=z, name="serial", line_type=line_type).lines(level), r)
-            cp_filled, fill_type = contourpy_best_filled(z, level, upper, r)
+            cp_band, fill_type = contourpy_best_filled(z, lower, upper, r)
             sk = median_seconds(
                 lambda: measure.find_contours(z, level, fully_connected="high"), min(r, 11))
-            ms = lambda v: "n/a" if v is None else f"{v * 1e3:.3f}"  # noqa: E731
+            ms = lambda v: f"{v * 1e3:.3f}"  # noqa: E731
             rows.append((name, str(n), ms(ours), ms(cpp), f"{ours / cpp:.2f}", ms(cp),
                          f"{ours / cp:.3f}", ms(cp_whole), f"{ours / cp_whole:.3f}", ms(sk),
-                         f"{ours / sk:.3f}", ms(ours_filled), ms(cpp_filled), ms(cp_filled),
-                         f"{ours_filled / cp_filled:.3f}"))
-            ratios.append(f"{name} N={n}: contourpy's fastest line type {line_type}, fill type "
-                          f"{fill_type}; band ({level:g}, {upper:g}]")
-    return rows, ratios
+                         f"{ours / sk:.3f}", ms(ours_band), ms(cpp_band),
+                         f"{ours_band / cpp_band:.2f}", ms(cp_band), f"{ours_band / cp_band:.3f}"))
+            notes.append(f"{name} N={n}: level {level:g}, band ({lower:g}, {upper:g}]; "
+                         f"contourpy's fastest line type {line_type}, fill type {fill_type}")
+    return rows, notes
 
 
 def python_table(timer, module_dir, sizes):
@@ -356,7 +419,8 @@ def python_table(timer, module_dir, sizes):
     print("From Python: median milliseconds of one whole call, the array in memory (lines: "
           "isocontour.lines; filled: isocontour.filled, one band):")
     print_table(("field", "N", "lines", "C++", "/C++", "contourpy", "/cp", "cp whole",
-                 "/cp whole", "skimage", "/skimage", "filled", "C++", "contourpy", "/cp"), rows)
+                 "/cp whole", "skimage", "/skimage", "filled", "C++", "/C++", "contourpy", "/cp"),
+                rows)
     for note in notes:
         print("  " + note)
     return 0
@@ -377,6 +441,8 @@ def main():
     parser.add_argument("--lines-size", type=int, default=LINE_SIZE,
                         help="N of the joined lines tables (0 leaves them out)")
     parser.add_argument("--growth-sizes", type=int, nargs="*", default=list(GROWTH_SIZES))
+    parser.add_argument("--filled-size", type=int, default=LINE_SIZE,
+                        help="N of the filled bands tables (0 leaves them out)")
     args = parser.parse_args()
     if not os.access(args.timer, os.X_OK):
         print(f"compare_peers: no timer at {args.timer} (build the default preset)",
@@ -430,6 +496,10 @@ def main():
         print()
         with tempfile.TemporaryDirectory() as tmp:
             lines_tables(args.timer, tmp, args.lines_size, args.growth_sizes)
+    if args.filled_size:
+        print()
+        with tempfile.TemporaryDirectory() as tmp:
+            filled_tables(args.timer, tmp, args.filled_size)
     if args.python:
         print()
         if python_table(args.timer, args.module_dir, args.python_sizes):

@@ -7,6 +7,8 @@
 //   array (--npy, float32 or float64, z[row][col] at x = col), at one level or several in one
 //   call, on --threads threads; prints the lines, the points and the memory the call used
 //   beyond its output (peak_extra_bytes: the most it held at once, less what the result holds).
+//   With --filled: the library's filled bands between the levels (two levels: one band; more:
+//   every band in one call), otherwise as --lines; prints the polygons, rings and points.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -66,7 +68,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: gradient-bench-contour (--field FILE --size N | --npy FILE) (--threshold V | --levels "
-    "A,B,...) --repeat R [--lines] [--threads N] [--points FILE]";
+    "A,B,...) --repeat R [--lines | --filled] [--threads N] [--points FILE]";
 
 struct Options {
     std::string field, npy, points;
@@ -74,6 +76,7 @@ struct Options {
     std::vector<std::string> levels; // as given, read in the field's type; --threshold is one
     int repeat = 0;
     bool lines = false;
+    bool filled = false; // the library's bands (implies the library, like --lines)
     int threads = 1;
     bool haveThreads = false;
 };
@@ -123,8 +126,8 @@ Options Parse(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             std::exit(0);
         }
-        if (opt == "--lines") {
-            o.lines = true;
+        if (opt == "--lines" || opt == "--filled") {
+            (opt == "--lines" ? o.lines : o.filled) = true;
             continue;
         }
         if (opt != "--field" && opt != "--size" && opt != "--threshold" && opt != "--repeat" &&
@@ -150,9 +153,12 @@ Options Parse(int argc, char** argv) {
         Fail(std::string("a field (--field and --size, or --npy), --threshold or --levels, and "
                          "--repeat are required (") +
              kUsage + ")");
-    if (!o.lines && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
-        Fail("--npy, --levels and --threads go with --lines");
-    if (o.lines && !o.points.empty()) Fail("--points goes without --lines");
+    if (o.lines && o.filled) Fail("--lines and --filled are two different timings: one at a time");
+    if (o.filled && o.levels.size() < 2) Fail("--filled needs --levels with two levels or more");
+    const bool library = o.lines || o.filled;
+    if (!library && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
+        Fail("--npy, --levels and --threads go with --lines or --filled");
+    if (library && !o.points.empty()) Fail("--points goes without --lines and --filled");
     return o;
 }
 
@@ -226,18 +232,49 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
                 Median(micros), lines.LineCount(), lines.points.size(), extra, inputBytes);
 }
 
+// The library's filled bands between the levels, in one call, a fresh result each time.
+template <class T> void TimeFilled(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+    std::vector<T> levels;
+    for (const std::string& l : o.levels)
+        levels.push_back(Level<T>(l));
+    contour::Options<T> options;
+    options.threads = o.threads;
+    const auto run = [&] {
+        return contour::FilledContours(z, std::span<const T>(levels), options);
+    };
+    const long long before = liveBytes;
+    peakBytes = before;
+    contour::Bands<T> bands = run();
+    const long long extra = peakBytes - liveBytes;
+    std::vector<double> micros;
+    micros.reserve(std::size_t(o.repeat));
+    for (int r = 0; r < o.repeat; ++r)
+        micros.push_back(TimeMicros([&] { bands = run(); }));
+    std::printf("median_us %.3f polygons %zu rings %zu points %zu peak_extra_bytes %lld "
+                "input_bytes %zu\n",
+                Median(micros), bands.PolygonCount(), bands.ringOffsets.size() - 1,
+                bands.points.size(), extra, inputBytes);
+}
+
+template <class T> void Time(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+    if (o.filled)
+        TimeFilled(o, z, inputBytes);
+    else
+        TimeLines(o, z, inputBytes);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
-    if (!o.lines) {
+    if (!o.lines && !o.filled) {
         TimeCore(o);
         return 0;
     }
     try {
         if (o.npy.empty()) {
             const std::vector<float> f = ReadField(o.field, o.size);
-            TimeLines<float>(o, {f.data(), o.size, o.size, o.size, 1, f.size()}, f.size() * 4);
+            Time<float>(o, {f.data(), o.size, o.size, o.size, 1, f.size()}, f.size() * 4);
             return 0;
         }
         NpyArray a;
@@ -247,11 +284,9 @@ int main(int argc, char** argv) {
             Fail(o.npy + ": a " + a.Describe() + "; the values are a 2-D float32 or float64 array");
         const std::ptrdiff_t cs = a.ColumnStride(), rs = a.RowStride();
         if (a.type == NpyArray::Type::Float32)
-            TimeLines<float>(o, {a.f32.data(), a.cols, a.rows, cs, rs, a.f32.size()},
-                             a.f32.size() * 4);
+            Time<float>(o, {a.f32.data(), a.cols, a.rows, cs, rs, a.f32.size()}, a.f32.size() * 4);
         else
-            TimeLines<double>(o, {a.f64.data(), a.cols, a.rows, cs, rs, a.f64.size()},
-                              a.f64.size() * 8);
+            Time<double>(o, {a.f64.data(), a.cols, a.rows, cs, rs, a.f64.size()}, a.f64.size() * 8);
     } catch (const contour::Error& e) {
         Fail(e.what());
     }

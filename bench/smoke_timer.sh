@@ -31,6 +31,13 @@ out=$("$timer" --lines --npy "$tmp/one.npy" --levels 0.25,0.5 --threads 2 --repe
   || fail "--npy run failed"
 [[ $out =~ \ lines\ 2\ points\ 4\  ]] || fail "unexpected --npy output: $out"
 
+# The library's filled band on the same cell: 0.25 < value <= 0.5 is one polygon, a ring of
+# four points around the corner between the two crossings (closed: five).
+out=$("$timer" --filled --npy "$tmp/one.npy" --levels 0.25,0.5 --repeat 2) \
+  || fail "--filled run failed"
+[[ $out =~ ^median_us\ [0-9.]+\ polygons\ 1\ rings\ 1\ points\ 5\  ]] \
+  || fail "unexpected --filled output: $out"
+
 expect2() {
   local err
   err=$("$timer" "$@" 2>&1 >/dev/null)
@@ -52,4 +59,7 @@ expect2 --field "$tmp/one.f32" --size 2 --levels 0.5,1 --repeat 1
 expect2 --lines --npy "$tmp/one.f32" --threshold 0.5 --repeat 1
 expect2 --lines --npy "$tmp/one.npy" --field "$tmp/one.f32" --size 2 --threshold 0.5 --repeat 1
 expect2 --lines --npy "$tmp/one.npy" --levels 0.5,,1 --repeat 1
+expect2 --filled --npy "$tmp/one.npy" --levels 0.5 --repeat 1
+expect2 --filled --npy "$tmp/one.npy" --levels 0.5,0.25 --repeat 1
+expect2 --filled --lines --npy "$tmp/one.npy" --levels 0.25,0.5 --repeat 1
 echo "smoke_timer: ok"

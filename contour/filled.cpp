@@ -8,6 +8,7 @@
 
 #include "contour/checks.h"
 #include "contour/filled_pieces.h"
+#include "contour/row_bands.h"
 
 namespace contour {
 namespace {
@@ -53,27 +54,27 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
         }
         return result;
     }
-    unsigned threads =
+    const unsigned threads =
         o.threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : unsigned(o.threads);
-    // Blocks of at least 16 cell rows: fewer rows cost more in joins than they gain.
-    const std::ptrdiff_t cellRows = ny - 1;
-    const std::ptrdiff_t blocks =
-        std::max<std::ptrdiff_t>(1, std::min<std::ptrdiff_t>(threads, cellRows / 16));
-    std::vector<std::vector<detail::BandPieces<T>>> perBlock(static_cast<std::size_t>(blocks));
-    const auto scan = [&](std::ptrdiff_t b) {
-        const std::ptrdiff_t j0 = cellRows * b / blocks, j1 = cellRows * (b + 1) / blocks;
-        detail::ScanBands(in, kFirst, kLast, j0, j1, perBlock[std::size_t(b)]);
-    };
-    if (blocks == 1) {
-        scan(0);
-    } else {
-        std::vector<std::thread> pool;
-        for (std::ptrdiff_t b = 1; b < blocks; ++b)
-            pool.emplace_back(scan, b);
-        scan(0);
-        for (auto& t : pool)
-            t.join();
-    }
+    const std::vector<detail::RowBand> blocks = detail::SplitRows(ny - 1, nx, o.threads);
+    detail::BandPlanes planes;
+    planes.g = detail::BitGrid::Of(nx, ny);
+    planes.above.resize(in.levels.size() * planes.g.Size());
+    planes.unusable.resize(planes.g.Size());
+    std::vector<char> unusable(blocks.size(), 0);
+    detail::RunEach(blocks.size(), [&](std::size_t b) {
+        // Block b classifies its cells' lower rows of nodes, the last block the top row too.
+        bool any = false;
+        const std::ptrdiff_t end = b + 1 == blocks.size() ? ny : blocks[b].y1;
+        detail::ClassifyBands(in, planes, blocks[b].y0, end, any);
+        unusable[b] = any;
+    });
+    for (const char u : unusable)
+        planes.anyUnusable = planes.anyUnusable || u;
+    std::vector<std::vector<detail::BandPieces<T>>> perBlock(blocks.size());
+    detail::RunEach(blocks.size(), [&](std::size_t b) {
+        detail::ScanBands(in, planes, kFirst, kLast, blocks[b].y0, blocks[b].y1, perBlock[b]);
+    });
     std::vector<Bands<T>> bands(static_cast<std::size_t>(nb));
     const auto assemble = [&](int band) {
         std::vector<detail::BandPieces<T>> parts;
@@ -84,21 +85,10 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
                              bands[std::size_t(band)]);
     };
     const unsigned workers = std::min<unsigned>(threads, unsigned(nb));
-    if (workers <= 1) {
-        for (int b = 0; b < nb; ++b)
-            assemble(b);
-    } else {
-        std::vector<std::thread> pool;
-        for (unsigned w = 1; w < workers; ++w)
-            pool.emplace_back([&, w] {
-                for (int b = int(w); b < nb; b += int(workers))
-                    assemble(b);
-            });
-        for (int b = 0; b < nb; b += int(workers))
-            assemble(b);
-        for (auto& t : pool)
-            t.join();
-    }
+    detail::RunEach(workers, [&](std::size_t w) {
+        for (std::size_t b = w; b < std::size_t(nb); b += workers)
+            assemble(int(b));
+    });
     if (nb == 1) return std::move(bands[0]);
     std::size_t points = 0, rings = 0, polygons = 0;
     for (const auto& b : bands) {

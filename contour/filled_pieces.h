@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "contour/contour.h"
+#include "contour/planes.h"
 
 namespace contour::detail {
 
@@ -53,12 +54,27 @@ template <class T> struct BandInput {
     std::vector<T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
 };
 
+// Each level's nodes above it, and the NaN or masked ones, as bit planes.
+struct BandPlanes {
+    BitGrid g;
+    std::vector<std::uint32_t> above; // one plane per level, one after the other
+    std::vector<std::uint32_t> unusable;
+    bool anyUnusable = false;
+    const std::uint32_t* Plane(std::size_t level) const { return above.data() + level * g.Size(); }
+};
+
+// Fills node rows [j0, j1) of the planes (sized by the caller); anyUnusable says whether
+// those rows hold a NaN or masked node.
+template <class T>
+void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
+                   bool& anyUnusable);
+
 // Scans cell rows [j0, j1) and leaves the pieces of bands kFirst .. kLast (band k being
 // levels[k-1] < value <= levels[k], with no lower level for k = 0 and no upper one for
 // k = levels.size()) in out[k - kFirst], with local piece numbers.
 template <class T>
-void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
-               std::vector<BandPieces<T>>& out);
+void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
+               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out);
 
 // Joins blocks of consecutive rows (in order) into one set of pieces with global numbers.
 template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks);

@@ -1,16 +1,17 @@
-// Filled bands: one pass over the cells classifies each node once for all levels and leaves
-// every requested band's boundary pieces, linked wherever a crossing is regular.
+// Filled bands: each level's nodes as a bit plane (the lines' classification), then for each
+// band the cells with corners on more than one side of it, or inside it on the border or
+// beside an unusable cell, found a word (32 cells) at a time; each such cell leaves the band's
+// boundary pieces, linked wherever a crossing is regular.
 #include <algorithm>
 #include <array>
 #include <cmath>
 
 #include "contour/crossing.h"
 #include "contour/filled_pieces.h"
+#include "contour/planes.h"
 
 namespace contour::detail {
 namespace {
-
-constexpr std::uint16_t kInvalid = 0xFFFF; // a NaN or masked node
 
 template <class T> Point<T> GridLerp(Point<T> a, Point<T> b, T s) {
     return {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s};
@@ -33,12 +34,11 @@ template <class T> struct BandState {
 
 template <class T> class Scanner {
   public:
-    Scanner(const BandInput<T>& in, int kFirst, int kLast, std::vector<BandPieces<T>>& out)
-        : in_(in), nx_(in.values.nx), ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast) {
-        for (std::size_t r = 0; r < 4; ++r)
-            idx_[r].assign(std::size_t(nx_), kInvalid);
-        for (std::size_t r = 0; r < 3; ++r)
-            cellOk_[r].assign(std::size_t(nx_), 0);
+    Scanner(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
+            std::vector<BandPieces<T>>& out)
+        : in_(in), planes_(planes), g_(planes.g), nx_(in.values.nx), ny_(in.values.ny),
+          kFirst_(kFirst), kLast_(kLast) {
+        unusable_ = planes.anyUnusable ? planes.unusable.data() : nullptr;
         out.assign(std::size_t(kLast - kFirst + 1), {});
         bands_.resize(out.size());
         for (std::size_t b = 0; b < out.size(); ++b) {
@@ -50,23 +50,17 @@ template <class T> class Scanner {
     }
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
-        // idx_[r] holds node row j - 1 + r; cellOk_[r] cell row j - 1 + r.
-        for (int r = 0; r < 4; ++r)
-            Classify(j0 - 1 + r, idx_[std::size_t(r)]);
-        for (int r = 0; r < 3; ++r)
-            CellRow(j0 - 1 + r, r);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
-            if (j > j0) {
-                std::rotate(idx_.begin(), idx_.begin() + 1, idx_.end());
-                Classify(j + 2, idx_[3]);
-                std::rotate(cellOk_.begin(), cellOk_.begin() + 1, cellOk_.end());
-                CellRow(j + 1, 2);
-            }
-            Row(j);
+            for (int k = kFirst_; k <= kLast_; ++k)
+                Row(bands_[std::size_t(k - kFirst_)], k, j);
             for (auto& b : bands_) {
-                if (j == j0) b.out->bottom = b.below;
+                // Every crossing on the row of edges below was claimed by this row's cells,
+                // except on a block's first row, whose are left for the block below.
+                if (j == j0) {
+                    b.out->bottom = b.below;
+                    std::fill(b.below.begin(), b.below.end(), -1);
+                }
                 std::swap(b.below, b.above);
-                std::fill(b.above.begin(), b.above.end(), -1);
             }
         }
         for (auto& b : bands_)
@@ -74,34 +68,60 @@ template <class T> class Scanner {
     }
 
   private:
-    void Classify(std::ptrdiff_t j, std::vector<std::uint16_t>& row) const {
-        if (j < 0 || j >= ny_) return std::fill(row.begin(), row.end(), kInvalid);
-        const auto& lv = in_.levels;
-        for (std::ptrdiff_t i = 0; i < nx_; ++i) {
-            const T v = in_.values(i, j);
-            std::uint16_t k;
-            if (v != v || (in_.mask.Present() && in_.mask(i, j) != 0))
-                k = kInvalid;
-            else if (lv.size() <= 8) {
-                k = 0;
-                for (const T l : lv)
-                    k = std::uint16_t(k + (v > l));
-            } else
-                k = std::uint16_t(std::lower_bound(lv.begin(), lv.end(), v) - lv.begin());
-            row[std::size_t(i)] = k;
-        }
+    // Cell (x, y) exists and has no unusable corner.
+    bool Usable(std::ptrdiff_t x, std::ptrdiff_t y) const {
+        if (x < 0 || y < 0 || x > nx_ - 2 || y > ny_ - 2) return false;
+        return !unusable_ || (Pair(unusable_, g_, x, y) | Pair(unusable_, g_, x, y + 1)) == 0;
     }
 
-    // Cell row j is valid where all four corners are (idx_[r], idx_[r + 1] hold its nodes).
-    void CellRow(std::ptrdiff_t j, int r) {
-        auto& ok = cellOk_[std::size_t(r)];
-        std::fill(ok.begin(), ok.end(), 0);
-        if (j < 0 || j >= ny_ - 1) return;
-        const auto& a = idx_[std::size_t(r)];
-        const auto& b = idx_[std::size_t(r) + 1];
-        for (std::size_t i = 0; i + 1 < std::size_t(nx_); ++i)
-            ok[i] = a[i] != kInvalid && a[i + 1] != kInvalid && b[i] != kInvalid &&
-                    b[i + 1] != kInvalid;
+    // The cells of word w in row y that have a neighbour missing or unusable (a candidate
+    // superset: Cell decides edge by edge).
+    std::uint32_t NearDomain(std::ptrdiff_t w, std::ptrdiff_t y) const {
+        if (y == 0 || y == ny_ - 2) return ~0u;
+        std::uint32_t m = 0;
+        if (w == 0) m |= 1u;
+        if (w == (nx_ - 2) / kWordBits) m |= 1u << ((nx_ - 2) % kWordBits);
+        if (unusable_) {
+            const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
+            const auto bad = [&](std::ptrdiff_t ww, std::ptrdiff_t yy) -> std::uint32_t {
+                if (ww < 0 || ww > lastWord) return 0;
+                return CornersOf(unusable_, g_, ww, yy).Any();
+            };
+            const std::uint32_t here = bad(w, y);
+            m |= bad(w, y - 1) | bad(w, y + 1) | here << 1 | bad(w - 1, y) >> 31 | here >> 1 |
+                 bad(w + 1, y) << 31;
+        }
+        return m;
+    }
+
+    void Row(BandState<T>& b, int k, std::ptrdiff_t y) {
+        const int nl = int(in_.levels.size());
+        const std::uint32_t* lower = k >= 1 ? planes_.Plane(std::size_t(k - 1)) : nullptr;
+        const std::uint32_t* upper = k < nl ? planes_.Plane(std::size_t(k)) : nullptr;
+        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
+        for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
+            const CellCorners L =
+                lower ? CornersOf(lower, g_, w, y) : CellCorners{~0u, ~0u, ~0u, ~0u};
+            const CellCorners U = upper ? CornersOf(upper, g_, w, y) : CellCorners{0, 0, 0, 0};
+            const std::uint32_t inside = (L.c0 & L.c1 & L.c2 & L.c3) & ~U.Any();
+            std::uint32_t m = L.Mixed() | U.Mixed();
+            if (inside) m |= inside & NearDomain(w, y);
+            m &= ExistingCells(g_, w);
+            if (m == 0) continue;
+            if (unusable_) m &= ~CornersOf(unusable_, g_, w, y).Any();
+            for (; m != 0; m &= m - 1) {
+                const int bit = __builtin_ctz(m);
+                const std::ptrdiff_t x = w * kWordBits + bit;
+                std::array<int, 4> st;
+                st[0] = int((L.c0 >> bit) & 1u) + int((U.c0 >> bit) & 1u);
+                st[1] = int((L.c1 >> bit) & 1u) + int((U.c1 >> bit) & 1u);
+                st[2] = int((L.c2 >> bit) & 1u) + int((U.c2 >> bit) & 1u);
+                st[3] = int((L.c3 >> bit) & 1u) + int((U.c3 >> bit) & 1u);
+                const std::array<bool, 4> domain{!Usable(x, y - 1), !Usable(x + 1, y),
+                                                 !Usable(x, y + 1), !Usable(x - 1, y)};
+                Cell(b, k, x, y, st, domain);
+            }
+        }
     }
 
     Point<T> At(std::ptrdiff_t i, std::ptrdiff_t j) const {
@@ -119,26 +139,6 @@ template <class T> class Scanner {
         }
         const CurvilinearCoords<T> c{in_.x, in_.y};
         return h ? c.OnH(i, j, s) : c.OnV(i, j, s);
-    }
-
-    void Row(std::ptrdiff_t j) {
-        const auto& lo = idx_[1];
-        const auto& hi = idx_[2];
-        const auto& ok = cellOk_[1];
-        const std::uint16_t kf = std::uint16_t(kFirst_), kl = std::uint16_t(kLast_);
-        for (std::ptrdiff_t i = 0; i + 1 < nx_; ++i) {
-            const std::size_t u = std::size_t(i);
-            if (!ok[u]) continue;
-            const std::array<std::uint16_t, 4> c{lo[u], lo[u + 1], hi[u + 1], hi[u]};
-            const std::uint16_t mn = std::min(std::min(c[0], c[1]), std::min(c[2], c[3]));
-            const std::uint16_t mx = std::max(std::max(c[0], c[1]), std::max(c[2], c[3]));
-            if (mx < kf || mn > kl) continue;
-            const std::array<bool, 4> domain{j == 0 || !cellOk_[0][u], i + 2 == nx_ || !ok[u + 1],
-                                             j + 2 == ny_ || !cellOk_[2][u], i == 0 || !ok[u - 1]};
-            if (mn == mx && !(domain[0] || domain[1] || domain[2] || domain[3])) continue;
-            for (std::uint16_t k = std::max(mn, kf); k <= std::min(mx, kl); ++k)
-                Cell(bands_[std::size_t(k - kf)], k, i, j, c, domain);
-        }
     }
 
     // The crossing of level levels[li] on edge e of cell (i, j).
@@ -178,12 +178,9 @@ template <class T> class Scanner {
         return (val[0] + val[1] + val[2] + val[3]) / T(4) > level;
     }
 
-    void Cell(BandState<T>& b, std::uint16_t k, std::ptrdiff_t i, std::ptrdiff_t j,
-              const std::array<std::uint16_t, 4>& c, const std::array<bool, 4>& domain) {
-        // States: 0 not above the lower level, 1 in the band, 2 above the upper level.
-        std::array<int, 4> st;
-        for (int q = 0; q < 4; ++q)
-            st[q] = c[q] < k ? 0 : c[q] == k ? 1 : 2;
+    // States st: 0 not above the lower level, 1 in the band, 2 above the upper level.
+    void Cell(BandState<T>& b, int k, std::ptrdiff_t i, std::ptrdiff_t j,
+              const std::array<int, 4>& st, const std::array<bool, 4>& domain) {
         static constexpr int cx[4] = {0, 1, 1, 0}, cy[4] = {0, 0, 1, 1};
         std::array<std::array<Vertex<T>, 2>, 4> cross;
         std::array<std::array<bool, 2>, 4> has{};
@@ -287,19 +284,35 @@ template <class T> class Scanner {
     }
 
     const BandInput<T>& in_;
+    const BandPlanes& planes_;
+    BitGrid g_;
+    const std::uint32_t* unusable_;
     std::ptrdiff_t nx_, ny_;
     int kFirst_, kLast_;
-    std::array<std::vector<std::uint16_t>, 4> idx_;
-    std::array<std::vector<std::uint8_t>, 3> cellOk_;
     std::vector<BandState<T>> bands_;
 };
 
 } // namespace
 
 template <class T>
-void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
-               std::vector<BandPieces<T>>& out) {
-    Scanner<T> scanner(in, kFirst, kLast, out);
+void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0,
+                   std::ptrdiff_t j1, bool& anyUnusable) {
+    const BitGrid& g = planes.g;
+    for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
+        const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
+        ClassifyStripe(in.values, in.mask, std::span<const T>(in.levels), g, j, count, g.ny,
+                       planes.above.data() + std::size_t(j * g.words),
+                       planes.unusable.data() + std::size_t(j * g.words));
+    }
+    anyUnusable = std::any_of(planes.unusable.begin() + j0 * g.words,
+                              planes.unusable.begin() + j1 * g.words,
+                              [](std::uint32_t w) { return w != 0; });
+}
+
+template <class T>
+void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
+               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out) {
+    Scanner<T> scanner(in, planes, kFirst, kLast, out);
     scanner.Rows(j0, j1);
 }
 
@@ -343,10 +356,14 @@ template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks) 
     return all;
 }
 
-template void ScanBands(const BandInput<float>&, int, int, std::ptrdiff_t, std::ptrdiff_t,
-                        std::vector<BandPieces<float>>&);
-template void ScanBands(const BandInput<double>&, int, int, std::ptrdiff_t, std::ptrdiff_t,
-                        std::vector<BandPieces<double>>&);
+template void ClassifyBands(const BandInput<float>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,
+                            bool&);
+template void ClassifyBands(const BandInput<double>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,
+                            bool&);
+template void ScanBands(const BandInput<float>&, const BandPlanes&, int, int, std::ptrdiff_t,
+                        std::ptrdiff_t, std::vector<BandPieces<float>>&);
+template void ScanBands(const BandInput<double>&, const BandPlanes&, int, int, std::ptrdiff_t,
+                        std::ptrdiff_t, std::vector<BandPieces<double>>&);
 template BandPieces<float> JoinBlocks(std::vector<BandPieces<float>>&);
 template BandPieces<double> JoinBlocks(std::vector<BandPieces<double>>&);
 

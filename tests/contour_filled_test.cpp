@@ -228,7 +228,8 @@ TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
 }
 
 TEST(FilledContours, ThreadsGiveTheSameOutput) {
-    const Field f = Smoothed(60, 203, 7);
+    // Tall enough for three blocks of rows (a block is at least 2^18 nodes).
+    const Field f = Smoothed(256, 3100, 7);
     const std::vector<double> levels{-0.2, 0.0, 0.1};
     Options<double> o;
     o.openBands = true;

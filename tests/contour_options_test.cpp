@@ -46,6 +46,13 @@ TEST(ContourOptions, DefaultsAndValues) {
     EXPECT_EQ(Parse({"z.npy", "--nlevels", "7", "--saddle", "below"}).options.saddle,
               contour::Saddle::Below);
     EXPECT_TRUE(Parse({"--help"}).options.help); // nothing else needed
+
+    const ParsedContourOptions filled =
+        Parse({"z.npy", "--filled", "--open-bands", "--levels", "0,1", "--svg", "b.svg"});
+    ASSERT_TRUE(filled.ok) << filled.error;
+    EXPECT_TRUE(filled.options.filled);
+    EXPECT_TRUE(filled.options.openBands);
+    EXPECT_FALSE(few.options.filled);
 }
 
 TEST(ContourOptions, BadInputIsOneLineOfError) {
@@ -79,6 +86,12 @@ TEST(ContourOptions, BadInputIsOneLineOfError) {
              {"z.npy", "--levels", "1", "--normals"},
              {"z.npy", "--levels", "1", "--csv", ""},
              {"z.npy", "--levels", "1", "--bogus"},
+             {"z.npy", "--levels", "1", "--filled"}, // one level, no band
+             {"z.npy", "--nlevels", "1", "--filled"},
+             {"z.npy", "--levels", "1,0", "--filled"},     // falling
+             {"z.npy", "--levels", "1,1", "--filled"},     // repeated
+             {"z.npy", "--levels", "0,1", "--open-bands"}, // without --filled
+             {"z.npy", "--levels", "0,1", "--filled", "--normals", "--csv", "a.csv"},
          }) {
         const ParsedContourOptions p = Parse(args);
         EXPECT_FALSE(p.ok) << (args.empty() ? "(none)" : args.back());

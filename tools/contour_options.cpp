@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -21,9 +22,16 @@ const char* const kContourUsage =
     "  --saddle RULE        above (default), below or centre: how a saddle cell is joined\n"
     "  --threads N          worker threads, 0 for one per core (default 1)\n"
     "  --normals            with --csv: the unit normal, towards lower values, at each point\n"
+    "  --filled             filled bands between consecutive levels (at least two, rising)\n"
+    "                       instead of lines, as polygons with holes\n"
+    "  --open-bands         with --filled: also the bands below the first level and above\n"
+    "                       the last, so that the bands cover every unmasked cell\n"
     "  --geojson FILE       the lines as a GeoJSON FeatureCollection, one Feature per level\n"
-    "  --csv FILE           one row per point: line,level,x,y (and nx,ny with --normals)\n"
-    "  --svg FILE           the lines over a grey-scale image of the values\n"
+    "                       (--filled: per band, properties lower and upper, a MultiPolygon)\n"
+    "  --csv FILE           one row per point: line,level,x,y (and nx,ny with --normals);\n"
+    "                       --filled: polygon,ring,lower,upper,x,y\n"
+    "  --svg FILE           the lines over a grey-scale image of the values (--filled: the\n"
+    "                       bands, one colour each)\n"
     "  --help               this text\n"
     "Without an output file it prints each level's count of lines and points.\n";
 
@@ -38,7 +46,7 @@ constexpr Flag kFlags[] = {
     {"--size", true},     {"--levels", true},  {"--nlevels", true}, {"--x", true},
     {"--y", true},        {"--mask", true},    {"--saddle", true},  {"--threads", true},
     {"--normals", false}, {"--geojson", true}, {"--csv", true},     {"--svg", true},
-    {"--help", false},    {"-h", false},
+    {"--help", false},    {"-h", false},       {"--filled", false}, {"--open-bands", false},
 };
 
 bool ParseNumber(std::string_view text, double& out) {
@@ -58,6 +66,12 @@ bool ParseWhole(std::string_view text, long long lo, long long hi, long long& ou
         return false;
     out = (long long)v;
     return true;
+}
+
+std::string Shortest(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", v);
+    return text;
 }
 
 // The comma-separated items of text; false if any is empty.
@@ -81,6 +95,10 @@ std::string Apply(std::string_view flag, const char* value, ContourToolOptions& 
         o.help = true;
     } else if (flag == "--normals") {
         o.normals = true;
+    } else if (flag == "--filled") {
+        o.filled = true;
+    } else if (flag == "--open-bands") {
+        o.openBands = true;
     } else if (flag == "--size") {
         constexpr long long kMax = 1LL << 29;
         long long nx = 0, ny = 0;
@@ -138,6 +156,15 @@ std::string CheckTogether(const ContourToolOptions& o) {
     if (o.levels.empty() == (o.nlevels == 0)) return "give either --levels or --nlevels";
     if (o.x.empty() != o.y.empty()) return "--x and --y go together";
     if (o.normals && o.csv.empty()) return "--normals goes with --csv FILE";
+    if (o.openBands && !o.filled) return "--open-bands goes with --filled";
+    if (o.filled && o.normals) return "--normals is for lines, not --filled";
+    if (o.filled && (o.levels.size() == 1 || o.nlevels == 1))
+        return "--filled needs at least two levels";
+    if (o.filled)
+        for (std::size_t k = 1; k < o.levels.size(); ++k)
+            if (!(o.levels[k - 1] < o.levels[k]))
+                return "--filled needs rising levels; " + Shortest(o.levels[k]) + " follows " +
+                       Shortest(o.levels[k - 1]);
     return {};
 }
 

@@ -15,6 +15,8 @@ struct ContourToolOptions {
     contour::Saddle saddle = contour::Saddle::Above;
     int threads = 1; // 0: one per core
     bool normals = false;
+    bool filled = false;    // --filled: the bands between consecutive levels
+    bool openBands = false; // --open-bands: and below the first, above the last
     std::string geojson, csv, svg; // outputs
     bool help = false;
 };

@@ -1,5 +1,5 @@
-// gradient-contour: the contour lines of a 2-D array read from a .npy or raw float32 file, as
-// GeoJSON, CSV or SVG, through the contouring library.
+// gradient-contour: the contour lines, or filled bands, of a 2-D array read from a .npy or raw
+// float32 file, as GeoJSON, CSV or SVG, through the contouring library.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "contour/contour.h"
+#include "tools/bands_svg.h"
+#include "tools/bands_text.h"
 #include "tools/contour_options.h"
 #include "tools/lines_svg.h"
 #include "tools/lines_text.h"
@@ -148,6 +150,37 @@ void CheckOutputs(const ContourToolOptions& o) {
     }
 }
 
+// The bands between the levels (and the open ones on request), written or summed up.
+template <class T>
+void RunFilled(const ContourToolOptions& o, contour::View<T> z, contour::Options<T> options,
+               const std::vector<T>& levels) {
+    for (std::size_t k = 1; k < levels.size(); ++k)
+        if (!(levels[k - 1] < levels[k]))
+            throw Refusal{"--filled needs rising levels; " + Number(double(levels[k])) +
+                          " follows " + Number(double(levels[k - 1])) + " in the field's type"};
+    options.openBands = o.openBands;
+    contour::Bands<T> bands;
+    try {
+        bands = contour::FilledContours(z, std::span<const T>(levels), options);
+    } catch (const contour::Error& e) {
+        throw Refusal{e.what()};
+    }
+    Save(o.csv, [&](std::FILE* f) { return WriteBandsCsv(f, bands); });
+    Save(o.geojson, [&](std::FILE* f) { return WriteBandsGeoJson(f, bands); });
+    Save(o.svg, [&](std::FILE* f) { return WriteBandsSvg(f, z, options, bands); });
+    if (!o.csv.empty() || !o.geojson.empty() || !o.svg.empty()) return;
+    for (std::size_t b = 0; b + 1 < bands.bandOffsets.size(); ++b) {
+        const auto p0 = bands.bandOffsets[b], p1 = bands.bandOffsets[b + 1];
+        const auto r0 = bands.polygonOffsets[std::size_t(p0)];
+        const auto r1 = bands.polygonOffsets[std::size_t(p1)];
+        std::printf("band %.9g to %.9g: %lld polygons (%lld holes), %lld points\n",
+                    double(bands.lower[b]), double(bands.upper[b]), static_cast<long long>(p1 - p0),
+                    static_cast<long long>(r1 - r0 - (p1 - p0)),
+                    static_cast<long long>(bands.ringOffsets[std::size_t(r1)] -
+                                           bands.ringOffsets[std::size_t(r0)]));
+    }
+}
+
 template <class T> void Run(const ContourToolOptions& o, const NpyArray& field) {
     const contour::View<T> z = ViewOf(field, ValuesOf<T>(field));
     contour::Options<T> options;
@@ -171,6 +204,7 @@ template <class T> void Run(const ContourToolOptions& o, const NpyArray& field) 
         options.y = xy[1].view;
     }
     const std::vector<T> levels = Levels(o, z, options.mask);
+    if (o.filled) return RunFilled(o, z, options, levels);
 
     contour::Lines<T> lines;
     try {

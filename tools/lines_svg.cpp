@@ -12,7 +12,7 @@ namespace {
 constexpr double kWidthPx = 800;           // the picture's width; its height follows the aspect
 constexpr std::ptrdiff_t kMaxImage = 1024; // the embedded image's largest side in pixels
 
-// ---- A PNG of grey and alpha, 8 bits each, in stored (uncompressed) deflate blocks: no zlib,
+// ---- A PNG of grey (and alpha), 8 bits each, in stored (uncompressed) deflate blocks: no zlib,
 // so the tool builds wherever the library does.
 
 std::uint32_t Crc(const std::string& bytes, std::size_t from) {
@@ -45,10 +45,11 @@ void Chunk(std::string& png, const char* type, const std::string& data) {
     Big32(png, Crc(png, start));
 }
 
-// rows: height scanlines of width * 2 bytes (grey, alpha).
-std::string GreyAlphaPng(std::uint32_t width, std::uint32_t height, const std::string& pixels) {
+// pixels: height rows of width * channels bytes: grey, or grey and alpha.
+std::string GreyPng(std::uint32_t width, std::uint32_t height, int channels,
+                    const std::string& pixels) {
     std::string raw; // each scanline behind its filter byte (0, none)
-    const std::size_t line = std::size_t(width) * 2;
+    const std::size_t line = std::size_t(width) * std::size_t(channels);
     for (std::uint32_t r = 0; r < height; ++r)
         raw += '\0', raw.append(pixels, r * line, line);
     std::string z = "\x78\x01"; // zlib header: deflate, no preset dictionary
@@ -67,7 +68,7 @@ std::string GreyAlphaPng(std::uint32_t width, std::uint32_t height, const std::s
     std::string ihdr;
     Big32(ihdr, width);
     Big32(ihdr, height);
-    ihdr += std::string("\x08\x04\x00\x00\x00", 5); // 8 bits, grey + alpha, no interlace
+    ihdr += std::string(channels == 2 ? "\x08\x04\x00\x00\x00" : "\x08\x00\x00\x00\x00", 5);
     std::string png = "\x89PNG\r\n\x1a\n";
     Chunk(png, "IHDR", ihdr);
     Chunk(png, "IDAT", z);
@@ -169,21 +170,27 @@ bool WriteLinesSvg(std::FILE* f, contour::View<T> values, const contour::Options
         const auto col = Nearest(iw, x0, x1, nx, [&](std::ptrdiff_t i) { return g.X(i, 0); });
         // Image rows run from the top, y down.
         const auto row = Nearest(ih, y1, y0, ny, [&](std::ptrdiff_t j) { return g.Y(0, j); });
-        std::string pixels;
-        pixels.reserve(std::size_t(iw * ih * 2));
+        std::string pixels; // grey and alpha; the alpha is dropped when nothing is hidden
+        bool hidden = false;
         for (std::ptrdiff_t r = 0; r < ih; ++r) {
             for (std::ptrdiff_t c = 0; c < iw; ++c) {
                 const std::ptrdiff_t i = col[std::size_t(c)], j = row[std::size_t(r)];
                 const double t = v1 > v0 ? (double(values(i, j)) - v0) / (v1 - v0) : 0.5;
+                hidden = hidden || g.Hidden(i, j);
                 pixels += g.Hidden(i, j) ? '\0' : char(std::lround(40 + 190 * t));
                 pixels += g.Hidden(i, j) ? '\0' : '\xff';
             }
         }
-        std::fprintf(f,
-                     "<image width=\"%g\" height=\"%g\" preserveAspectRatio=\"none\" "
-                     "xlink:href=\"data:image/png;base64,%s\"/>\n",
-                     w, h,
-                     Base64(GreyAlphaPng(std::uint32_t(iw), std::uint32_t(ih), pixels)).c_str());
+        if (!hidden)
+            for (std::size_t k = 0; 2 * k < pixels.size(); ++k)
+                pixels[k] = pixels[2 * k];
+        if (!hidden) pixels.resize(pixels.size() / 2);
+        std::fprintf(
+            f,
+            "<image width=\"%g\" height=\"%g\" preserveAspectRatio=\"none\" "
+            "xlink:href=\"data:image/png;base64,%s\"/>\n",
+            w, h,
+            Base64(GreyPng(std::uint32_t(iw), std::uint32_t(ih), hidden ? 2 : 1, pixels)).c_str());
     }
 
     for (std::size_t m = 0; m < levels.size(); ++m) {

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Filled bands against a geometry library and a peer, on the same arrays in the same run.
 
-Usage: filled_valid.py DUMP   (DUMP: the filled_dump test program)
+Usage: filled_valid.py TOOL   (TOOL: gradient-contour, run with --filled --open-bands --geojson)
 
 Fields: the demo's frames (three charges on the 80 x 80 grid, infinite where a charge sits on
 a node), Gaussian-smoothed random fields with many small loops and saddles, the same with NaN
@@ -15,6 +15,7 @@ the levels. For each, with the open bands and under each saddle rule:
 Exits 1 with one line per failure.
 """
 
+import json
 import os
 import subprocess
 import sys
@@ -56,28 +57,37 @@ def smoothed(rows, cols, seed, sigma):
     return gaussian_filter(rng.standard_normal((rows, cols)), sigma)
 
 
-def run(dump, z, levels, saddle, mask=None):
+def run(tool, z, levels, saddle, mask=None):
+    """The tool's bands as (lower, upper, polygons), a polygon a list of (n, 2) rings; the CSV
+    output is checked to hold the same points."""
     with tempfile.TemporaryDirectory() as tmp:
-        values = os.path.join(tmp, "z.f64")
-        np.ascontiguousarray(z, dtype=np.float64).tofile(values)
-        args = [dump, values, str(z.shape[0]), str(z.shape[1]),
-                ",".join(repr(float(v)) for v in levels), "--open", "--saddle", saddle]
+        values = os.path.join(tmp, "z.npy")
+        np.save(values, np.ascontiguousarray(z, dtype=np.float64))
+        out, csv = os.path.join(tmp, "bands.json"), os.path.join(tmp, "bands.csv")
+        args = [tool, values, "--filled", "--open-bands", "--levels",
+                ",".join(repr(float(v)) for v in levels), "--saddle", saddle,
+                "--geojson", out, "--csv", csv]
         if mask is not None:
-            path = os.path.join(tmp, "mask.u8")
-            np.ascontiguousarray(mask, dtype=np.uint8).tofile(path)
+            path = os.path.join(tmp, "mask.npy")
+            np.save(path, np.ascontiguousarray(mask, dtype=bool))
             args += ["--mask", path]
-        text = subprocess.run(args, check=True, capture_output=True, text=True).stdout
-    bands, polygon = [], None
-    for line in text.splitlines():
-        word, *rest = line.split()
-        if word == "band":
-            bands.append((float(rest[0]), float(rest[1]), []))
-        elif word == "polygon":
-            polygon = []
-            bands[-1][2].append(polygon)
-        else:
-            xy = np.array(rest[1:], dtype=np.float64).reshape(int(rest[0]), 2)
-            polygon.append(xy)
+        subprocess.run(args, check=True, capture_output=True, text=True)
+        with open(out) as f:
+            features = json.load(f)["features"]
+        rows = np.genfromtxt(csv, delimiter=",", skip_header=1, ndmin=2)
+    bands = []
+    for feature in features:
+        p = feature["properties"]
+        lower = -np.inf if p["lower"] is None else p["lower"]
+        upper = np.inf if p["upper"] is None else p["upper"]
+        assert feature["geometry"]["type"] == "MultiPolygon"
+        polys = [[np.array(r, dtype=np.float64) for r in poly]
+                 for poly in feature["geometry"]["coordinates"]]
+        bands.append((lower, upper, polys))
+    points = [r for _, _, polys in bands for poly in polys for r in poly]
+    flat = np.vstack(points) if points else np.zeros((0, 2))
+    if rows.shape[0] != flat.shape[0] or not np.array_equal(rows[:, 4:6], flat):
+        fail("csv", "the CSV points are not the GeoJSON's")
     return bands
 
 
@@ -134,9 +144,9 @@ def valid_area(z, mask):
     return float(np.count_nonzero(~cell_bad))
 
 
-def check(dump, name, z, levels, mask=None, peer=True):
+def check(tool, name, z, levels, mask=None, peer=True):
     for saddle in ("above", "below", "centre"):
-        bands = run(dump, z, levels, saddle, mask)
+        bands = run(tool, z, levels, saddle, mask)
         areas = [check_band(f"{name} {saddle} band {lo}..{up}", polys) for lo, up, polys in bands]
         want = valid_area(z, mask)
         if abs(sum(areas) - want) > 1e-9 * want:
@@ -154,26 +164,26 @@ def check(dump, name, z, levels, mask=None, peer=True):
 
 
 def main():
-    dump = sys.argv[1]
+    tool = sys.argv[1]  # gradient-contour
     for t in (0.0, 0.7, 1.3, 2.9):
         # The peer gets no infinite values right: compare areas only on finite frames.
         z = demo_frame(t)
-        check(dump, f"frame t={t}", z, [0.3, 0.45, 0.6, 0.9, 1.5, 4.0],
+        check(tool, f"frame t={t}", z, [0.3, 0.45, 0.6, 0.9, 1.5, 4.0],
               peer=bool(np.all(np.isfinite(z))))
     for seed in range(4):
         z = smoothed(90 + 7 * seed, 120 - 5 * seed, seed, 2.5)
         levels = list(np.quantile(z, [0.1, 0.3, 0.5, 0.55, 0.8]))
-        check(dump, f"smoothed seed={seed}", z, levels)
+        check(tool, f"smoothed seed={seed}", z, levels)
         holes = z.copy()
         rng = np.random.default_rng(100 + seed)
         for _ in range(25):
             r, c = rng.integers(0, z.shape[0]), rng.integers(0, z.shape[1])
             holes[max(r - 2, 0):r + rng.integers(1, 4), max(c - 1, 0):c + rng.integers(1, 4)] = np.nan
-        check(dump, f"NaN holes seed={seed}", holes, levels)
+        check(tool, f"NaN holes seed={seed}", holes, levels)
         mask = rng.random(z.shape) < 0.03
-        check(dump, f"mask seed={seed}", z, levels, mask=mask)
+        check(tool, f"mask seed={seed}", z, levels, mask=mask)
         plateaus = np.round(smoothed(70, 60 + seed, 200 + seed, 1.5) * 8) / 4
-        check(dump, f"plateaus seed={seed}", plateaus, [-0.5, -0.25, 0.0, 0.25, 0.5])
+        check(tool, f"plateaus seed={seed}", plateaus, [-0.5, -0.25, 0.0, 0.25, 0.5])
     for line in FAILURES[:40]:
         print(line)
     if FAILURES:

@@ -14,30 +14,35 @@ import isocontour as ic
 from conftest import ring_area, smooth_field
 
 TOOL = os.environ.get("GRADIENT_CONTOUR", "")
-FILLED_DUMP = os.environ.get("FILLED_DUMP", "")
 
 
 # --- The C++ library, through gradient-contour's CSV (shortest round-trip digits) -----------
 
-def tool_lines(tmp_path, z, levels, normals=False, **files):
-    """gradient-contour's lines of z as (points, line starts, normals) read back exactly."""
-    args = [TOOL, str(tmp_path / "z.npy"), "--levels", ",".join(repr(float(v)) for v in levels),
-            "--csv", str(tmp_path / "out.csv")]
+def run_tool(tmp_path, z, levels, flags=(), **files):
+    """gradient-contour's CSV of z as an array of rows (an open band's empty level: NaN)."""
     np.save(tmp_path / "z.npy", z)
+    args = [TOOL, str(tmp_path / "z.npy"), "--levels", ",".join(repr(float(v)) for v in levels),
+            "--csv", str(tmp_path / "out.csv"), *flags]
     for flag, value in files.items():
         if isinstance(value, np.ndarray):
             np.save(tmp_path / f"{flag}.npy", value)
-            args += [f"--{flag}", str(tmp_path / f"{flag}.npy")]
-        else:
-            args += [f"--{flag}", str(value)]
-    if normals:
-        args.append("--normals")
+            value = tmp_path / f"{flag}.npy"
+        args += [f"--{flag}", str(value)]
     subprocess.run(args, check=True, capture_output=True)
-    rows = np.loadtxt(tmp_path / "out.csv", delimiter=",", skiprows=1, ndmin=2)
-    line = rows[:, 0].astype(np.int64)
-    starts = np.flatnonzero(np.diff(line, prepend=-1))
-    cast = rows.astype(z.dtype)
-    return cast[:, 2:4], starts, (cast[:, 4:6] if normals else None)
+    return np.genfromtxt(tmp_path / "out.csv", delimiter=",", skip_header=1, ndmin=2)
+
+
+def starts_of(*columns):
+    """The rows where any of the key columns changes: each piece's first row."""
+    keys = np.stack(columns, axis=1)
+    return np.flatnonzero(np.any(np.diff(keys, axis=0, prepend=-1) != 0, axis=1))
+
+
+def tool_lines(tmp_path, z, levels, normals=False, **files):
+    """gradient-contour's lines of z as (points, line starts, normals), exactly as written."""
+    rows = run_tool(tmp_path, z, levels, ["--normals"] if normals else [], **files)
+    cast = rows.astype(z.dtype)  # shortest round-trip digits: the same values
+    return cast[:, 2:4], starts_of(rows[:, 0]), (cast[:, 4:6] if normals else None)
 
 
 CPP_CASES = {
@@ -84,46 +89,30 @@ def test_lines_equal_the_cpp_library_point_for_point(tmp_path, case):
         np.testing.assert_array_equal(ours.normals, tool_normals)
 
 
-def dumped_bands(tmp_path, z, levels, args):
-    """filled_dump's bands of z (float64) as flat arrays: points, ring and polygon offsets."""
-    z.astype(np.float64).tofile(tmp_path / "z.f64")
-    out = subprocess.run([FILLED_DUMP, str(tmp_path / "z.f64"), str(z.shape[0]),
-                          str(z.shape[1]), ",".join(repr(float(v)) for v in levels)] + args,
-                         check=True, capture_output=True, text=True).stdout.split()
-    points, rings, polygons, k = [], [0], [0], 0
-    while k < len(out):
-        word = out[k]
-        if word == "band":
-            k += 4
-        elif word == "polygon":
-            polygons.append(polygons[-1] + int(out[k + 1]))
-            k += 2
-        else:
-            count = int(out[k + 1])
-            points.append(np.array(out[k + 2:k + 2 + 2 * count], dtype=np.float64))
-            rings.append(rings[-1] + count)
-            k += 2 + 2 * count
-    flat = np.concatenate(points).reshape(-1, 2) if points else np.zeros((0, 2))
-    return flat, np.array(rings), np.array(polygons)
-
-
-@pytest.mark.skipif(not FILLED_DUMP, reason="FILLED_DUMP names no filled_dump")
-@pytest.mark.parametrize("saddle", ["above", "below", "centre"])
-def test_bands_equal_the_cpp_library_point_for_point(tmp_path, saddle):
-    z = smooth_field(70, 90, 2.5, seed=13)
+@pytest.mark.skipif(not TOOL, reason="GRADIENT_CONTOUR names no gradient-contour")
+@pytest.mark.parametrize("saddle,dtype", [("above", np.float32), ("below", np.float64),
+                                          ("centre", np.float64)])
+def test_bands_equal_the_cpp_library_point_for_point(tmp_path, saddle, dtype):
+    z = smooth_field(70, 90, 2.5, seed=13, dtype=dtype)
     z[20:24, 50:70] = np.nan
     mask = np.zeros(z.shape, bool)
     mask[40:60, 5:15] = True
-    mask.astype(np.uint8).tofile(tmp_path / "mask.u8")
-    levels = [-0.1, 0.0, 0.05, 0.2]
-    args = ["--open", "--saddle", saddle, "--mask", str(tmp_path / "mask.u8"), "--threads", "2"]
-    points, rings, polygons = dumped_bands(tmp_path, z, levels, args)
+    levels = [dtype(v) for v in (-0.1, 0.0, 0.05, 0.2)]
+    rows = run_tool(tmp_path, z, levels, ["--filled", "--open-bands", "--threads", "2"],
+                    saddle=saddle, mask=mask)
     ours = ic.multi_filled(np.asfortranarray(z), levels, open_bands=True, saddle=saddle,
                            mask=mask, threads=2)
     assert len(ours) > 20
-    np.testing.assert_array_equal(ours.points, points)
-    np.testing.assert_array_equal(ours.ring_offsets, rings)
-    np.testing.assert_array_equal(ours.polygon_offsets, polygons)
+    np.testing.assert_array_equal(ours.points, rows[:, 4:6].astype(dtype))
+    rings = starts_of(rows[:, 0], rows[:, 1])
+    np.testing.assert_array_equal(ours.ring_offsets[:-1], rings)
+    polygon_first_rows = starts_of(rows[:, 0])
+    np.testing.assert_array_equal(ours.ring_offsets[ours.polygon_offsets[:-1]],
+                                  polygon_first_rows)
+    per_polygon = np.repeat(np.arange(len(ours)), np.diff(ours.polygon_offsets))
+    band_of_polygon = np.searchsorted(ours.band_offsets, np.arange(len(ours)), side="right") - 1
+    lower = np.repeat(ours.lower[band_of_polygon][per_polygon], np.diff(ours.ring_offsets))
+    np.testing.assert_array_equal(np.where(np.isinf(lower), np.nan, lower), rows[:, 2])
 
 
 # --- contourpy and skimage ------------------------------------------------------------------
