@@ -365,15 +365,51 @@ def repeats(n):
 PYTHON_SIZES = (80, 4096)
 
 
+def contourpy_best_held(z, level, repeat):
+    """(seconds, line type name) of contourpy serial's fastest lines(), timed as ours are."""
+    best = None
+    for line_type in contourpy.LineType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
+        seconds = held_median(lambda: gen.lines(level), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, line_type.name)
+    return best
+
+
 def contourpy_best_filled(z, lower, upper, repeat):
     """(seconds, fill type name) of contourpy serial's fastest filled() between the levels."""
     best = None
     for fill_type in contourpy.FillType.__members__.values():
         gen = contourpy.contour_generator(z=z, name="serial", fill_type=fill_type)
-        seconds = median_seconds(lambda: gen.filled(lower, upper), repeat)
+        seconds = held_median(lambda: gen.filled(lower, upper), repeat)
         if best is None or seconds < best[0]:
             best = (seconds, fill_type.name)
     return best
+
+
+def held_median(call, repeat):
+    """median_seconds, but each result is kept until the next call has returned, as a loop
+    `result = call()` does and as gradient-bench-contour does: dropping a large result first
+    lets the allocator hand its pages back to the system, and the next call pays to fault them
+    in again (up to 1.7 x the time of a filled call at N = 4096), which is the allocator's cost,
+    not the call's."""
+    held = [None]
+
+    def keep():
+        held[0] = call()
+
+    return median_seconds(keep, repeat)
+
+
+def interleaved(call, timed, rounds, few):
+    """Medians of (call's seconds, timed()'s seconds) taken in alternating rounds, so that a
+    change in the machine's load between the two weighs on both alike; each round times `few`
+    calls (timed() is the C++ timer's median of as many)."""
+    ours, theirs = [], []
+    for _ in range(rounds):
+        ours.append(held_median(call, few))
+        theirs.append(timed())
+    return statistics.median(ours), statistics.median(theirs)
 
 
 def python_rows(ic, timer, sizes, tmp):
@@ -385,15 +421,20 @@ def python_rows(ic, timer, sizes, tmp):
             lower, upper = band
             path = os.path.join(tmp, f"python-{n}.npy")
             np.save(path, z)
-            ours = median_seconds(lambda: ic.lines(z, level), r)
-            ours_band = median_seconds(lambda: ic.filled(z, lower, upper), r)
-            cpp = ours_lines(timer, path, [level], r)["seconds"]
-            cpp_band = ours_filled(timer, path, band, r)["seconds"]
-            cp, line_type, _ = contourpy_best(z, level, r)
-            cp_whole = median_seconds(lambda: contourpy.contour_generator(
+            # The C++ timer's own median of a few calls per round; the whole call from Python
+            # in between.
+            few = max(3, r // 11)
+            ours, cpp = interleaved(lambda: ic.lines(z, level),
+                                    lambda: ours_lines(timer, path, [level], few)["seconds"], 11,
+                                    few)
+            ours_band, cpp_band = interleaved(
+                lambda: ic.filled(z, lower, upper),
+                lambda: ours_filled(timer, path, band, few)["seconds"], 11, few)
+            cp, line_type = contourpy_best_held(z, level, r)
+            cp_whole = held_median(lambda: contourpy.contour_generator(
                 z=z, name="serial", line_type=line_type).lines(level), r)
             cp_band, fill_type = contourpy_best_filled(z, lower, upper, r)
-            sk = median_seconds(
+            sk = held_median(
                 lambda: measure.find_contours(z, level, fully_connected="high"), min(r, 11))
             ms = lambda v: f"{v * 1e3:.3f}"  # noqa: E731
             rows.append((name, str(n), ms(ours), ms(cpp), f"{ours / cpp:.2f}", ms(cp),

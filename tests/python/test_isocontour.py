@@ -1,4 +1,4 @@
-"""The isocontour module's own behaviour: layouts, dtypes, options, results, errors, fuzz, memory."""
+"""The isocontour module itself: layouts, dtypes, options, results, errors, fuzz, memory."""
 
 import concurrent.futures
 import gc
