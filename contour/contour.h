@@ -16,6 +16,11 @@
 //              so a closed line around a maximum runs counter-clockwise. Open lines begin and end
 //              on the grid's border or beside a masked or NaN cell. Closed lines repeat their
 //              first point at the end. No line has two equal consecutive points.
+//   Order      Crossings are numbered in the order of the cells that first meet them: cell rows
+//              from y = 0 up, each from x = 0, and in a cell its bottom, left, right, then top
+//              edge. Open lines come first, in the order of their starts' numbers, then closed
+//              lines, each starting at its lowest-numbered crossing, in the order of those
+//              numbers; several levels come level by level.
 //   Bands      The region lower < value <= upper as polygons: an outer ring, counter-clockwise,
 //              then its holes, clockwise (the GeoJSON rule). Rings are closed, simple, and have no
 //              two equal consecutive points. A band's boundary is made of the lines of its levels.

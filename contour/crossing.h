@@ -112,14 +112,14 @@ template <class T, class Coords> struct Normals {
         return det < T(0) ? Point<T>{-gx, -gy} : Point<T>{gx, gy};
     }
 
+    // (x, y) scaled to unit length, first by its larger component so that nothing overflows or
+    // sinks into the denormals; false for a zero or non-finite vector.
     static bool Unit(T x, T y, Point<T>& out) {
-        T len = std::sqrt(x * x + y * y);
-        if (!(len > T(0)) || !std::isfinite(len)) {
-            const T m = std::fmax(std::fabs(x), std::fabs(y));
-            if (!(m > T(0)) || !std::isfinite(m)) return false;
-            x /= m, y /= m;
-            len = std::sqrt(x * x + y * y);
-        }
+        if (!std::isfinite(x) || !std::isfinite(y)) return false;
+        const T m = std::fmax(std::fabs(x), std::fabs(y));
+        if (!(m > T(0))) return false;
+        x /= m, y /= m;
+        const T len = std::sqrt(x * x + y * y);
         out = {x / len, y / len};
         return true;
     }

@@ -2,10 +2,10 @@
 // them in between calls.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "contour/contour.h"
@@ -19,6 +19,11 @@ template <class T> struct CrossingBlock {
     static constexpr std::size_t kSize = std::size_t(1) << kShift;
     Point<T> points[kSize];
     Id next[kSize]; // the crossing after each along its line, or a marker
+    // Bit i set when crossing i may equal a neighbour along its line: it lies on a node (two
+    // crossings of one cell can meet nowhere else), or the coordinates are not grid units.
+    std::uint32_t mayRepeat[kSize / 32];
+
+    bool MayRepeat(std::size_t i) const { return (mayRepeat[i >> 5] >> (i & 31)) & 1u; }
 };
 
 // Blocks handed back by finished calls, for the next; bands draw from it at once.
@@ -27,7 +32,7 @@ template <class T> class BlockPool {
     using Block = CrossingBlock<T>;
     std::unique_ptr<Block> Take() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            const Lock lock(busy_);
             if (!blocks_.empty()) {
                 std::unique_ptr<Block> b = std::move(blocks_.back());
                 blocks_.pop_back();
@@ -38,7 +43,7 @@ template <class T> class BlockPool {
     }
     std::unique_ptr<Point<T>[]> TakeNormals() {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            const Lock lock(busy_);
             if (!normals_.empty()) {
                 std::unique_ptr<Point<T>[]> b = std::move(normals_.back());
                 normals_.pop_back();
@@ -48,7 +53,7 @@ template <class T> class BlockPool {
         return std::unique_ptr<Point<T>[]>(new Point<T>[Block::kSize]);
     } void Give(std::vector<std::unique_ptr<Block>>& blocks,
                 std::vector<std::unique_ptr<Point<T>[]>>& normals) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        const Lock lock(busy_);
         for (auto& b : blocks)
             if (b) blocks_.push_back(std::move(b));
         for (auto& n : normals)
@@ -58,7 +63,17 @@ template <class T> class BlockPool {
     }
 
   private:
-    std::mutex mutex_;
+    // A spin lock (taken once per block of crossings, so never for long): the standard mutex is
+    // missing from some compilers' thread models.
+    struct Lock {
+        explicit Lock(std::atomic_flag& f) : flag(f) {
+            while (flag.test_and_set(std::memory_order_acquire)) {
+            }
+        }
+        ~Lock() { flag.clear(std::memory_order_release); }
+        std::atomic_flag& flag;
+    };
+    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
     std::vector<std::unique_ptr<Block>> blocks_;
     std::vector<std::unique_ptr<Point<T>[]>> normals_;
 };

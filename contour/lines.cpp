@@ -7,16 +7,16 @@
 // the same way, and so the same output.
 //
 // Order of the output: crossings are numbered in the order the cells make them (cell rows from
-// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Lines come in
-// the order of their lowest-numbered crossing; an open line runs from its start (on the border
-// or beside an unusable cell) to its end, and a closed line starts at its lowest-numbered
-// crossing.
+// y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Open lines
+// come first, each from its start (on the border or beside an unusable cell) to its end, in the
+// order of their starts' numbers; then closed lines, each from its lowest-numbered crossing, in
+// the order of those numbers.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
-#include <thread>
+#include <type_traits>
 #include <vector>
 
 #include "contour/cell_cases.h"
@@ -90,9 +90,10 @@ template <class T, class Coords, bool kNormals> class BandScan {
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
     // (reading values contiguous along y a column at a time), then its cells are scanned.
     void Run(std::ptrdiff_t y0, std::ptrdiff_t y1) {
-        constexpr std::ptrdiff_t kRows = kWordBits + 1;
-        // Rows read in place go one at a time, so that the crossings find their values in cache.
-        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? kWordBits : 1;
+        // Rows read in place go one at a time, so that the crossings find their values in cache;
+        // values contiguous along y go 1024 rows at a time, each column read in one sweep.
+        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? 32 * kWordBits : 1;
+        const std::ptrdiff_t kRows = kStripe + 1;
         const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
         std::vector<std::uint32_t> above(std::size_t(nl * kRows * words));
         std::vector<std::uint32_t> unusable(std::size_t(kRows * words));
@@ -188,8 +189,14 @@ template <class T, class Coords, bool kNormals> class BandScan {
         const Id id = c.Add(kNormals);
         auto& block = *c.blocks.back();
         const std::size_t at = std::size_t(id) & (CrossingBlock<T>::kSize - 1);
-        block.points[at] = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
+        const Point<T> p = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
+        block.points[at] = p;
         block.next[at] = kNone;
+        bool repeat = true;
+        if constexpr (std::is_same_v<Coords, GridCoords<T>>)
+            repeat = p == coords_.Node(i, j) || p == coords_.Node(i + h, j + !h);
+        const std::uint32_t bit = std::uint32_t(1) << (at & 31);
+        block.mayRepeat[at >> 5] = (block.mayRepeat[at >> 5] & ~bit) | (repeat ? bit : 0u);
         if constexpr (kNormals)
             c.normals.back()[at] = normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, s, a > level_);
         return id;
@@ -272,14 +279,14 @@ template <class T> void JoinBands(std::span<Crossings<T>> bands) {
 }
 
 // Follows the links of one level's crossings and appends its lines to out in the documented
-// order, dropping repeated consecutive points and lines that shrink to one point.
-template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>& out) {
+// order, dropping repeated consecutive points and lines that shrink to one point. The links are
+// followed first without touching the points (each link is replaced by the crossing's place in
+// the output, or -1 for a dropped repeat), then the points are copied in creation order to their
+// places: a walk through 4 bytes per crossing, then one pass through the points in order.
+template <class T> void WriteLines(Crossings<T>& c, bool normals, Lines<T>& out) {
     using Block = CrossingBlock<T>;
     const std::size_t n = c.blocks.size() << Block::kShift;
     if (n == 0) return;
-    const auto valid = [&](std::size_t i) {
-        return (i & (Block::kSize - 1)) < c.used[i >> Block::kShift];
-    };
     std::vector<std::uint64_t> hasPrev(n / 64, 0), done(n / 64, 0);
     const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
         bits[i >> 6] |= std::uint64_t(1) << (i & 63);
@@ -294,63 +301,66 @@ template <class T> void WriteLines(const Crossings<T>& c, bool normals, Lines<T>
         for (std::size_t i = 0; i < c.used[k]; ++i)
             if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
     }
-    // Open lines start where nothing leads in; each is placed by its lowest crossing.
-    struct Open {
-        std::size_t lowest, start;
+    const auto block = [&](std::size_t i) -> Block& { return *c.blocks[i >> Block::kShift]; };
+    const auto at = [](std::size_t i) { return i & (Block::kSize - 1); };
+    const auto same = [&](std::size_t i, std::size_t j) {
+        return block(i).MayRepeat(at(i)) && block(j).MayRepeat(at(j)) &&
+               block(i).points[at(i)] == block(j).points[at(j)];
     };
-    std::vector<Open> open;
-    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
-        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i) {
-            if (test(hasPrev, i)) continue;
-            std::size_t lowest = i, steps = 0;
-            for (Id j = c.NextAt(i); j >= 0 && steps < made; j = c.NextAt(std::size_t(j)), ++steps)
-                lowest = std::min(lowest, std::size_t(j));
-            open.push_back({lowest, i});
-        }
-    }
-    std::sort(open.begin(), open.end(),
-              [](const Open& a, const Open& b) { return a.lowest < b.lowest; });
-    out.points.reserve(out.points.size() + made + made / 8 + 8);
-    if (normals) out.normals.reserve(out.points.capacity());
-    const auto write = [&](std::size_t start, bool closed) {
-        const std::size_t first = out.points.size();
-        std::size_t i = start, steps = 0;
-        Point<T> last = c.PointAt(i);
-        out.points.push_back(last);
-        if (normals) out.normals.push_back(c.NormalAt(i));
-        set(done, i);
-        for (Id j = c.NextAt(i); j >= 0 && std::size_t(j) != start && steps < made;
-             j = c.NextAt(std::size_t(j)), ++steps) {
-            i = std::size_t(j);
+    const std::int64_t base = std::int64_t(out.points.size());
+    Id placed = 0;
+    std::vector<std::pair<Id, std::size_t>> closing; // (place, crossing) of each closing point
+    const auto place = [&](std::size_t start, bool closed) {
+        const Id first = placed;
+        std::size_t last = start, steps = 0;
+        Id j = block(start).next[at(start)];
+        block(start).next[at(start)] = placed++;
+        set(done, start);
+        while (j >= 0 && std::size_t(j) != start && steps++ < made) {
+            const std::size_t i = std::size_t(j);
             set(done, i);
-            const Point<T> p = c.PointAt(i);
-            if (p == last) continue;
-            last = p;
-            out.points.push_back(p);
-            if (normals) out.normals.push_back(c.NormalAt(i));
+            j = block(i).next[at(i)];
+            if (same(i, last)) {
+                block(i).next[at(i)] = -1;
+                continue;
+            }
+            block(i).next[at(i)] = placed++;
+            last = i;
         }
-        if (closed && !(last == out.points[first])) {
-            out.points.push_back(out.points[first]);
-            if (normals) out.normals.push_back(out.normals[first]);
-        }
-        if (out.points.size() - first < 2) {
-            out.points.resize(first);
-            if (normals) out.normals.resize(first);
+        if (closed && !same(last, start)) closing.push_back({placed++, start});
+        if (placed - first < 2) { // everything fell on one point
+            block(start).next[at(start)] = -1;
+            placed = first;
             return;
         }
-        out.offsets.push_back(std::int64_t(out.points.size()));
+        out.offsets.push_back(base + placed);
         out.closed.push_back(closed ? 1 : 0);
     };
-    std::size_t nextOpen = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!valid(i)) {
-            i = (((i >> Block::kShift) + 1) << Block::kShift) - 1;
-            continue;
+    // Open lines first, by their starts (crossings nothing leads to), then closed lines, each
+    // from its lowest crossing; both in the numbering's order.
+    for (std::size_t k = 0; k < c.blocks.size(); ++k)
+        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+            if (!test(hasPrev, i)) place(i, false);
+    for (std::size_t k = 0; k < c.blocks.size(); ++k)
+        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+            if (!test(done, i)) place(i, true);
+    out.points.resize(std::size_t(base + placed));
+    if (normals) out.normals.resize(out.points.size());
+    Point<T>* pts = out.points.data() + base;
+    Point<T>* nrm = normals ? out.normals.data() + base : nullptr;
+    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
+        const Block& b = *c.blocks[k];
+        for (std::size_t i = 0; i < c.used[k]; ++i) {
+            const Id to = b.next[i];
+            if (to < 0) continue;
+            pts[to] = b.points[i];
+            if (nrm) nrm[to] = c.normals[k][i];
         }
-        if (nextOpen < open.size() && open[nextOpen].lowest == i)
-            write(open[nextOpen++].start, false);
-        else if (!test(done, i))
-            write(i, true);
+    }
+    for (const auto& [to, from] : closing) {
+        const Id first = block(from).next[at(from)];
+        pts[to] = pts[first];
+        if (nrm) nrm[to] = nrm[first];
     }
 }
 

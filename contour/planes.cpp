@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace contour::detail {
 namespace {
@@ -25,7 +26,8 @@ template <> struct Lanes<double> {
     static constexpr M kBit = {1, 2};
 };
 
-template <class T> std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
+template <class T>
+[[gnu::always_inline]] inline std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
     using L = Lanes<T>;
     typename L::V lv;
     for (int k = 0; k < L::kCount; ++k)
@@ -71,6 +73,72 @@ void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
     if (unordered) unordered[w] = 0;
 }
 
+// The lowest and highest of 32 consecutive values, and their NaN bits.
+template <class T> std::uint32_t Range32(const T* v, T& lo, T& hi) {
+    using L = Lanes<T>;
+    typename L::V mn, mx;
+    std::memcpy(&mn, v, sizeof mn);
+    mx = mn;
+    typename L::M n = {};
+    for (int q = 0; q < kWordBits / L::kCount; ++q) {
+        typename L::V x;
+        std::memcpy(&x, v + q * L::kCount, sizeof x);
+        mn = x < mn ? x : mn;
+        mx = x > mx ? x : mx;
+        n |= (x != x) & (L::kBit << (q * L::kCount));
+    }
+    lo = mn[0], hi = mx[0];
+    std::uint32_t nan = 0;
+    for (int k = 0; k < L::kCount; ++k) {
+        lo = mn[k] < lo ? mn[k] : lo;
+        hi = mx[k] > hi ? mx[k] : hi;
+        nan |= std::uint32_t(n[k]);
+    }
+    return nan;
+}
+
+// A contiguous row against several levels: each 32 values' range is taken once, and only the
+// levels inside it are compared value by value; the others give words of all or no bits.
+template <class T>
+void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
+                         std::uint32_t* above, std::ptrdiff_t levelStride,
+                         std::uint32_t* unusable) {
+    std::ptrdiff_t w = 0;
+    for (; (w + 1) * kWordBits <= nx; ++w) {
+        const T* v = r + w * kWordBits;
+        T lo, hi;
+        const std::uint32_t nan = Range32(v, lo, hi);
+        unusable[w] = nan;
+        for (std::size_t m = 0; m < levels.size(); ++m) {
+            const T level = levels[m];
+            std::uint32_t& a = above[std::ptrdiff_t(m) * levelStride + w];
+            if (nan == 0 && hi <= level)
+                a = 0;
+            else if (nan == 0 && lo > level)
+                a = ~std::uint32_t(0);
+            else
+                Word32(v, level, a);
+        }
+    }
+    // The partial word and the zero word, value by value.
+    for (std::size_t m = 0; m < levels.size(); ++m) {
+        std::uint32_t* a = above + std::ptrdiff_t(m) * levelStride;
+        std::uint32_t tail = 0, nan = 0;
+        for (std::ptrdiff_t i = w * kWordBits; i < nx; ++i) {
+            tail |= std::uint32_t(r[i] > levels[m]) << (i - w * kWordBits);
+            nan |= std::uint32_t(r[i] != r[i]) << (i - w * kWordBits);
+        }
+        std::ptrdiff_t z = w;
+        if (w * kWordBits < nx) {
+            a[w] = tail;
+            if (m == 0) unusable[w] = nan;
+            ++z;
+        }
+        a[z] = 0;
+        if (m == 0) unusable[z] = 0;
+    }
+}
+
 // Any strides: node by node along the row.
 template <class T>
 void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uint32_t* above,
@@ -90,46 +158,56 @@ void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uin
     }
 }
 
-// Values contiguous along y: for each block of 32 columns, each column's count values give one
-// word per level (bit r for row j0 + r), and a transpose turns the 32 columns into row words.
+// Values contiguous along y: each column of a block of 32 is read in one sweep down the stripe,
+// every 32 of its values giving one word per level (bit r for row 32 q + r); transposes then turn
+// the 32 column words of each 32 rows into row words.
 template <class T>
 void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
                   std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
                   std::uint32_t* unusable) {
     const std::ptrdiff_t words = g.words;
+    const std::ptrdiff_t chunks = (count + kWordBits - 1) / kWordBits;
+    std::vector<std::uint32_t> a(std::size_t(chunks * kWordBits)), n(a.size());
     for (std::ptrdiff_t w = 0; w < words; ++w) {
         const std::ptrdiff_t cols = std::clamp<std::ptrdiff_t>(v.nx - w * kWordBits, 0, kWordBits);
         for (std::size_t m = 0; m < levels.size(); ++m) {
             const T level = levels[m];
-            std::uint32_t a[32] = {}, n[32] = {};
-            std::uint32_t extra = 0, extraNan = 0; // row j0 + 32, when count is 33
+            std::fill(a.begin(), a.end(), 0u);
+            std::fill(n.begin(), n.end(), 0u);
             for (std::ptrdiff_t c = 0; c < cols; ++c) {
                 const T* col = v.data + (w * kWordBits + c) * v.strideX + j0;
-                if (count >= kWordBits) {
-                    n[c] = Word32(col, level, a[c]);
-                } else {
-                    for (std::ptrdiff_t r = 0; r < count; ++r) {
-                        a[c] |= std::uint32_t(col[r] > level) << r;
-                        n[c] |= std::uint32_t(col[r] != col[r]) << r;
-                    }
+                std::ptrdiff_t q = 0;
+                for (; (q + 1) * kWordBits <= count; ++q)
+                    n[std::size_t(q * kWordBits + c)] =
+                        Word32(col + q * kWordBits, level, a[std::size_t(q * kWordBits + c)]);
+                std::uint32_t wa = 0, wn = 0;
+                for (std::ptrdiff_t r = q * kWordBits; r < count; ++r) {
+                    wa |= std::uint32_t(col[r] > level) << (r - q * kWordBits);
+                    wn |= std::uint32_t(col[r] != col[r]) << (r - q * kWordBits);
                 }
-                if (count > kWordBits) {
-                    const T x = col[kWordBits];
-                    extra |= std::uint32_t(x > level) << c;
-                    extraNan |= std::uint32_t(x != x) << c;
+                if (q < chunks) {
+                    a[std::size_t(q * kWordBits + c)] = wa;
+                    n[std::size_t(q * kWordBits + c)] = wn;
                 }
             }
-            Transpose32(a);
-            const std::ptrdiff_t rows = std::min<std::ptrdiff_t>(count, kWordBits);
-            for (std::ptrdiff_t r = 0; r < rows; ++r)
-                above[(std::ptrdiff_t(m) * rowStride + r) * words + w] = a[r];
-            if (count > kWordBits)
-                above[(std::ptrdiff_t(m) * rowStride + kWordBits) * words + w] = extra;
-            if (m == 0) {
-                Transpose32(n);
+            for (std::ptrdiff_t q = 0; q < chunks; ++q) {
+                const std::ptrdiff_t rows =
+                    std::min<std::ptrdiff_t>(kWordBits, count - q * kWordBits);
+                std::uint32_t block[32];
+                std::copy_n(&a[std::size_t(q * kWordBits)], 32, block);
+                Transpose32(block);
                 for (std::ptrdiff_t r = 0; r < rows; ++r)
-                    unusable[r * words + w] = n[r];
-                if (count > kWordBits) unusable[kWordBits * words + w] = extraNan;
+                    above[(std::ptrdiff_t(m) * rowStride + q * kWordBits + r) * words + w] =
+                        block[r];
+                if (m == 0) { // NaNs are rare: their transpose only where there are any
+                    std::copy_n(&n[std::size_t(q * kWordBits)], 32, block);
+                    std::uint32_t any = 0;
+                    for (const std::uint32_t b : block)
+                        any |= b;
+                    if (any != 0) Transpose32(block);
+                    for (std::ptrdiff_t r = 0; r < rows; ++r)
+                        unusable[(q * kWordBits + r) * words + w] = block[r];
+                }
             }
         }
     }
@@ -158,6 +236,11 @@ void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> 
         ColumnStripe(values, levels, g, j0, count, rowStride, above, unusable);
     } else {
         for (std::ptrdiff_t r = 0; r < count; ++r) {
+            if (values.strideX == 1 && levels.size() > 1) {
+                ContiguousRowLevels(values.data + (j0 + r) * values.strideY, values.nx, levels,
+                                    above + r * words, rowStride * words, unusable + r * words);
+                continue;
+            }
             for (std::size_t m = 0; m < levels.size(); ++m) {
                 std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
                 std::uint32_t* u = m == 0 ? unusable + r * words : nullptr;

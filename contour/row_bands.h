@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <exception>
-#include <thread>
 #include <vector>
+
+#include "contour/run_each.h"
 
 namespace contour::detail {
 
@@ -13,39 +13,20 @@ struct RowBand {
     std::ptrdiff_t y0, y1; // cell rows y0 .. y1 - 1
 };
 
-// threads (0: one per core) bands of about equal height over cellRows rows, but none smaller
-// than a quarter of a million nodes' worth of rows (a thread costs more than such a band).
+// Bands of about equal height over cellRows rows: as many as threads asks for (at most one per
+// row), or with 0 one per core, but none under 2^16 nodes (a thread costs more than that).
 inline std::vector<RowBand> SplitRows(std::ptrdiff_t cellRows, std::ptrdiff_t nx, int threads) {
-    std::ptrdiff_t n = threads > 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
-    const std::ptrdiff_t minRows =
-        std::max<std::ptrdiff_t>(1, (1 << 18) / std::max<std::ptrdiff_t>(nx, 1));
-    n = std::max<std::ptrdiff_t>(1, std::min(n, cellRows / minRows));
+    std::ptrdiff_t n = threads;
+    if (threads == 0) {
+        const std::ptrdiff_t minRows =
+            std::max<std::ptrdiff_t>(1, (1 << 16) / std::max<std::ptrdiff_t>(nx, 1));
+        n = std::min<std::ptrdiff_t>(CoreCount(), cellRows / minRows);
+    }
+    n = std::clamp<std::ptrdiff_t>(n, 1, std::max<std::ptrdiff_t>(cellRows, 1));
     std::vector<RowBand> bands;
     for (std::ptrdiff_t b = 0; b < n; ++b)
         bands.push_back({cellRows * b / n, cellRows * (b + 1) / n});
     return bands;
-}
-
-// Calls work(b) for b = 0 .. n - 1, band 0 on the calling thread and each other on its own; the
-// first exception thrown is rethrown once all have finished.
-template <class Work> void RunEach(std::size_t n, Work&& work) {
-    std::vector<std::exception_ptr> errors(n);
-    auto guarded = [&](std::size_t b) {
-        try {
-            work(b);
-        } catch (...) {
-            errors[b] = std::current_exception();
-        }
-    };
-    std::vector<std::thread> threads;
-    threads.reserve(n > 0 ? n - 1 : 0);
-    for (std::size_t b = 1; b < n; ++b)
-        threads.emplace_back(guarded, b);
-    if (n > 0) guarded(0);
-    for (std::thread& t : threads)
-        t.join();
-    for (const std::exception_ptr& e : errors)
-        if (e) std::rethrow_exception(e);
 }
 
 } // namespace contour::detail
