@@ -20,7 +20,8 @@ N = --lines-size (4096) on two fields written as .npy: the picture at level 0.6,
 random field (standard normal noise in float32, seed 12345, scipy's gaussian_filter with sigma
 N / 200, level 0). Against contourpy 'serial' lines() on a ready generator with its fastest line
 type (each type timed, the fastest kept), in the same run:
-  - one level, one thread; ours on the float32 array and on a float64 copy;
+  - one level, one thread; ours on the float32 array and on a float64 copy, each call returning
+    a fresh result (and, for comparison, calls that keep their output and Workspace);
   - ten levels in one call, against ten lines() calls;
   - two threads against one;
   - the memory our call holds beyond its output, against the input's size;
@@ -171,11 +172,11 @@ def line_fields(n):
              [round(spread * v, 6) for v in np.linspace(-1.5, 1.5, 10)])]
 
 
-def ours_lines(timer, path, levels, repeat, threads=1):
+def ours_lines(timer, path, levels, repeat, threads=1, reuse=False):
     """gradient-bench-contour --lines on a .npy file: its figures as a dict of floats."""
     out = subprocess.run([timer, "--lines", "--npy", path, "--levels",
                           ",".join(repr(float(v)) for v in levels), "--repeat", str(repeat),
-                          "--threads", str(threads)],
+                          "--threads", str(threads)] + (["--reuse"] if reuse else []),
                          check=True, capture_output=True, text=True).stdout.split()
     figures = {k: float(v) for k, v in zip(out[0::2], out[1::2])}
     figures["seconds"] = figures["median_us"] * 1e-6
@@ -213,10 +214,11 @@ def lines_tables(timer, tmp, n, growth_sizes):
         peer, line_type, gen = contourpy_best(z, level, r)
         ours32 = ours_lines(timer, path32, [level], r)
         ours64 = ours_lines(timer, path64, [level], r)
+        kept = ours_lines(timer, path32, [level], r, reuse=True)
         one.append((name, f"{int(ours32['lines'])}", f"{int(ours32['points'])}",
                     f"{peer * 1e3:.2f} ({line_type})", f"{ours32['seconds'] * 1e3:.2f}",
                     f"{ours32['seconds'] / peer:.3f}", f"{ours64['seconds'] * 1e3:.2f}",
-                    f"{ours64['seconds'] / peer:.3f}"))
+                    f"{ours64['seconds'] / peer:.3f}", f"{kept['seconds'] * 1e3:.2f}"))
 
         peer_ten = median_seconds(lambda: [gen.lines(v) for v in levels], max(5, r // 4))
         ours_ten = ours_lines(timer, path32, levels, max(5, r // 4))
@@ -235,13 +237,14 @@ def lines_tables(timer, tmp, n, growth_sizes):
                         ("ten levels", ours_ten), ("one level, two threads", two),
                         ("ten levels, two threads", two_ten)):
             memory.append((name, what, f"{f['input_bytes'] / 2**20:.1f}",
+                           f"{f['output_bytes'] / 2**20:.2f}",
                            f"{f['peak_extra_bytes'] / 2**20:.2f}",
                            f"{f['peak_extra_bytes'] / f['input_bytes']:.3f}"))
 
     print(f"Joined lines at N = {n}, one level, one thread: median milliseconds (ours/peer: "
           "target at most 0.1):")
     print_table(("field", "lines", "points", "contourpy serial lines()", "ours float32",
-                 "ours/peer", "ours float64", "ours/peer"), one)
+                 "ours/peer", "ours float64", "ours/peer", "ours float32, memory kept"), one)
     print()
     print(f"Ten levels at N = {n} in one call, against ten contourpy lines() calls (targets: "
           "ours/peer at most 0.1, ours/one level at most 3):")
@@ -252,8 +255,9 @@ def lines_tables(timer, tmp, n, growth_sizes):
     print_table(("field", "1 level, 1 thread", "2 threads", "speed-up", "10 levels, 1 thread",
                  "2 threads", "speed-up"), threads)
     print()
-    print("Memory our call holds beyond its output (target: at most a quarter of the input):")
-    print_table(("field", "call", "input MiB", "extra MiB", "extra/input"), memory)
+    print("Memory our call holds beyond its output (target: at most a quarter of the input); "
+          "the most it held at once less what its result holds at the end:")
+    print_table(("field", "call", "input MiB", "output MiB", "extra MiB", "extra/input"), memory)
     print()
 
     rows, columns = [], []

@@ -5,10 +5,12 @@
 //   prints the number of end points; --points writes them as float32 pairs (x, y).
 //   With --lines: the contouring library's joined lines, on the raw field (a = x) or on a .npy
 //   array (--npy, float32 or float64, z[row][col] at x = col), at one level or several in one
-//   call, on --threads threads; prints the lines, the points and the memory the call used
-//   beyond its output (peak_extra_bytes: the most it held at once, less what the result holds).
+//   call, on --threads threads; each timed call returns a fresh result, or with --reuse writes
+//   into one kept result with one kept Workspace. Prints the lines, the points and the memory a
+//   fresh call used beyond its output (peak_extra_bytes: the most it held at once, less what
+//   the result holds).
 //   With --filled: the library's filled bands between the levels (two levels: one band; more:
-//   every band in one call), otherwise as --lines; prints the polygons, rings and points.
+//   every band in one call), a fresh result each call; prints the polygons, rings and points.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -68,7 +70,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: gradient-bench-contour (--field FILE --size N | --npy FILE) (--threshold V | --levels "
-    "A,B,...) --repeat R [--lines | --filled] [--threads N] [--points FILE]";
+    "A,B,...) --repeat R [--lines [--reuse] | --filled] [--threads N] [--points FILE]";
 
 struct Options {
     std::string field, npy, points;
@@ -77,6 +79,7 @@ struct Options {
     int repeat = 0;
     bool lines = false;
     bool filled = false; // the library's bands (implies the library, like --lines)
+    bool reuse = false;  // time calls that reuse one output and one Workspace
     int threads = 1;
     bool haveThreads = false;
 };
@@ -126,8 +129,8 @@ Options Parse(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             std::exit(0);
         }
-        if (opt == "--lines" || opt == "--filled") {
-            (opt == "--lines" ? o.lines : o.filled) = true;
+        if (opt == "--lines" || opt == "--filled" || opt == "--reuse") {
+            (opt == "--lines" ? o.lines : opt == "--filled" ? o.filled : o.reuse) = true;
             continue;
         }
         if (opt != "--field" && opt != "--size" && opt != "--threshold" && opt != "--repeat" &&
@@ -155,6 +158,7 @@ Options Parse(int argc, char** argv) {
              kUsage + ")");
     if (o.lines && o.filled) Fail("--lines and --filled are two different timings: one at a time");
     if (o.filled && o.levels.size() < 2) Fail("--filled needs --levels with two levels or more");
+    if (o.reuse && !o.lines) Fail("--reuse goes with --lines");
     const bool library = o.lines || o.filled;
     if (!library && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
         Fail("--npy, --levels and --threads go with --lines or --filled");
@@ -223,13 +227,21 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
     const long long before = liveBytes;
     peakBytes = before;
     contour::Lines<T> lines = run();
-    const long long extra = peakBytes - liveBytes;
+    const long long extra = peakBytes - liveBytes, output = liveBytes - before;
     std::vector<double> micros;
     micros.reserve(std::size_t(o.repeat));
-    for (int r = 0; r < o.repeat; ++r)
-        micros.push_back(TimeMicros([&] { lines = run(); }));
-    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld input_bytes %zu\n",
-                Median(micros), lines.LineCount(), lines.points.size(), extra, inputBytes);
+    contour::Workspace work;
+    for (int r = 0; r < o.repeat; ++r) {
+        if (o.reuse)
+            micros.push_back(TimeMicros([&] {
+                contour::ContourLines(z, std::span<const T>(levels), options, lines, work);
+            }));
+        else
+            micros.push_back(TimeMicros([&] { lines = run(); }));
+    }
+    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld output_bytes %lld "
+                "input_bytes %zu\n",
+                Median(micros), lines.LineCount(), lines.points.size(), extra, output, inputBytes);
 }
 
 // The library's filled bands between the levels, in one call, a fresh result each time.

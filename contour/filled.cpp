@@ -59,8 +59,8 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
     const std::vector<detail::RowBand> blocks = detail::SplitRows(ny - 1, nx, o.threads);
     detail::BandPlanes planes;
     planes.g = detail::BitGrid::Of(nx, ny);
-    planes.above.resize(in.levels.size() * planes.g.Size());
-    planes.unusable.resize(planes.g.Size());
+    planes.above.reset(new std::uint32_t[in.levels.size() * planes.g.Size()]);
+    planes.unusable.reset(new std::uint32_t[planes.g.Size()]);
     std::vector<char> unusable(blocks.size(), 0);
     detail::RunEach(blocks.size(), [&](std::size_t b) {
         // Block b classifies its cells' lower rows of nodes, the last block the top row too.

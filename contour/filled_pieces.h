@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "contour/contour.h"
@@ -57,10 +58,12 @@ template <class T> struct BandInput {
 // Each level's nodes above it, and the NaN or masked ones, as bit planes.
 struct BandPlanes {
     BitGrid g;
-    std::vector<std::uint32_t> above; // one plane per level, one after the other
-    std::vector<std::uint32_t> unusable;
+    // Left uninitialised here: each block of rows clears and fills its own rows on its thread,
+    // so that the first touch of the memory is shared out too.
+    std::unique_ptr<std::uint32_t[]> above; // one plane per level, one after the other
+    std::unique_ptr<std::uint32_t[]> unusable;
     bool anyUnusable = false;
-    const std::uint32_t* Plane(std::size_t level) const { return above.data() + level * g.Size(); }
+    const std::uint32_t* Plane(std::size_t level) const { return above.get() + level * g.Size(); }
 };
 
 // Fills node rows [j0, j1) of the planes (sized by the caller); anyUnusable says whether

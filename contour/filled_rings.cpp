@@ -154,8 +154,10 @@ template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uin
 template <class T>
 std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
                                      const std::vector<double>& area, std::ptrdiff_t ny) {
+    // Long double: the midpoint of two doubles is then exact, strictly between them.
+    using Wide = long double;
     struct Query {
-        double x, y;
+        Wide x, y;
         std::int64_t next; // the next query in the same row
     };
     std::vector<Query> queries;
@@ -163,18 +165,22 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
     std::vector<std::int64_t> rowHead(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] < 0)) continue;
+        // The ring's steepest piece: its middle lies inside the piece's cell row.
         const auto ring = rings.Ring(r);
+        std::size_t best = 0;
+        Wide rise = -1;
         for (std::size_t k = 0; k < ring.size(); ++k) {
             const Point<T>& a = p.Grid(std::size_t(ring[k]));
             const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
-            if (a.y == b.y) continue;
-            const double y = (double(a.y) + double(b.y)) / 2;
-            const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
-            queries.push_back({(double(a.x) + double(b.x)) / 2, y, rowHead[row]});
-            rowHead[row] = std::int64_t(queries.size() - 1);
-            holeRing.push_back(r);
-            break;
+            if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
         }
+        const Point<T>& a = p.Grid(std::size_t(ring[best]));
+        const Point<T>& b = p.Grid(std::size_t(ring[(best + 1) % ring.size()]));
+        if (!(rise > 0)) continue;
+        const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
+        queries.push_back({(Wide(a.x) + Wide(b.x)) / 2, (Wide(a.y) + Wide(b.y)) / 2, rowHead[row]});
+        rowHead[row] = std::int64_t(queries.size() - 1);
+        holeRing.push_back(r);
     }
     std::vector<std::pair<std::size_t, std::size_t>> hits; // query, outer ring
     for (std::size_t r = 0; r < rings.Count(); ++r) {
@@ -184,12 +190,12 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
             const Point<T>& a = p.Grid(std::size_t(ring[k]));
             const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
             if (a.y == b.y) continue;
-            const double ay = a.y, by = b.y;
-            const std::size_t row = std::size_t(std::floor(std::min(ay, by)));
+            const Wide ay = a.y, by = b.y;
+            const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
             for (std::int64_t q = rowHead[row]; q >= 0; q = queries[std::size_t(q)].next) {
                 const Query& h = queries[std::size_t(q)];
                 if ((ay > h.y) == (by > h.y)) continue;
-                const double x = double(a.x) + (h.y - ay) * (double(b.x) - double(a.x)) / (by - ay);
+                const Wide x = Wide(a.x) + (h.y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay);
                 if (x < h.x) hits.push_back({std::size_t(q), r});
             }
         }
@@ -246,7 +252,22 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
 template <class T>
 void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out) {
     const auto multi = LinkKeyed(p);
-    const Rings rings = Walk(p, multi);
+    Rings rings = Walk(p, multi);
+    // The pieces' points in ring order: every pass from here on reads them one after another.
+    {
+        std::vector<Point<T>> from(rings.pieces.size()), grid;
+        for (std::size_t k = 0; k < from.size(); ++k)
+            from[k] = p.from[std::size_t(rings.pieces[k])];
+        if (!p.gridFrom.empty()) {
+            grid.resize(from.size());
+            for (std::size_t k = 0; k < grid.size(); ++k)
+                grid[k] = p.gridFrom[std::size_t(rings.pieces[k])];
+        }
+        p.from.swap(from);
+        p.gridFrom.swap(grid);
+        for (std::size_t k = 0; k < rings.pieces.size(); ++k)
+            rings.pieces[k] = std::int64_t(k);
+    }
     std::vector<double> area(rings.Count());
     bool holes = false;
     for (std::size_t r = 0; r < rings.Count(); ++r) {
@@ -267,6 +288,8 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
             nextHole[std::size_t(lastHole[o])] = std::int64_t(r);
         lastHole[o] = std::int64_t(r);
     }
+    out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
         if (!WriteRing(p, rings.Ring(r), true, out)) continue;

@@ -4,7 +4,9 @@
 // boundary pieces, linked wherever a crossing is regular.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <utility>
 
 #include "contour/crossing.h"
 #include "contour/filled_pieces.h"
@@ -18,11 +20,12 @@ template <class T> Point<T> GridLerp(Point<T> a, Point<T> b, T s) {
 }
 
 // A vertex of a piece: keyed (node or pinch) or a regular crossing of level m on cell edge e.
+// (No default member values: a cell's table of them is filled only where crossed.)
 template <class T> struct Vertex {
     Point<T> at, grid;
-    std::uint64_t key = 0;
-    bool keyed = false;
-    int edge = 0, level = 0;
+    std::uint64_t key;
+    bool keyed;
+    int edge, level;
 };
 
 // One band's output and its link slots while a block of rows is scanned.
@@ -38,7 +41,7 @@ template <class T> class Scanner {
             std::vector<BandPieces<T>>& out)
         : in_(in), planes_(planes), g_(planes.g), nx_(in.values.nx), ny_(in.values.ny),
           kFirst_(kFirst), kLast_(kLast) {
-        unusable_ = planes.anyUnusable ? planes.unusable.data() : nullptr;
+        unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
         out.assign(std::size_t(kLast - kFirst + 1), {});
         bands_.resize(out.size());
         for (std::size_t b = 0; b < out.size(); ++b) {
@@ -50,6 +53,7 @@ template <class T> class Scanner {
     }
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        Reserve(j0, j1);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
             for (int k = kFirst_; k <= kLast_; ++k)
                 Row(bands_[std::size_t(k - kFirst_)], k, j);
@@ -68,6 +72,28 @@ template <class T> class Scanner {
     }
 
   private:
+    // Room for about as many pieces as the block has cells with corners on both sides of a
+    // level, so that the arrays grow once.
+    void Reserve(std::ptrdiff_t j0, std::ptrdiff_t j1) {
+        const int nl = int(in_.levels.size());
+        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
+        std::vector<std::size_t> mixed(in_.levels.size(), 0);
+        for (std::ptrdiff_t y = j0; y < j1; ++y)
+            for (std::ptrdiff_t w = 0; w <= lastWord; ++w)
+                for (int l = std::max(kFirst_ - 1, 0); l < std::min(kLast_ + 1, nl); ++l)
+                    mixed[std::size_t(l)] += std::size_t(
+                        std::popcount(CornersOf(planes_.Plane(std::size_t(l)), g_, w, y).Mixed()));
+        for (int k = kFirst_; k <= kLast_; ++k) {
+            std::size_t n = std::size_t(2 * (nx_ + j1 - j0)) + 16; // the border
+            if (k >= 1) n += mixed[std::size_t(k - 1)];
+            if (k < nl) n += mixed[std::size_t(k)];
+            BandPieces<T>& o = *bands_[std::size_t(k - kFirst_)].out;
+            o.from.reserve(n + n / 8);
+            o.next.reserve(n + n / 8);
+            if (in_.coords != 0) o.gridFrom.reserve(n + n / 8);
+        }
+    }
+
     // Cell (x, y) exists and has no unusable corner.
     bool Usable(std::ptrdiff_t x, std::ptrdiff_t y) const {
         if (x < 0 || y < 0 || x > nx_ - 2 || y > ny_ - 2) return false;
@@ -149,7 +175,7 @@ template <class T> class Scanner {
         const std::ptrdiff_t iA = i + ax[e], jA = j + ay[e], iB = i + bx[e], jB = j + by[e];
         const T s = CrossingFraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
         const Point<T> gA{T(iA), T(jA)}, gB{T(iB), T(jB)};
-        Vertex<T> v;
+        Vertex<T> v{};
         v.grid = GridLerp(gA, gB, s);
         v.at = in_.coords == 0 ? v.grid : On(iB == iA + 1, iA, jA, s);
         const Point<T> pA = in_.coords == 0 ? gA : At(iA, jA);
@@ -164,7 +190,7 @@ template <class T> class Scanner {
     }
 
     Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        Vertex<T> v;
+        Vertex<T> v{};
         v.grid = {T(i), T(j)};
         v.at = At(i, j);
         v.key = std::uint64_t(i + j * nx_) * 4;
@@ -201,6 +227,8 @@ template <class T> class Scanner {
             }
         }
         b.local.fill(-1);
+        std::array<std::pair<Vertex<T>, Vertex<T>>, 4> line; // the cell's pieces of both lines
+        int lines = 0;
         for (int m = 0; m < 2; ++m) {
             std::array<bool, 4> above;
             for (int q = 0; q < 4; ++q)
@@ -227,11 +255,14 @@ template <class T> class Scanner {
                 const Vertex<T>& ex = cross[exits[x]][m];
                 const Vertex<T>& en = cross[partner[x]][m];
                 if (m == 0)
-                    Emit(b, i, domain, ex, en);
+                    line[lines++] = {ex, en};
                 else
-                    Emit(b, i, domain, en, ex);
+                    line[lines++] = {en, ex};
             }
         }
+        FoldBack(line, lines);
+        for (int q = 0; q < lines; ++q)
+            Emit(b, i, domain, line[q].first, line[q].second);
         for (int e = 0; e < 4; ++e) {
             if (!domain[e]) continue;
             const int sa = st[e], sb = st[(e + 1) & 3];
@@ -240,6 +271,39 @@ template <class T> class Scanner {
             const Vertex<T> a = sa == 1 ? Node(i + cx[e], j + cy[e]) : cross[e][sa == 0 ? 0 : 1];
             const Vertex<T> z = sb == 1 ? Node(i + cx[f], j + cy[f]) : cross[e][sb == 0 ? 0 : 1];
             Emit(b, i, domain, a, z);
+        }
+    }
+
+    static bool Same(const Vertex<T>& a, const Vertex<T>& z) {
+        return a.keyed ? z.keyed && a.key == z.key
+                       : !z.keyed && a.edge == z.edge && a.level == z.level;
+    }
+
+    // Where a crossing of each level landed on the same corner (an infinite value beside it, or
+    // a level within rounding of a value), the two lines may run out along one edge and back:
+    // X -> N -> Y with X, N, Y on one edge. The band between them has no width, so the two
+    // pieces become X -> Y; nothing is left when X is Y.
+    static void FoldBack(std::array<std::pair<Vertex<T>, Vertex<T>>, 4>& line, int& lines) {
+        for (bool again = true; again;) {
+            again = false;
+            for (int p = 0; p < lines && !again; ++p) {
+                for (int q = 0; q < lines && !again; ++q) {
+                    const Vertex<T>& x = line[p].first;
+                    const Vertex<T>& n = line[p].second;
+                    const Vertex<T>& y = line[q].second;
+                    if (p == q || !n.keyed || !Same(n, line[q].first)) continue;
+                    const bool vertical = x.grid.x == n.grid.x && y.grid.x == n.grid.x &&
+                                          (x.grid.y > n.grid.y) == (y.grid.y > n.grid.y);
+                    const bool horizontal = x.grid.y == n.grid.y && y.grid.y == n.grid.y &&
+                                            (x.grid.x > n.grid.x) == (y.grid.x > n.grid.x);
+                    if (!vertical && !horizontal) continue;
+                    line[p].second = y;
+                    line[q] = line[--lines];
+                    if (q < lines && p == lines) p = q; // the merged piece moved
+                    if (Same(line[p].first, line[p].second)) line[p] = line[--lines];
+                    again = true;
+                }
+            }
         }
     }
 
@@ -295,17 +359,21 @@ template <class T> class Scanner {
 } // namespace
 
 template <class T>
-void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0,
-                   std::ptrdiff_t j1, bool& anyUnusable) {
+void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
+                   bool& anyUnusable) {
     const BitGrid& g = planes.g;
+    const std::size_t first = std::size_t(j0 * g.words), last = std::size_t(j1 * g.words);
+    for (std::size_t l = 0; l < in.levels.size(); ++l)
+        std::fill(planes.above.get() + l * g.Size() + first,
+                  planes.above.get() + l * g.Size() + last, 0u);
+    std::fill(planes.unusable.get() + first, planes.unusable.get() + last, 0u);
     for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
         const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
         ClassifyStripe(in.values, in.mask, std::span<const T>(in.levels), g, j, count, g.ny,
-                       planes.above.data() + std::size_t(j * g.words),
-                       planes.unusable.data() + std::size_t(j * g.words));
+                       planes.above.get() + std::size_t(j * g.words),
+                       planes.unusable.get() + std::size_t(j * g.words));
     }
-    anyUnusable = std::any_of(planes.unusable.begin() + j0 * g.words,
-                              planes.unusable.begin() + j1 * g.words,
+    anyUnusable = std::any_of(planes.unusable.get() + first, planes.unusable.get() + last,
                               [](std::uint32_t w) { return w != 0; });
 }
 

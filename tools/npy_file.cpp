@@ -151,7 +151,9 @@ bool ParseNpyHeader(std::string_view b, NpyHeader& h, std::string& error) {
         if (key == "descr") ok = haveDescr = r.String(descr);
         if (key == "fortran_order") ok = haveOrder = r.Bool(fortran);
         if (key == "shape") ok = haveShape = r.Tuple(shape);
-        if (!ok) return Fail(error, "the .npy header has a bad or unknown entry '" + key + "'");
+        if (!ok)
+            return Fail(error,
+                        "the .npy header has a bad or unknown entry '" + Printable(key) + "'");
         if (!r.Take(',')) {
             if (!r.Take('}')) return Fail(error, "the .npy header is not a dictionary");
             break;

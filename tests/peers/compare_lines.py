@@ -4,8 +4,13 @@
 Each case writes its arrays as .npy (or raw float32 for the demo's frames), runs
 gradient-contour --csv, and runs the peers on the same arrays in the same process. For each
 level it checks: the same set of crossing points (points closer than the tolerance merged, as
-many on both sides, each within the tolerance of one on the other side), the same number of
-lines and the same number of closed ones (a closed line repeats its first point).
+many on both sides, each within the tolerance of one on the other side), the same pieces between
+consecutive points (as a multiset), and the same number of lines and of closed ones (a closed
+line repeats its first point). On plateaus exactly at the level the line counts are reported,
+not compared: where lines touch at a node on the level, or run along a row of such nodes and
+back, each library cuts the same pieces into lines its own way (skimage joins lines that share
+a point into one; contourpy also returns a zero-length line around an isolated node at the
+level, which is left out).
 
 Each saddle rule is compared with the peer that shares it, which the script checks first on a
 single saddle cell rather than taking from the peers' documentation:
