@@ -8,7 +8,7 @@
 //   call, on --threads threads; each timed call returns a fresh result, or with --reuse writes
 //   into one kept result with one kept Workspace. Prints the lines, the points and the memory a
 //   fresh call used beyond its output (peak_extra_bytes: the most it held at once, less what
-//   the result holds).
+//   the result holds), and the median processor time of the calls (cpu_us).
 //   With --filled: the library's filled bands between the levels (two levels: one band; more:
 //   every band in one call), a fresh result each call; prints the polygons, rings and points.
 #include <algorithm>
@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <new>
 #include <string>
 #include <vector>
@@ -189,11 +190,15 @@ double Median(std::vector<double> v) {
     return m % 2 ? v[m / 2] : 0.5 * (v[m / 2 - 1] + v[m / 2]);
 }
 
-template <class F> double TimeMicros(F&& call) {
+template <class F> double TimeMicros(F&& call, std::vector<double>* cpuMicros = nullptr) {
+    const std::clock_t cpu = std::clock();
     const auto start = std::chrono::steady_clock::now();
     call();
-    return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - start)
-        .count();
+    const auto stop = std::chrono::steady_clock::now();
+    // The process's processor time: what the call cost whatever else ran on the machine (with
+    // several threads, their sum).
+    if (cpuMicros) cpuMicros->push_back(double(std::clock() - cpu) * 1e6 / CLOCKS_PER_SEC);
+    return std::chrono::duration<double, std::micro>(stop - start).count();
 }
 
 // The demo's core: separate segments, one threshold.
@@ -228,20 +233,22 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
     peakBytes = before;
     contour::Lines<T> lines = run();
     const long long extra = peakBytes - liveBytes, output = liveBytes - before;
-    std::vector<double> micros;
+    std::vector<double> micros, cpu;
     micros.reserve(std::size_t(o.repeat));
+    cpu.reserve(std::size_t(o.repeat));
     contour::Workspace work;
     for (int r = 0; r < o.repeat; ++r) {
         if (o.reuse)
-            micros.push_back(TimeMicros([&] {
-                contour::ContourLines(z, std::span<const T>(levels), options, lines, work);
-            }));
+            micros.push_back(TimeMicros(
+                [&] { contour::ContourLines(z, std::span<const T>(levels), options, lines, work); },
+                &cpu));
         else
-            micros.push_back(TimeMicros([&] { lines = run(); }));
+            micros.push_back(TimeMicros([&] { lines = run(); }, &cpu));
     }
     std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld output_bytes %lld "
-                "input_bytes %zu\n",
-                Median(micros), lines.LineCount(), lines.points.size(), extra, output, inputBytes);
+                "input_bytes %zu cpu_us %.3f\n",
+                Median(micros), lines.LineCount(), lines.points.size(), extra, output, inputBytes,
+                Median(cpu));
 }
 
 // The library's filled bands between the levels, in one call, a fresh result each time.
