@@ -35,7 +35,7 @@ Part three, the library's filled bands (gradient-bench-contour --filled --npy) a
 --filled-size (4096) on the same two fields: one band (the picture between 0.6 and 1.2, the
 random field between 0 and half its standard deviation) against contourpy 'serial' filled() with
 its fastest fill type; ten bands (eleven levels over the lines' range) in one call against ten
-filled() calls; and two threads against one.
+filled() calls; and two threads against one (all wall-clock time).
 
 With --python (or --python-only) it also times the isocontour module's whole call from Python
 against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096

@@ -265,14 +265,14 @@ template <class T> void TimeFilled(const Options& o, contour::View<T> z, std::si
     peakBytes = before;
     contour::Bands<T> bands = run();
     const long long extra = peakBytes - liveBytes;
-    std::vector<double> micros;
+    std::vector<double> micros, cpu;
     micros.reserve(std::size_t(o.repeat));
     for (int r = 0; r < o.repeat; ++r)
-        micros.push_back(TimeMicros([&] { bands = run(); }));
+        micros.push_back(TimeMicros([&] { bands = run(); }, &cpu));
     std::printf("median_us %.3f polygons %zu rings %zu points %zu peak_extra_bytes %lld "
-                "input_bytes %zu\n",
+                "input_bytes %zu cpu_us %.3f\n",
                 Median(micros), bands.PolygonCount(), bands.ringOffsets.size() - 1,
-                bands.points.size(), extra, inputBytes);
+                bands.points.size(), extra, inputBytes, Median(cpu));
 }
 
 template <class T> void Time(const Options& o, contour::View<T> z, std::size_t inputBytes) {

@@ -87,6 +87,9 @@ template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::
 struct Rings {
     std::vector<std::int64_t> pieces;
     std::vector<std::size_t> start{0};
+    // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
+    // after the walk, that ring).
+    std::vector<std::pair<std::size_t, std::int64_t>> splits;
     std::size_t Count() const { return start.size() - 1; }
     std::span<const std::int64_t> Ring(std::size_t r) const {
         return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
@@ -134,6 +137,8 @@ template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uin
                     rings.pieces.insert(rings.pieces.end(),
                                         stack.begin() + std::ptrdiff_t(it->second), stack.end());
                     rings.Close();
+                    // This piece carries on the ring the loop was split from.
+                    rings.splits.push_back({rings.Count() - 1, piece});
                     stack.resize(it->second);
                     open.erase(it, open.end());
                 }
@@ -153,7 +158,8 @@ template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uin
 // only the outer rings' pieces in that row are looked at.
 template <class T>
 std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
-                                     const std::vector<double>& area, std::ptrdiff_t ny) {
+                                     const std::vector<double>& area, std::ptrdiff_t ny,
+                                     std::vector<std::int64_t> owner) {
     // Long double: the midpoint of two doubles is then exact, strictly between them.
     using Wide = long double;
     struct Query {
@@ -164,7 +170,7 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
     std::vector<std::size_t> holeRing;
     std::vector<std::int64_t> rowHead(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
     for (std::size_t r = 0; r < rings.Count(); ++r) {
-        if (!(area[r] < 0)) continue;
+        if (!(area[r] < 0) || owner[r] >= 0) continue;
         // The ring's steepest piece: its middle lies inside the piece's cell row.
         const auto ring = rings.Ring(r);
         std::size_t best = 0;
@@ -201,7 +207,6 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
         }
     }
     std::sort(hits.begin(), hits.end());
-    std::vector<std::int64_t> owner(rings.Count(), -1);
     for (std::size_t g = 0; g < hits.size();) {
         std::size_t h = g;
         while (h < hits.size() && hits[h] == hits[g])
@@ -216,22 +221,45 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
     return owner;
 }
 
-// Appends ring r's points (closed, without repeats) in the orientation asked for; false when
-// fewer than three distinct points are left.
+// Whether the path turns straight back at b along one grid line (a and c on the same side of b):
+// a spike of no width, left where pieces of both levels ran along one edge out and back.
+template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
+    if (a.x == b.x && c.x == b.x) return a.y != b.y && c.y != b.y && (a.y > b.y) == (c.y > b.y);
+    if (a.y == b.y && c.y == b.y) return a.x != b.x && c.x != b.x && (a.x > b.x) == (c.x > b.x);
+    return false;
+}
+
+// Appends ring r's points (closed, without repeats or spikes) in the orientation asked for;
+// false when fewer than three points are left. keep is scratch.
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
-               Bands<T>& out) {
-    const std::size_t first = out.points.size();
+               std::vector<std::int64_t>& keep, Bands<T>& out) {
+    const auto at = [&](std::int64_t k) -> const Point<T>& { return p.from[std::size_t(k)]; };
+    const auto grid = [&](std::int64_t k) -> const Point<T>& { return p.Grid(std::size_t(k)); };
+    keep.clear();
     for (const std::int64_t piece : ring) {
-        const Point<T>& q = p.from[std::size_t(piece)];
-        if (out.points.size() == first || !(out.points.back() == q)) out.points.push_back(q);
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        while (keep.size() >= 2 &&
+               Folds(grid(keep[keep.size() - 2]), grid(keep.back()), grid(piece)))
+            keep.pop_back();
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        keep.push_back(piece);
     }
-    while (out.points.size() > first + 1 && out.points.back() == out.points[first])
-        out.points.pop_back();
-    if (out.points.size() < first + 3) {
-        out.points.resize(first);
-        return false;
+    for (bool again = true; again && keep.size() >= 3;) { // across the ring's start
+        const std::size_t n = keep.size();
+        again = true;
+        if (at(keep[n - 1]) == at(keep[0]) ||
+            Folds(grid(keep[n - 2]), grid(keep[n - 1]), grid(keep[0])))
+            keep.pop_back();
+        else if (Folds(grid(keep[n - 1]), grid(keep[0]), grid(keep[1])))
+            keep.erase(keep.begin());
+        else
+            again = false;
     }
+    if (keep.size() < 3) return false;
+    const std::size_t first = out.points.size();
+    for (const std::int64_t piece : keep)
+        out.points.push_back(at(piece));
     double twice = 0;
     const std::size_t n = out.points.size() - first;
     for (std::size_t k = 0; k < n; ++k) {
@@ -253,6 +281,14 @@ template <class T>
 void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out) {
     const auto multi = LinkKeyed(p);
     Rings rings = Walk(p, multi);
+    if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
+        std::vector<std::int64_t> ringOf(p.next.size(), -1);
+        for (std::size_t r = 0; r < rings.Count(); ++r)
+            for (const std::int64_t piece : rings.Ring(r))
+                ringOf[std::size_t(piece)] = std::int64_t(r);
+        for (auto& split : rings.splits)
+            split.second = ringOf[std::size_t(split.second)];
+    }
     // The pieces' points in ring order: every pass from here on reads them one after another.
     {
         std::vector<Point<T>> from(rings.pieces.size()), grid;
@@ -275,7 +311,19 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         holes = holes || area[r] < 0;
     }
     std::vector<std::int64_t> owner;
-    if (holes) owner = HoleOwners(p, rings, area, ny);
+    if (holes) {
+        // A hole split from its outer ring at a vertex they share belongs to that ring: no ray
+        // is needed (nor reliable, beside a touching point).
+        std::vector<std::int64_t> known(rings.Count(), -1);
+        for (const auto& [loop, from] : rings.splits) {
+            if (from < 0) continue;
+            if (area[loop] < 0 && area[std::size_t(from)] > 0)
+                known[loop] = from;
+            else if (area[loop] > 0 && area[std::size_t(from)] < 0)
+                known[std::size_t(from)] = std::int64_t(loop);
+        }
+        owner = HoleOwners(p, rings, area, ny, known);
+    }
     // Holes follow their outer ring, each group in the order the rings were found.
     std::vector<std::int64_t> firstHole(rings.Count(), -1), nextHole(rings.Count(), -1),
         lastHole(rings.Count(), -1);
@@ -289,12 +337,13 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         lastHole[o] = std::int64_t(r);
     }
     out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    std::vector<std::int64_t> keep;
     out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
-        if (!WriteRing(p, rings.Ring(r), true, out)) continue;
+        if (!WriteRing(p, rings.Ring(r), true, keep, out)) continue;
         for (std::int64_t h = firstHole[r]; h >= 0; h = nextHole[std::size_t(h)])
-            WriteRing(p, rings.Ring(std::size_t(h)), false, out);
+            WriteRing(p, rings.Ring(std::size_t(h)), false, keep, out);
         out.polygonOffsets.push_back(std::int64_t(out.ringOffsets.size() - 1));
     }
     out.bandOffsets.push_back(std::int64_t(out.polygonOffsets.size() - 1));
