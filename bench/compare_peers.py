@@ -39,7 +39,8 @@ filled() calls; and two threads against one (all wall-clock time).
 
 With --python (or --python-only) it also times the isocontour module's whole call from Python
 against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096
-(--python-sizes), on the benchmark picture and on a smoothed random field.
+(--python-sizes), on the benchmark picture and on a smoothed random field (wall-clock, each
+round of ours interleaved with a round of the C++ timer).
 """
 
 import argparse
