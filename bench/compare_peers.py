@@ -26,6 +26,7 @@ type (each type timed, the fastest kept), in the same run:
   - two threads against one;
   - the memory our call holds beyond its output, against the input's size;
   - how the one-level times grow with N (--growth-sizes).
+
 One-thread figures are processor time (the process's, median over the runs): on a machine
 shared with other work it is what the call costs, where wall-clock time also counts waiting for
 a core. The threads table is wall-clock, as a speed-up must be.
@@ -35,6 +36,11 @@ Part three, the library's filled bands (gradient-bench-contour --filled --npy) a
 random field between 0 and half its standard deviation) against contourpy 'serial' filled() with
 its fastest fill type; ten bands (eleven levels over the lines' range) in one call against ten
 filled() calls; and two threads against one (all wall-clock time).
+
+With --python (or --python-only) it also times the isocontour module's whole call from Python
+against the C++ library on the same array and against contourpy and skimage, at N = 80 and 4096
+(--python-sizes), on the benchmark picture and on a smoothed random field (wall-clock, each
+round of ours interleaved with a round of the C++ timer).
 """
 
 import argparse
@@ -364,12 +370,132 @@ def repeats(n):
     return max(11, min(200, int(4e7 / (n * n))))
 
 
+# --- The Python-level table: isocontour's whole call from Python against the peers -------------
+#
+# The array is in memory before any clock starts; every figure is a median in this one run, on
+# the fields of the lines tables. "C++" is gradient-bench-contour timing the library on the same
+# array read from a .npy file, so ours / C++ is what the binding adds (argument checks, views of
+# numpy's memory, arrays made from the library's vectors). contourpy runs its serial algorithm with
+# its fastest line and fill types (each timed, the fastest kept); "cp whole" also creates the
+# generator, as a one-off call must.
+
+PYTHON_SIZES = (80, 4096)
+
+
+def contourpy_best_held(z, level, repeat):
+    """(seconds, line type name) of contourpy serial's fastest lines(), timed as ours are."""
+    best = None
+    for line_type in contourpy.LineType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
+        seconds = held_median(lambda: gen.lines(level), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, line_type.name)
+    return best
+
+
+def contourpy_best_filled(z, lower, upper, repeat):
+    """(seconds, fill type name) of contourpy serial's fastest filled() between the levels."""
+    best = None
+    for fill_type in contourpy.FillType.__members__.values():
+        gen = contourpy.contour_generator(z=z, name="serial", fill_type=fill_type)
+        seconds = held_median(lambda: gen.filled(lower, upper), repeat)
+        if best is None or seconds < best[0]:
+            best = (seconds, fill_type.name)
+    return best
+
+
+def held_median(call, repeat):
+    """median_seconds, but each result is kept until the next call has returned, as a loop
+    `result = call()` does and as gradient-bench-contour does: dropping a large result first
+    lets the allocator hand its pages back to the system, and the next call pays to fault them
+    in again (up to 1.7 x the time of a filled call at N = 4096), which is the allocator's cost,
+    not the call's."""
+    held = [None]
+
+    def keep():
+        held[0] = call()
+
+    return median_seconds(keep, repeat)
+
+
+def interleaved(call, timed, rounds, few):
+    """Medians of (call's seconds, timed()'s seconds) taken in alternating rounds, so that a
+    change in the machine's load between the two weighs on both alike; each round times `few`
+    calls (timed() is the C++ timer's median of as many)."""
+    ours, theirs = [], []
+    for _ in range(rounds):
+        ours.append(held_median(call, few))
+        theirs.append(timed())
+    return statistics.median(ours), statistics.median(theirs)
+
+
+def python_rows(ic, timer, sizes, tmp):
+    """One row of cells per (field, N), and a note per row naming contourpy's types."""
+    rows, notes = [], []
+    for n in sizes:
+        r = repeats(n)
+        for (name, z, level, _), (_, _, band, _) in zip(line_fields(n), filled_fields(n)):
+            lower, upper = band
+            path = os.path.join(tmp, f"python-{n}.npy")
+            np.save(path, z)
+            # The C++ timer's own median of a few calls per round; the whole call from Python
+            # in between.
+            few = max(3, r // 11)
+            ours, cpp = interleaved(lambda: ic.lines(z, level),
+                                    lambda: ours_lines(timer, path, [level], few)["seconds"], 11,
+                                    few)
+            ours_band, cpp_band = interleaved(
+                lambda: ic.filled(z, lower, upper),
+                lambda: ours_filled(timer, path, band, few)["seconds"], 11, few)
+            cp, line_type = contourpy_best_held(z, level, r)
+            cp_whole = held_median(lambda: contourpy.contour_generator(
+                z=z, name="serial", line_type=line_type).lines(level), r)
+            cp_band, fill_type = contourpy_best_filled(z, lower, upper, r)
+            sk = held_median(
+                lambda: measure.find_contours(z, level, fully_connected="high"), min(r, 11))
+            ms = lambda v: f"{v * 1e3:.3f}"  # noqa: E731
+            rows.append((name, str(n), ms(ours), ms(cpp), f"{ours / cpp:.2f}", ms(cp),
+                         f"{ours / cp:.3f}", ms(cp_whole), f"{ours / cp_whole:.3f}", ms(sk),
+                         f"{ours / sk:.3f}", ms(ours_band), ms(cpp_band),
+                         f"{ours_band / cpp_band:.2f}", ms(cp_band), f"{ours_band / cp_band:.3f}"))
+            notes.append(f"{name} N={n}: level {level:g}, band ({lower:g}, {upper:g}]; "
+                         f"contourpy's fastest line type {line_type}, fill type {fill_type}")
+    return rows, notes
+
+
+def python_table(timer, module_dir, sizes):
+    """Prints the Python-level table; 2 when the module is not built."""
+    sys.path.insert(0, module_dir)
+    try:
+        import isocontour
+    except ImportError as error:
+        print(f"compare_peers: no isocontour module in {module_dir} ({error}); build the "
+              "default preset", file=sys.stderr)
+        return 2
+    with tempfile.TemporaryDirectory() as tmp:
+        rows, notes = python_rows(isocontour, timer, sizes, tmp)
+    print("From Python: median milliseconds of one whole call, the array in memory (lines: "
+          "isocontour.lines; filled: isocontour.filled, one band):")
+    print_table(("field", "N", "lines", "C++", "/C++", "contourpy", "/cp", "cp whole",
+                 "/cp whole", "skimage", "/skimage", "filled", "C++", "/C++", "contourpy", "/cp"),
+                rows)
+    for note in notes:
+        print("  " + note)
+    return 0
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--timer", default=os.path.join(here, "..", "build", "bin",
                                                         "gradient-bench-contour"))
     parser.add_argument("--sizes", type=int, nargs="+", default=list(SIZES))
+    parser.add_argument("--python", action="store_true",
+                        help="also print the Python-level table (isocontour against the peers)")
+    parser.add_argument("--python-only", action="store_true",
+                        help="print only the Python-level table")
+    parser.add_argument("--python-sizes", type=int, nargs="+", default=list(PYTHON_SIZES))
+    parser.add_argument("--module-dir", default=os.path.join(here, "..", "build", "python"))
     parser.add_argument("--lines-size", type=int, default=LINE_SIZE,
                         help="N of the joined lines tables (0 leaves them out)")
     parser.add_argument("--growth-sizes", type=int, nargs="*", default=list(GROWTH_SIZES))
@@ -380,6 +506,8 @@ def main():
         print(f"compare_peers: no timer at {args.timer} (build the default preset)",
               file=sys.stderr)
         return 2
+    if args.python_only:
+        return python_table(args.timer, args.module_dir, args.python_sizes)
 
     header = ("N", "serial lines()", "serial whole", "mpl2005", "skimage", "ours", "ours/best")
     rows, failures, notes, timings = [], 0, [], []
@@ -430,6 +558,10 @@ def main():
         print()
         with tempfile.TemporaryDirectory() as tmp:
             filled_tables(args.timer, tmp, args.filled_size)
+    if args.python:
+        print()
+        if python_table(args.timer, args.module_dir, args.python_sizes):
+            return 2
     return 1 if failures else 0
 
 

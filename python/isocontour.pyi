@@ -1,0 +1,86 @@
+"""Contour lines and filled bands of 2-D numpy arrays (type stubs)."""
+
+from typing import Literal, Optional, Sequence, Union
+
+import numpy as np
+import numpy.typing as npt
+
+__version__: str
+
+_Array = npt.ArrayLike
+_Real = Union[float, int, np.floating, np.integer]
+_Saddle = Literal["above", "below", "centre", "center"]
+
+class Error(ValueError):
+    """A refusal of the library: bad levels, shapes, masks or options."""
+
+class Lines:
+    """Contour lines as flat arrays: line k is points[offsets[k]:offsets[k + 1]]."""
+
+    @property
+    def points(self) -> npt.NDArray[np.floating]:
+        """(n, 2) x, y of every point, line after line."""
+    @property
+    def offsets(self) -> npt.NDArray[np.int64]:
+        """(lines + 1,) the first point of each line, then n."""
+    @property
+    def closed(self) -> npt.NDArray[np.bool_]:
+        """(lines,) True where the line's last point repeats its first."""
+    @property
+    def normals(self) -> Optional[npt.NDArray[np.floating]]:
+        """(n, 2) unit normals towards lower values with normals=True, else None."""
+    @property
+    def levels(self) -> npt.NDArray[np.floating]:
+        """(levels,) the levels, in the values' type."""
+    @property
+    def level_offsets(self) -> npt.NDArray[np.int64]:
+        """(levels + 1,) level m owns lines level_offsets[m] .. level_offsets[m + 1]."""
+    def __len__(self) -> int: ...
+    def split(self) -> list[npt.NDArray[np.floating]]:
+        """One (k, 2) array per line, in order (views into points)."""
+    def split_levels(self) -> list[list[npt.NDArray[np.floating]]]:
+        """Per level, one (k, 2) array per line (views into points)."""
+
+class Bands:
+    """Filled bands as flat arrays: ring r is points[ring_offsets[r]:ring_offsets[r + 1]]."""
+
+    @property
+    def points(self) -> npt.NDArray[np.floating]: ...
+    @property
+    def ring_offsets(self) -> npt.NDArray[np.int64]: ...
+    @property
+    def polygon_offsets(self) -> npt.NDArray[np.int64]:
+        """(polygons + 1,) polygon p is rings polygon_offsets[p] .. [p + 1], outer ring first."""
+    @property
+    def band_offsets(self) -> npt.NDArray[np.int64]:
+        """(bands + 1,) band b is polygons band_offsets[b] .. [b + 1]."""
+    @property
+    def lower(self) -> npt.NDArray[np.floating]: ...
+    @property
+    def upper(self) -> npt.NDArray[np.floating]: ...
+    def __len__(self) -> int: ...
+    def split(self) -> list[list[npt.NDArray[np.floating]]]:
+        """Per polygon, its rings as (k, 2) arrays, the outer one first (views into points)."""
+    def split_bands(self) -> list[list[list[npt.NDArray[np.floating]]]]:
+        """Per band, its polygons as split() gives them."""
+
+def lines(z: _Array, level: _Real, *, x: Optional[_Array] = None, y: Optional[_Array] = None,
+          mask: Optional[_Array] = None, saddle: _Saddle = "above", normals: bool = False,
+          threads: int = 1) -> Lines:
+    """The contour lines of z (rows = y, columns = x) at one level."""
+
+def multi_lines(z: _Array, levels: Sequence[_Real] | _Array, *, x: Optional[_Array] = None,
+                y: Optional[_Array] = None, mask: Optional[_Array] = None,
+                saddle: _Saddle = "above", normals: bool = False, threads: int = 1) -> Lines:
+    """The contour lines of z at each of levels, in one call."""
+
+def filled(z: _Array, lower: _Real, upper: _Real, *, x: Optional[_Array] = None,
+           y: Optional[_Array] = None, mask: Optional[_Array] = None,
+           saddle: _Saddle = "above", threads: int = 1) -> Bands:
+    """The band lower < z <= upper as polygons."""
+
+def multi_filled(z: _Array, levels: Sequence[_Real] | _Array, *, open_bands: bool = False,
+                 x: Optional[_Array] = None, y: Optional[_Array] = None,
+                 mask: Optional[_Array] = None, saddle: _Saddle = "above",
+                 threads: int = 1) -> Bands:
+    """Every band between consecutive levels, in one call."""
