@@ -1,7 +1,6 @@
-// The message queue of the Linux window layer: posting, peeking, dispatching, and the
-// translation of window events into the messages Windows would send.
-#include <algorithm>
-
+// What the Linux window layer adds to the message queue: gathering SDL's or the headless
+// source's events when it runs empty, and their translation into the messages Windows would
+// send.
 #include "platform/linux/headless.h"
 #include "platform/linux/layer_state.h"
 #include "platform/linux/win32_window.h"
@@ -14,11 +13,12 @@ namespace {
 // empty queue is far more than any test injects at once.
 constexpr int kMaxEventsPerPump = 4096;
 
-void Append(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    State().queue.push_back(MSG{window, message, wParam, lParam, TickCount(), POINT{0, 0}});
-}
+} // namespace
 
-void Gather() {
+namespace platform::detail {
+
+// Gathers what waits (SDL's events, or the headless source's) into the queue.
+void QueueFoundEmpty() {
     LayerState& st = State();
     if (st.headless) {
         if (!st.source) return;
@@ -32,13 +32,9 @@ void Gather() {
     if (st.videoUp) PumpSdlEvents();
 }
 
-bool Matches(const MSG& m, HWND window, UINT lo, UINT hi) {
-    if (window != nullptr && m.hwnd != window) return false;
-    if (lo == 0 && hi == 0) return true;
-    return m.message >= lo && m.message <= hi;
-}
+void NothingFound() {}
 
-} // namespace
+} // namespace platform::detail
 
 namespace platform {
 
@@ -77,40 +73,3 @@ void QueueEvent(const Event& e) {
 }
 
 } // namespace platform
-
-BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMessage) {
-    if (msg == nullptr) return FALSE;
-    auto& queue = State().queue;
-    if (queue.empty()) Gather();
-    const auto it = std::find_if(queue.begin(), queue.end(), [&](const MSG& m) {
-        return Matches(m, window, filterMin, filterMax);
-    });
-    if (it == queue.end()) return FALSE;
-    *msg = *it;
-    if ((removeMessage & PM_REMOVE) != 0) queue.erase(it);
-    return TRUE;
-}
-
-BOOL TranslateMessage(const MSG*) { return FALSE; }
-
-LRESULT DispatchMessageA(const MSG* msg) {
-    if (msg == nullptr) return 0;
-    const WindowRecord* w = FindRecord(msg->hwnd);
-    if (w == nullptr) return 0;
-    return w->proc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
-}
-
-LRESULT DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
-    if (message == WM_CLOSE) DestroyWindow(window);
-    return 0;
-}
-
-BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (window != nullptr && FindRecord(window) == nullptr) return FALSE;
-    Append(window, message, wParam, lParam);
-    return TRUE;
-}
-
-void PostQuitMessage(int exitCode) {
-    Append(nullptr, WM_QUIT, static_cast<WPARAM>(static_cast<UINT>(exitCode)), 0);
-}

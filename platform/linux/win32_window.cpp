@@ -1,10 +1,9 @@
-// Window classes, windows, handles and desktop metrics of the Linux window layer, and the
-// switch between SDL and headless mode.
+// Windows and desktop metrics of the Linux window layer (their SDL side), and the switch
+// between SDL and headless mode; the table itself is platform/window_table.cpp.
 #include "platform/linux/win32_window.h"
 
 #include <SDL.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -22,15 +21,7 @@ LayerState& State() {
     return state;
 }
 
-HWND HandleOf(const WindowRecord& w) { return reinterpret_cast<HWND>(w.id); }
-
-WindowRecord* FindRecord(HWND window) {
-    const auto id = reinterpret_cast<std::uintptr_t>(window);
-    if (id == 0) return nullptr;
-    for (WindowRecord& w : State().windows)
-        if (w.id == id) return &w;
-    return nullptr;
-}
+WindowTable& Table() { return State(); }
 
 WindowRecord* FindRecordBySdlId(std::uint32_t sdlId) {
     for (WindowRecord& w : State().windows)
@@ -41,6 +32,10 @@ WindowRecord* FindRecordBySdlId(std::uint32_t sdlId) {
 WindowRecord* FirstWindow() {
     auto& windows = State().windows;
     return windows.empty() ? nullptr : &windows.front();
+}
+
+void ReleaseWindow(WindowRecord& w) {
+    if (w.sdl != nullptr) SDL_DestroyWindow(w.sdl);
 }
 
 DWORD TickCount() {
@@ -147,57 +142,23 @@ SDL_Window* SdlWindowOf(HWND window) {
 
 } // namespace platform
 
-ATOM RegisterClassExA(const WNDCLASSEXA* wc) {
-    if (wc == nullptr || wc->cbSize != sizeof(WNDCLASSEXA) || wc->lpfnWndProc == nullptr ||
-        wc->lpszClassName == nullptr || wc->lpszClassName[0] == '\0')
-        return 0;
-    auto& classes = State().classes;
-    for (const ClassRecord& c : classes)
-        if (strcasecmp(c.name.c_str(), wc->lpszClassName) == 0) return 0;
-    classes.push_back(ClassRecord{wc->lpszClassName, wc->lpfnWndProc});
-    return static_cast<ATOM>(0xC000 + classes.size() - 1);
-}
-
 HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
                      int width, int height, HWND, HMENU, HINSTANCE, LPVOID) {
-    LayerState& st = State();
-    if (className == nullptr) return nullptr;
-    const ClassRecord* cls = nullptr;
-    for (const ClassRecord& c : st.classes)
-        if (strcasecmp(c.name.c_str(), className) == 0) cls = &c;
+    const ClassRecord* cls = FindClass(className);
     if (cls == nullptr || width <= 0 || height <= 0) return nullptr;
 
     WindowRecord w;
     w.className = cls->name;
     w.title = windowName != nullptr ? windowName : "";
     w.proc = cls->proc;
-    if (!st.headless) {
+    if (!State().headless) {
         if (!EnsureVideo()) return nullptr;
         const Uint32 flags = (style & WS_VISIBLE) != 0 ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN;
         w.sdl = SDL_CreateWindow(w.title.c_str(), x, y, width, height, flags);
         if (w.sdl == nullptr) return nullptr;
         w.sdlId = SDL_GetWindowID(w.sdl);
     }
-    w.id = st.nextId;
-    st.nextId += 0x10;
-    st.windows.push_back(std::move(w));
-    return HandleOf(st.windows.back());
-}
-
-BOOL DestroyWindow(HWND window) {
-    WindowRecord* w = FindRecord(window);
-    if (w == nullptr || w->destroying) return FALSE;
-    w->destroying = true;
-    const WNDPROC proc = w->proc;
-    proc(window, WM_DESTROY, 0, 0);
-    // The procedure may have created or destroyed windows, so look the record up again.
-    w = FindRecord(window);
-    if (w == nullptr) return TRUE;
-    if (w->sdl != nullptr) SDL_DestroyWindow(w->sdl);
-    LayerState& st = State();
-    st.windows.erase(st.windows.begin() + (w - st.windows.data()));
-    std::erase_if(st.queue, [window](const MSG& m) { return m.hwnd == window; });
-    return TRUE;
+    return AddWindow(std::move(w));
 }
 
 HWND FindWindowA(LPCSTR className, LPCSTR title) {
@@ -220,21 +181,8 @@ int GetSystemMetrics(int index) {
     return index == SM_CXSCREEN ? mode.w : mode.h;
 }
 
-HMODULE GetModuleHandleA(LPCSTR) { return reinterpret_cast<HMODULE>(std::uintptr_t{0x400000}); }
-
-HICON LoadIconA(HINSTANCE, LPCSTR) { return reinterpret_cast<HICON>(std::uintptr_t{0x10003}); }
-
-HCURSOR LoadCursorA(HINSTANCE, LPCSTR) {
-    return reinterpret_cast<HCURSOR>(std::uintptr_t{0x10005});
-}
-
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     State().messageBoxes.push_back(
         {owner, text != nullptr ? text : "", caption != nullptr ? caption : "Error", type});
     return IDOK;
-}
-
-HGDIOBJ GetStockObject(int object) {
-    if (object < 0 || object > 19) return nullptr;
-    return reinterpret_cast<HGDIOBJ>(std::uintptr_t{0x1900010} + std::uintptr_t(object));
 }
