@@ -78,6 +78,17 @@ HWND FindWindowA(LPCSTR className, LPCSTR) {
     return nullptr;
 }
 
+// The page has no dialogs of its own: the text goes to its status line (and to the console, as
+// the shell also prints it), and the box counts as answered at once.
+EM_JS(void, ShowOnPage, (const char* caption, const char* text), {
+    if (Module['onMessageBox']) Module['onMessageBox'](UTF8ToString(caption), UTF8ToString(text));
+});
+
+int MessageBoxA(HWND, LPCSTR text, LPCSTR caption, UINT) {
+    ShowOnPage(caption != nullptr ? caption : "Error", text != nullptr ? text : "");
+    return IDOK;
+}
+
 int GetSystemMetrics(int index) {
     if (index == SM_CXSCREEN) return kPageWidth;
     if (index == SM_CYSCREEN) return kPageHeight;
