@@ -194,12 +194,14 @@ def ours_lines(timer, path, levels, repeat, threads=1, reuse=False):
     return figures
 
 
-def contourpy_best(z, level, repeat):
-    """(processor seconds, line type name, generator) of contourpy serial's fastest lines()."""
+def contourpy_best(z, level, repeat, timer=None):
+    """(seconds, line type name, generator) of contourpy serial's fastest lines(), timed by
+    timer(call, repeat): processor time unless another timer is given."""
+    timer = timer or median_cpu
     best = None
     for line_type in contourpy.LineType.__members__.values():
         gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
-        seconds = median_cpu(lambda: gen.lines(level), repeat)
+        seconds = timer(lambda: gen.lines(level), repeat)
         if best is None or seconds < best[0]:
             best = (seconds, line_type.name, gen)
     return best
@@ -382,17 +384,6 @@ def repeats(n):
 PYTHON_SIZES = (80, 4096)
 
 
-def contourpy_best_held(z, level, repeat):
-    """(seconds, line type name) of contourpy serial's fastest lines(), timed as ours are."""
-    best = None
-    for line_type in contourpy.LineType.__members__.values():
-        gen = contourpy.contour_generator(z=z, name="serial", line_type=line_type)
-        seconds = held_median(lambda: gen.lines(level), repeat)
-        if best is None or seconds < best[0]:
-            best = (seconds, line_type.name)
-    return best
-
-
 def contourpy_best_filled(z, lower, upper, repeat):
     """(seconds, fill type name) of contourpy serial's fastest filled() between the levels."""
     best = None
@@ -447,7 +438,7 @@ def python_rows(ic, timer, sizes, tmp):
             ours_band, cpp_band = interleaved(
                 lambda: ic.filled(z, lower, upper),
                 lambda: ours_filled(timer, path, band, few)["seconds"], 11, few)
-            cp, line_type = contourpy_best_held(z, level, r)
+            cp, line_type, _ = contourpy_best(z, level, r, held_median)
             cp_whole = held_median(lambda: contourpy.contour_generator(
                 z=z, name="serial", line_type=line_type).lines(level), r)
             cp_band, fill_type = contourpy_best_filled(z, lower, upper, r)
