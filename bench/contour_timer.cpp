@@ -107,6 +107,14 @@ template <class T> T Level(const std::string& text) {
     return v;
 }
 
+// Every level of the command line in the values' type.
+template <class T> std::vector<T> Levels(const Options& o) {
+    std::vector<T> levels;
+    for (const std::string& l : o.levels)
+        levels.push_back(Level<T>(l));
+    return levels;
+}
+
 std::vector<std::string> ParseLevels(const std::string& name, const std::string& text) {
     std::vector<std::string> out;
     for (std::size_t start = 0; start <= text.size();) {
@@ -213,8 +221,8 @@ void TimeCore(const Options& o) {
     int count = 0;
     for (int r = 0; r < o.repeat; ++r)
         micros.push_back(TimeMicros([&] {
-            count = field::ExtractContourLines(f, g, size, threshold, contour::kCaseSegments, points,
-                                               normals, work);
+            count = field::ExtractContourLines(f, g, size, threshold, contour::kCaseSegments,
+                                               points, normals, work);
         }));
     if (!o.points.empty()) WritePoints(o.points, points);
     std::printf("median_us %.3f end_points %d\n", Median(micros), count);
@@ -222,9 +230,7 @@ void TimeCore(const Options& o) {
 
 // The library's joined lines, each call returning a fresh result as a caller would get it.
 template <class T> void TimeLines(const Options& o, contour::View<T> z, std::size_t inputBytes) {
-    std::vector<T> levels;
-    for (const std::string& l : o.levels)
-        levels.push_back(Level<T>(l));
+    const std::vector<T> levels = Levels<T>(o);
     contour::Options<T> options;
     options.threads = o.threads;
     const auto run = [&] { return contour::ContourLines(z, std::span<const T>(levels), options); };
@@ -253,9 +259,7 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
 
 // The library's filled bands between the levels, in one call, a fresh result each time.
 template <class T> void TimeFilled(const Options& o, contour::View<T> z, std::size_t inputBytes) {
-    std::vector<T> levels;
-    for (const std::string& l : o.levels)
-        levels.push_back(Level<T>(l));
+    const std::vector<T> levels = Levels<T>(o);
     contour::Options<T> options;
     options.threads = o.threads;
     const auto run = [&] {
