@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "contour/grid.h"
+#include "field/grid.h"
 
 namespace demo {
 
@@ -13,7 +13,7 @@ inline constexpr int kWindowHeight = 600;
 
 // The field's grid: 80 x 80 nodes.
 inline constexpr int kGridSide = 80;
-inline constexpr contour::GridSize kGrid{kGridSide, kGridSide};
+inline constexpr field::GridSize kGrid{kGridSide, kGridSide};
 inline constexpr std::size_t kNodes = std::size_t(kGridSide) * kGridSide;
 
 // Node (a, b) is drawn at pixel (10 + 7a, 10 + 7b).

@@ -3,7 +3,7 @@
 #include <cassert>
 #include <optional>
 
-#include "contour/walk.h"
+#include "field/walk.h"
 #include "field/crossings.h"
 
 float threshold = 0.6f;
@@ -19,10 +19,10 @@ Vector2 FieldGradient(int a, int b, float step) {
 }
 
 void BuildCaseTable() {
-    const contour::CaseSegments& rows = contour::kCaseSegments;
+    const field::CaseSegments& rows = field::kCaseSegments;
     for (int i = 0; i < 16; ++i) {
         std::optional<EdgeSegment> first, second;
-        const contour::EdgePair* s = rows.segment[i];
+        const field::EdgePair* s = rows.segment[i];
         if (rows.count[i] > 0) first = EdgeSegment(s[0].firstEdge, s[0].secondEdge);
         if (rows.count[i] > 1) second = EdgeSegment(s[1].firstEdge, s[1].secondEdge);
         // The temporary's records pass to the table; its destruction releases nothing.
@@ -31,12 +31,11 @@ void BuildCaseTable() {
 }
 
 std::int32_t ExtractContour(Vector2** endPoints, Vector2** normals) {
-    const contour::CaseSegments table = field::CompactCaseTable(caseTable);
+    const field::CaseSegments table = field::CompactCaseTable(caseTable);
     // The grid's bits live on the stack; the crossings are counted first so that each array is
     // allocated once, at its final length, and written in place: one end point, then its normal.
-    std::uint32_t planes[contour::AbovePlaneWords(demo::kGrid)];
-    std::uint32_t index[contour::MixedIndexWords(demo::kGrid)];
-    const contour::CellWalk walk(fieldGrid, demo::kGrid, threshold, table, planes, index);
+    std::uint32_t above[field::AboveWords(demo::kGrid)];
+    const field::CellWalk walk(fieldGrid, demo::kGrid, threshold, table, above);
     const std::size_t n = walk.EndPoints();
     Vector2* points = new Vector2[n];
     Vector2* norms = new Vector2[n];

@@ -27,7 +27,7 @@ float FieldValue(float x, float y);
 // The gradient at node (a, b) from the current field grid.
 Vector2 FieldGradient(int a, int b, float step);
 
-// Fills all 16 rows of caseTable from contour::kCaseSegments, in index order: each row is a
+// Fills all 16 rows of caseTable from field::kCaseSegments, in index order: each row is a
 // temporary entry (which allocates its records) assigned to the table and then destroyed (which
 // releases nothing). 16 segment records are allocated and never released.
 void BuildCaseTable();

@@ -55,10 +55,13 @@ import time
 import numpy as np
 import contourpy
 from scipy.ndimage import gaussian_filter
-from scipy.sparse import coo_matrix
-from scipy.sparse.csgraph import connected_components
 from scipy.spatial import cKDTree
 from skimage import measure
+
+# The charges' field, shared with the library's peer tests.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "isocontour",
+                                "tests", "peers"))
+from fields import charge_field, distinct  # noqa: E402
 
 F32 = np.float32
 PICTURE_TIME = F32(1.3)
@@ -71,32 +74,9 @@ RANDOM_SEED = 12345
 PICTURE_LEVELS = (0.15, 0.2, 0.25, 0.3, 0.4, 0.5, 0.6, 0.8, 1.0, 1.5)
 
 
-def charges(t):
-    """The three charge positions at t, as PlaceCharges makes them (float32 throughout)."""
-    t2 = F32(t + t)
-    s1, c1 = F32(math.sin(float(t))), F32(math.cos(float(t)))
-    s2, c2 = F32(math.sin(float(t2))), F32(math.cos(float(t2)))
-    offs = F32(40)
-    return [(offs + s1 * F32(20), offs + c1 * F32(20)),
-            (offs + s2 * F32(5), offs + c1 * F32(5)),
-            (offs + s1 * F32(25), offs + c2 * F32(25))]
-
-
 def picture(n):
-    """The n x n field as an (n, n) float32 array: row a, column b holds node (a, b)."""
-    spacing = F32(79.0 / (n - 1))
-    coord = np.arange(n, dtype=F32) * spacing
-    px = coord[:, None]
-    py = coord[None, :]
-    total = np.zeros((n, n), dtype=F32)
-    for cx, cy in charges(PICTURE_TIME):
-        dx = px - cx
-        dy = py - cy
-        sq = dx * dx + dy * dy  # float32 products and sum
-        length = np.sqrt(sq.astype(np.float64)).astype(F32)
-        with np.errstate(divide="ignore"):
-            total = total + (F32(1) / length) * F32(3)
-    return total
+    """The benchmark picture: the n x n field at PICTURE_TIME as an (n, n) float32 array."""
+    return charge_field(n, PICTURE_TIME)
 
 
 def median_seconds(call, repeat, clock=time.perf_counter):
@@ -120,20 +100,6 @@ def ours(timer, path, n, repeat, points_path):
     fields = dict(zip(out[0::2], out[1::2]))
     points = np.fromfile(points_path, dtype=F32).reshape(-1, 2).astype(np.float64)
     return float(fields["median_us"]) * 1e-6, int(fields["end_points"]), points
-
-
-def distinct(points, radius):
-    """The points with every cluster closer than radius merged: one crossing that two cells
-    interpolated from opposite ends of their shared edge counts once."""
-    if len(points) == 0:
-        return points
-    points = np.unique(points, axis=0)
-    pairs = cKDTree(points).query_pairs(radius, output_type="ndarray")
-    graph = coo_matrix((np.ones(len(pairs)), (pairs[:, 0], pairs[:, 1])),
-                       shape=(len(points), len(points)))
-    count, label = connected_components(graph, directed=False)
-    _, first = np.unique(label, return_index=True)
-    return points[np.sort(first)]
 
 
 def check_points(n, our_points, contours):

@@ -23,10 +23,10 @@
 #include <vector>
 
 #include "bench/picture.h"
-#include "contour/contour.h"
+#include "isocontour/isocontour.h"
 #include "field/case_table.h"
 #include "field/crossings.h"
-#include "tools/npy_file.h"
+#include "cli/npy_file.h"
 
 // ---- Every allocation of the process counted, live and peak: the memory a call uses.
 namespace {
@@ -213,15 +213,15 @@ template <class F> double TimeMicros(F&& call, std::vector<double>* cpuMicros = 
 void TimeCore(const Options& o) {
     const std::vector<float> f = ReadField(o.field, o.size);
     const std::vector<Vector2> g = bench::DemoGradient(f, o.size);
-    const contour::GridSize size{o.size, o.size};
+    const field::GridSize size{o.size, o.size};
     const float threshold = Level<float>(o.levels[0]);
     std::vector<Vector2> points, normals;
-    contour::WalkWorkspace work;
+    field::WalkWorkspace work;
     std::vector<double> micros;
     int count = 0;
     for (int r = 0; r < o.repeat; ++r)
         micros.push_back(TimeMicros([&] {
-            count = field::ExtractContourLines(f, g, size, threshold, contour::kCaseSegments,
+            count = field::ExtractContourLines(f, g, size, threshold, field::kCaseSegments,
                                                points, normals, work);
         }));
     if (!o.points.empty()) WritePoints(o.points, points);
@@ -229,24 +229,24 @@ void TimeCore(const Options& o) {
 }
 
 // The library's joined lines, each call returning a fresh result as a caller would get it.
-template <class T> void TimeLines(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+template <class T> void TimeLines(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
     const std::vector<T> levels = Levels<T>(o);
-    contour::Options<T> options;
+    isocontour::Options<T> options;
     options.threads = o.threads;
-    const auto run = [&] { return contour::ContourLines(z, std::span<const T>(levels), options); };
+    const auto run = [&] { return isocontour::ContourLines(z, std::span<const T>(levels), options); };
     // One untimed call for the memory: the peak from a baseline, less what the result holds.
     const long long before = liveBytes;
     peakBytes = before;
-    contour::Lines<T> lines = run();
+    isocontour::Lines<T> lines = run();
     const long long extra = peakBytes - liveBytes, output = liveBytes - before;
     std::vector<double> micros, cpu;
     micros.reserve(std::size_t(o.repeat));
     cpu.reserve(std::size_t(o.repeat));
-    contour::Workspace work;
+    isocontour::Workspace work;
     for (int r = 0; r < o.repeat; ++r) {
         if (o.reuse)
             micros.push_back(TimeMicros(
-                [&] { contour::ContourLines(z, std::span<const T>(levels), options, lines, work); },
+                [&] { isocontour::ContourLines(z, std::span<const T>(levels), options, lines, work); },
                 &cpu));
         else
             micros.push_back(TimeMicros([&] { lines = run(); }, &cpu));
@@ -258,16 +258,16 @@ template <class T> void TimeLines(const Options& o, contour::View<T> z, std::siz
 }
 
 // The library's filled bands between the levels, in one call, a fresh result each time.
-template <class T> void TimeFilled(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+template <class T> void TimeFilled(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
     const std::vector<T> levels = Levels<T>(o);
-    contour::Options<T> options;
+    isocontour::Options<T> options;
     options.threads = o.threads;
     const auto run = [&] {
-        return contour::FilledContours(z, std::span<const T>(levels), options);
+        return isocontour::FilledContours(z, std::span<const T>(levels), options);
     };
     const long long before = liveBytes;
     peakBytes = before;
-    contour::Bands<T> bands = run();
+    isocontour::Bands<T> bands = run();
     const long long extra = peakBytes - liveBytes;
     std::vector<double> micros, cpu;
     micros.reserve(std::size_t(o.repeat));
@@ -279,7 +279,7 @@ template <class T> void TimeFilled(const Options& o, contour::View<T> z, std::si
                 bands.points.size(), extra, inputBytes, Median(cpu));
 }
 
-template <class T> void Time(const Options& o, contour::View<T> z, std::size_t inputBytes) {
+template <class T> void Time(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
     if (o.filled)
         TimeFilled(o, z, inputBytes);
     else
@@ -310,7 +310,7 @@ int main(int argc, char** argv) {
             Time<float>(o, {a.f32.data(), a.cols, a.rows, cs, rs, a.f32.size()}, a.f32.size() * 4);
         else
             Time<double>(o, {a.f64.data(), a.cols, a.rows, cs, rs, a.f64.size()}, a.f64.size() * 8);
-    } catch (const contour::Error& e) {
+    } catch (const isocontour::Error& e) {
         Fail(e.what());
     }
     return 0;

@@ -82,13 +82,13 @@ void BM_ContourCore(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<float> f = bench::PictureField(n);
     const std::vector<Vector2> g = bench::DemoGradient(f, n);
-    const contour::GridSize size{n, n};
+    const field::GridSize size{n, n};
     std::vector<Vector2> points, normals;
-    contour::WalkWorkspace work;
+    field::WalkWorkspace work;
     int count = 0;
     for (auto _ : state) {
         count = field::ExtractContourLines(f, g, size, bench::kPictureThreshold,
-                                           contour::kCaseSegments, points, normals, work);
+                                           field::kCaseSegments, points, normals, work);
         benchmark::DoNotOptimize(points.data());
         benchmark::DoNotOptimize(normals.data());
     }

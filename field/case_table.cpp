@@ -7,8 +7,8 @@ CaseEntry::CaseEntry(std::optional<EdgeSegment> first, std::optional<EdgeSegment
 
 namespace field {
 
-contour::CaseSegments CompactCaseTable(const CaseEntry (&table)[16]) {
-    contour::CaseSegments out{};
+field::CaseSegments CompactCaseTable(const CaseEntry (&table)[16]) {
+    field::CaseSegments out{};
     for (int i = 0; i < 16; ++i) {
         int n = 0;
         for (const EdgeSegment* s : {table[i].firstSegment, table[i].secondSegment}) {

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "contour/cases.h"
+#include "field/cases.h"
 
 struct GridCell {
     float corner0, corner1, corner2, corner3;
@@ -19,7 +19,7 @@ struct GridCell {
     // Bit 3 for corner0 ... bit 0 for corner3, set when the corner is strictly above the
     // threshold: equal is not above, and NaN is never above.
     constexpr std::uint8_t CaseIndex(float threshold) const {
-        return std::uint8_t(contour::CaseIndex(corner0, corner1, corner2, corner3, threshold));
+        return std::uint8_t(field::CaseIndex(corner0, corner1, corner2, corner3, threshold));
     }
 };
 
@@ -50,6 +50,6 @@ class CaseEntry {
 namespace field {
 
 // The plain-data view of a table of entries (empty references give fewer segments).
-contour::CaseSegments CompactCaseTable(const CaseEntry (&table)[16]);
+field::CaseSegments CompactCaseTable(const CaseEntry (&table)[16]);
 
 } // namespace field

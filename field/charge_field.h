@@ -4,12 +4,12 @@
 
 #include <span>
 
-#include "contour/grid.h"
+#include "field/grid.h"
 #include "math/vector2.h"
 
 namespace field {
 
-using contour::GridSize;
+using field::GridSize;
 
 inline constexpr int kChargeCount = 3;
 inline constexpr float kChargeStrength = 3.0f;

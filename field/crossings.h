@@ -11,7 +11,7 @@
 #include <span>
 #include <vector>
 
-#include "contour/walk.h"
+#include "field/walk.h"
 #include "math/vector2.h"
 
 namespace field {
@@ -20,12 +20,12 @@ namespace field {
 // each cell, in the order of walk's table. gradient holds one vector per node in the layout of
 // the walk's values.
 template <class Emit>
-void ForEachCrossing(const contour::CellWalk& walk, std::span<const Vector2> gradient,
+void ForEachCrossing(const field::CellWalk& walk, std::span<const Vector2> gradient,
                      Emit&& emit) {
     const std::span<const float> f = walk.Values();
-    const contour::GridSize g = walk.Grid();
+    const field::GridSize g = walk.Grid();
     const float t = walk.Threshold();
-    const contour::CaseSegments& table = walk.Table();
+    const field::CaseSegments& table = walk.Table();
     walk.ForEach([&](int x, int y, int k) {
         const int segments = table.count[k];
         if (segments == 0) return;
@@ -33,7 +33,7 @@ void ForEachCrossing(const contour::CellWalk& walk, std::span<const Vector2> gra
                                   g.Index(x, y + 1)};
         const float c[4] = {f[i[0]], f[i[1]], f[i[2]], f[i[3]]};
         auto cross = [&](int e) {
-            const contour::EdgeCrossing at = contour::CrossEdge(e, x, y, c, t);
+            const field::EdgeCrossing at = field::CrossEdge(e, x, y, c, t);
             const Vector2 ga = gradient[i[at.a]], gb = gradient[i[at.b]];
             const Vector2 grad = ga + (gb - ga) * at.s;
             emit(Vector2(at.x, at.y), -grad.Normalized());
@@ -49,13 +49,13 @@ void ForEachCrossing(const contour::CellWalk& walk, std::span<const Vector2> gra
 // returns the number of end points (always even, at most 4 * g.CellCount()). gradient holds one
 // vector per node in the same layout as field. work's memory is reused between calls.
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
-                        contour::GridSize g, float t, const contour::CaseSegments& table,
+                        field::GridSize g, float t, const field::CaseSegments& table,
                         std::vector<Vector2>& points, std::vector<Vector2>& normals,
-                        contour::WalkWorkspace& work);
+                        field::WalkWorkspace& work);
 
 // The same with memory of its own.
 int ExtractContourLines(std::span<const float> field, std::span<const Vector2> gradient,
-                        contour::GridSize g, float t, const contour::CaseSegments& table,
+                        field::GridSize g, float t, const field::CaseSegments& table,
                         std::vector<Vector2>& points, std::vector<Vector2>& normals);
 
 } // namespace field

@@ -86,12 +86,12 @@ TEST_F(CaseTable, CopiesShareRecordsAndReleaseNothing) {
 }
 
 TEST_F(CaseTable, CompactViewMatchesTheBuiltTable) {
-    const contour::CaseSegments c = field::CompactCaseTable(caseTable);
+    const field::CaseSegments c = field::CompactCaseTable(caseTable);
     for (int k = 0; k < 16; ++k) {
-        ASSERT_EQ(c.count[k], contour::kCaseSegments.count[k]) << k;
+        ASSERT_EQ(c.count[k], field::kCaseSegments.count[k]) << k;
         for (int s = 0; s < c.count[k]; ++s) {
-            EXPECT_EQ(c.segment[k][s].firstEdge, contour::kCaseSegments.segment[k][s].firstEdge);
-            EXPECT_EQ(c.segment[k][s].secondEdge, contour::kCaseSegments.segment[k][s].secondEdge);
+            EXPECT_EQ(c.segment[k][s].firstEdge, field::kCaseSegments.segment[k][s].firstEdge);
+            EXPECT_EQ(c.segment[k][s].secondEdge, field::kCaseSegments.segment[k][s].secondEdge);
         }
     }
     const CaseEntry empty[16];

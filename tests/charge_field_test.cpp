@@ -112,7 +112,7 @@ TEST(FieldCore, GenericSamplingMatchesTheDemoFunctions) {
     }
 
     // A non-square grid uses a * ny + b and its own ring.
-    const contour::GridSize small{3, 4};
+    const field::GridSize small{3, 4};
     std::vector<float> s(small.NodeCount());
     for (int a = 0; a < 3; ++a)
         for (int b = 0; b < 4; ++b)

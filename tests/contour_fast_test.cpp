@@ -14,14 +14,14 @@
 #include "tests/reference_contour.h"
 
 #include "app/state.h"
-#include "contour/above_planes.h"
+#include "field/walk.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
 #include "field/crossings.h"
 
 namespace {
 
-using contour::GridSize;
+using field::GridSize;
 
 constexpr float kInf = std::numeric_limits<float>::infinity();
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
@@ -50,8 +50,8 @@ Case Picture(GridSize size, float time, float spacing) {
 // Runs the fast walk (with a fresh and with a reused workspace) and the plain one; returns the
 // number of end points after asserting the arrays identical.
 int ExpectSameAsPlain(const Case& c, float t,
-                      const contour::CaseSegments& table = contour::kCaseSegments) {
-    static contour::WalkWorkspace reused;
+                      const field::CaseSegments& table = field::kCaseSegments) {
+    static field::WalkWorkspace reused;
     std::vector<Vector2> fp, fn, wp, wn, pp, pn;
     const int n = field::ExtractContourLines(c.f, c.g, c.size, t, table, fp, fn);
     const int m = field::ExtractContourLines(c.f, c.g, c.size, t, table, wp, wn, reused);
@@ -103,7 +103,7 @@ TEST(ContourFast, TimeZeroPutsInfiniteNodesIntoTheWalk) {
     for (float th : {5.0f, 10.0f}) {
         std::vector<Vector2> p, n;
         const int count =
-            field::ExtractContourLines(c.f, c.g, c.size, th, contour::kCaseSegments, p, n);
+            field::ExtractContourLines(c.f, c.g, c.size, th, field::kCaseSegments, p, n);
         bool sawNaN = false;
         for (int i = 0; i < count; ++i)
             sawNaN = sawNaN || std::isnan(p[i].x) || std::isnan(p[i].y);
@@ -177,15 +177,15 @@ TEST(ContourFast, SaddlesAndHostileValues) {
 
 TEST(ContourFast, TablesThatFillCasesZeroAndFifteenStillVisitEveryCell) {
     const Case c = Picture(demo::kGrid, 1.3f, 1.0f);
-    contour::CaseSegments odd = contour::kCaseSegments;
+    field::CaseSegments odd = field::kCaseSegments;
     odd.count[0] = 1;
-    odd.segment[0][0] = contour::EdgePair{0, 2};
+    odd.segment[0][0] = field::EdgePair{0, 2};
     odd.count[15] = 2;
-    odd.segment[15][0] = contour::EdgePair{1, 3};
-    odd.segment[15][1] = contour::EdgePair{3, 1};
+    odd.segment[15][0] = field::EdgePair{1, 3};
+    odd.segment[15][1] = field::EdgePair{3, 1};
     EXPECT_GT(ExpectSameAsPlain(c, 0.6f, odd), 2 * int(c.size.CellCount()));
     // An empty table (the demo's before its table is built) gives nothing at all.
-    EXPECT_EQ(ExpectSameAsPlain(c, 0.6f, contour::CaseSegments{}), 0);
+    EXPECT_EQ(ExpectSameAsPlain(c, 0.6f, field::CaseSegments{}), 0);
 }
 
 TEST(ContourFast, DemoExtractionMatchesThePlainWalk) {
@@ -198,7 +198,7 @@ TEST(ContourFast, DemoExtractionMatchesThePlainWalk) {
         for (float th : {0.6f, 0.45f, 2.5f}) {
             threshold = th;
             std::vector<Vector2> pp, pn;
-            reference::Contour(c.f, c.g, c.size, th, contour::kCaseSegments, pp, pn);
+            reference::Contour(c.f, c.g, c.size, th, field::kCaseSegments, pp, pn);
             Vector2* pts = nullptr;
             Vector2* nrm = nullptr;
             const int n = ExtractContour(&pts, &nrm);
@@ -219,15 +219,15 @@ TEST(AbovePlanes, EachBitIsTheStrictComparison) {
     const float values[] = {0.5f, 0.49999997f, 0.50000006f, kNaN, kInf, -kInf, 0.0f, -0.0f, 1.0f};
     for (std::size_t i = 0; i < f.size(); ++i)
         f[i] = values[(i * 7 + i / 9) % 9];
-    std::vector<std::uint32_t> planes(contour::AbovePlaneWords(size), 0xDEADBEEFu);
-    ASSERT_EQ(planes.size(), std::size_t(3 * 9));
+    std::vector<std::uint32_t> planes(field::AboveWords(size), 0xDEADBEEFu);
+    ASSERT_EQ(planes.size(), std::size_t(4 * 9)); // three words of nodes and the zero word
     for (float t : {0.5f, 0.0f, -0.0f, -kInf, kInf}) {
-        contour::ClassifyAbove(f, size, t, planes);
-        for (int w = 0; w < 3; ++w) {
+        isocontour::ClassifyAbove(field::NodeView(f, size), t, std::span(planes));
+        for (int w = 0; w < 4; ++w) {
             for (int b = 0; b < size.ny; ++b) {
                 for (int k = 0; k < 32; ++k) {
                     const int a = 32 * w + k;
-                    const bool bit = (planes[std::size_t(w * size.ny + b)] >> k) & 1u;
+                    const bool bit = (planes[std::size_t(b * 4 + w)] >> k) & 1u;
                     const bool above = a < size.nx && f[size.Index(a, b)] > t;
                     ASSERT_EQ(bit, above) << "node (" << a << ", " << b << ") t " << t;
                 }

@@ -99,8 +99,8 @@ TEST_F(Contour, DemoPathAndGenericCoreMatchTheReferenceBitForBit) {
             Vector2* dn = nullptr;
             const int n = ExtractContour(&dp, &dn);
             const int m =
-                field::ExtractContourLines(f, g, demo::kGrid, th, contour::kCaseSegments, pts, nrm);
-            reference::Contour(f, g, demo::kGrid, th, contour::kCaseSegments, rp, rn);
+                field::ExtractContourLines(f, g, demo::kGrid, th, field::kCaseSegments, pts, nrm);
+            reference::Contour(f, g, demo::kGrid, th, field::kCaseSegments, rp, rn);
             ASSERT_EQ(n, int(rp.size()));
             ASSERT_EQ(m, n);
             EXPECT_EQ(n % 2, 0);
@@ -150,14 +150,14 @@ TEST_F(Contour, AtTimeZeroChargesSitOnNodesAndSomeEndPointsAreNaN) {
 
 // Small grids through the generic core.
 struct Small {
-    Small(contour::GridSize grid, std::vector<float> values) : g(grid), f(std::move(values)) {}
-    contour::GridSize g;
+    Small(field::GridSize grid, std::vector<float> values) : g(grid), f(std::move(values)) {}
+    field::GridSize g;
     std::vector<float> f;
     std::vector<Vector2> grad;
     std::vector<Vector2> pts, nrm;
     int Run(float t) {
         if (grad.size() != f.size()) grad.assign(f.size(), Vector2());
-        return field::ExtractContourLines(f, grad, g, t, contour::kCaseSegments, pts, nrm);
+        return field::ExtractContourLines(f, grad, g, t, field::kCaseSegments, pts, nrm);
     }
 };
 
@@ -192,7 +192,7 @@ TEST(ContourCore, CornersEqualToTheThresholdGiveExactNodes) {
 }
 
 TEST(ContourCore, DegenerateGridsGiveNothing) {
-    for (contour::GridSize g : {contour::GridSize{0, 0}, {1, 1}, {1, 7}, {7, 1}, {0, 5}, {-3, 4}}) {
+    for (field::GridSize g : {field::GridSize{0, 0}, {1, 1}, {1, 7}, {7, 1}, {0, 5}, {-3, 4}}) {
         Small c{g, std::vector<float>(g.NodeCount(), 1.0f)};
         c.pts.assign(3, Vector2()); // stale contents are replaced
         EXPECT_EQ(c.Run(0.5f), 0);

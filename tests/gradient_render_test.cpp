@@ -16,8 +16,8 @@
 
 #include "app/frame.h"
 #include "app/state.h"
-#include "tools/png_writer.h"
-#include "tools/segments_csv.h"
+#include "app/render/png_writer.h"
+#include "app/render/segments_csv.h"
 
 #define STBI_ONLY_PNG
 #define STB_IMAGE_IMPLEMENTATION

@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/output_file.h"
+#include "cli/output_file.h"
 
 namespace fs = std::filesystem;
 

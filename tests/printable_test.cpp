@@ -1,6 +1,6 @@
 // Messages stay one line whatever the user typed: control characters in arguments and paths
 // come out as escapes, in the parser's errors and in the output files' errors alike.
-#include "tools/printable.h"
+#include "cli/printable.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/output_file.h"
-#include "tools/render_options.h"
+#include "cli/output_file.h"
+#include "app/render/render_options.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <span>
 #include <vector>
 
-#include "contour/cases.h"
-#include "contour/grid.h"
+#include "field/cases.h"
+#include "field/grid.h"
 #include "math/vector2.h"
 
 namespace reference {
@@ -22,7 +22,7 @@ struct Crossing {
 // The crossing on edge e of cell (x, y): s = (t - cA) / (cB - cA); the point moves from corner A
 // toward corner B along the edge; the normal is minus the unit interpolated gradient.
 inline Crossing CrossingOn(std::span<const float> f, std::span<const Vector2> g,
-                           contour::GridSize size, int x, int y, int e, float t) {
+                           field::GridSize size, int x, int y, int e, float t) {
     const int a = (e == 0 || e == 1 || e == 2) ? e : 3, b = (a + 1) % 4;
     const int cx[4] = {x, x + 1, x + 1, x}, cy[4] = {y, y, y + 1, y + 1};
     const float cA = f[size.Index(cx[a], cy[a])], cB = f[size.Index(cx[b], cy[b])];
@@ -56,8 +56,8 @@ inline int CaseOf(float c0, float c1, float c2, float c3, float t) {
 
 // Calls visit(crossing) for every crossing of the contour, in walk order.
 template <class Visit>
-void Walk(std::span<const float> f, std::span<const Vector2> g, contour::GridSize size, float t,
-          const contour::CaseSegments& table, Visit&& visit) {
+void Walk(std::span<const float> f, std::span<const Vector2> g, field::GridSize size, float t,
+          const field::CaseSegments& table, Visit&& visit) {
     for (int y = 0; y + 1 < size.ny; ++y) {
         for (int x = 0; x + 1 < size.nx; ++x) {
             const int k = CaseOf(f[size.Index(x, y)], f[size.Index(x + 1, y)],
@@ -71,8 +71,8 @@ void Walk(std::span<const float> f, std::span<const Vector2> g, contour::GridSiz
 }
 
 // The contour's end points and normals, replacing what pts and nrm held.
-inline void Contour(std::span<const float> f, std::span<const Vector2> g, contour::GridSize size,
-                    float t, const contour::CaseSegments& table, std::vector<Vector2>& pts,
+inline void Contour(std::span<const float> f, std::span<const Vector2> g, field::GridSize size,
+                    float t, const field::CaseSegments& table, std::vector<Vector2>& pts,
                     std::vector<Vector2>& nrm) {
     pts.clear();
     nrm.clear();

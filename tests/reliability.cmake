@@ -66,9 +66,9 @@ if(TARGET app AND NOT WIN32)
 endif()
 
 # Messages of gradient-render stay one line whatever the arguments hold.
-gradient_test(printable_test tools)
+gradient_test(printable_test render_options)
 
 # The output writer and a FIFO in place of the file (Linux: mkfifo).
 if(NOT WIN32)
-  gradient_test(output_file_fifo_test tools)
+  gradient_test(output_file_fifo_test isocontour_files)
 endif()

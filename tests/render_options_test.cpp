@@ -1,4 +1,4 @@
-#include "tools/render_options.h"
+#include "app/render/render_options.h"
 
 #include <initializer_list>
 #include <vector>

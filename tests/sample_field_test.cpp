@@ -18,7 +18,7 @@
 namespace {
 
 // Returns the number of nodes that differ from the per-point function.
-int Mismatches(std::span<const Vector2> at, contour::GridSize g, float spacing) {
+int Mismatches(std::span<const Vector2> at, field::GridSize g, float spacing) {
     std::vector<float> out(g.NodeCount(), -1.0f);
     field::SampleField(at, g, spacing, out);
     int bad = 0;
@@ -70,7 +70,7 @@ TEST(SampleField, ChargesOnNodesGiveInfinityThere) {
 TEST(SampleField, EmptyGridsWriteNothing) {
     const Vector2 at[3] = {{1, 1}, {2, 2}, {3, 3}};
     std::vector<float> out(4, 7.0f);
-    for (contour::GridSize g : {contour::GridSize{0, 0}, {0, 4}, {4, 0}, {-2, 2}}) {
+    for (field::GridSize g : {field::GridSize{0, 0}, {0, 4}, {4, 0}, {-2, 2}}) {
         field::SampleField(at, g, 1.0f, out);
         for (float v : out)
             EXPECT_EQ(v, 7.0f);
@@ -78,7 +78,7 @@ TEST(SampleField, EmptyGridsWriteNothing) {
 }
 
 // SampleGradient, also a row loop in vector registers, against NodeGradient node by node.
-int GradientMismatches(const std::vector<float>& f, contour::GridSize g, float step) {
+int GradientMismatches(const std::vector<float>& f, field::GridSize g, float step) {
     std::vector<Vector2> out(g.NodeCount(), Vector2(-1.0f, -1.0f));
     field::SampleGradient(f, g, step, out);
     int bad = 0;
@@ -101,8 +101,8 @@ TEST(SampleGradient, EveryNodeIsNodeGradientBitForBit) {
     const float specials[] = {std::numeric_limits<float>::infinity(),
                               -std::numeric_limits<float>::infinity(),
                               std::numeric_limits<float>::quiet_NaN(), 0.0f, -0.0f};
-    for (contour::GridSize g :
-         {demo::kGrid, contour::GridSize{3, 3}, {2, 9}, {9, 2}, {1, 1}, {5, 130}, {33, 7}}) {
+    for (field::GridSize g :
+         {demo::kGrid, field::GridSize{3, 3}, {2, 9}, {9, 2}, {1, 1}, {5, 130}, {33, 7}}) {
         std::vector<float> f(g.NodeCount());
         for (float& v : f)
             v = value(rng);

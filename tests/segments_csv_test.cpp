@@ -1,4 +1,4 @@
-#include "tools/segments_csv.h"
+#include "app/render/segments_csv.h"
 
 #include <cstdio>
 #include <limits>

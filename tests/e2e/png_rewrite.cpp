@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/png_writer.h"
+#include "app/render/png_writer.h"
 
 #define STBI_ONLY_PNG
 #define STB_IMAGE_IMPLEMENTATION

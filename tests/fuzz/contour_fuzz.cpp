@@ -93,11 +93,11 @@ void Fill(FuzzedDataProvider& in, bool tiled, std::span<float> out) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const contour::CaseSegments kFromEntries = [] {
+    static const field::CaseSegments kFromEntries = [] {
         BuildCaseTable();
         return field::CompactCaseTable(caseTable);
     }();
-    static contour::WalkWorkspace shared;
+    static field::WalkWorkspace shared;
 
     FuzzedDataProvider in(data, size);
     int nx = Side(in.ConsumeIntegral<std::uint8_t>());
@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         nx = -nx;
         ny = -ny;
     }
-    const contour::GridSize g{nx, ny};
+    const field::GridSize g{nx, ny};
     const float t = fuzz::ConsumeValue(in);
     const bool tiled = flags & kTiled;
 
@@ -127,13 +127,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             grad[i] = Vector2(gx[i], gy[i]);
     }
 
-    contour::CaseSegments table =
-        (flags & kTableFromEntries) ? kFromEntries : contour::kCaseSegments;
+    field::CaseSegments table =
+        (flags & kTableFromEntries) ? kFromEntries : field::kCaseSegments;
     const bool arbitrary = (flags & kArbitraryTable) && !demo;
     if (arbitrary) {
         for (int k = 0; k < 16; ++k) {
             table.count[k] = in.ConsumeIntegral<std::uint8_t>() % 3;
-            for (contour::EdgePair& s : table.segment[k]) {
+            for (field::EdgePair& s : table.segment[k]) {
                 s.firstEdge = in.ConsumeIntegral<std::int32_t>();
                 s.secondEdge = in.ConsumeIntegral<std::int32_t>();
             }
@@ -145,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         points.assign(3, Vector2(-1.0f, -1.0f));
         normals.assign(5, Vector2(-1.0f, -1.0f));
     }
-    contour::WalkWorkspace fresh;
-    contour::WalkWorkspace& work = (flags & kReuseWorkspace) ? shared : fresh;
+    field::WalkWorkspace fresh;
+    field::WalkWorkspace& work = (flags & kReuseWorkspace) ? shared : fresh;
     const int n = field::ExtractContourLines(f, grad, g, t, table, points, normals, work);
 
     Check(n >= 0 && n % 2 == 0, "count negative or odd", n);

@@ -9,7 +9,7 @@
 //
 // What must hold whatever the input:
 // - no crash, no read outside the arrays (each is exactly as large as its view needs), no leak;
-// - a NaN level, or a view claiming more than its array, is refused with contour::Error, and
+// - a NaN level, or a view claiming more than its array, is refused with isocontour::Error, and
 //   nothing else is;
 // - offsets rise from 0 to the point count, one closed flag per line, level offsets rise from 0
 //   to the line count with one entry per level;
@@ -24,7 +24,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "contour/contour.h"
+#include "isocontour/isocontour.h"
 #include "fuzz_values.h"
 
 namespace {
@@ -56,7 +56,7 @@ void Check(bool ok, const char* what, long i = -1) {
     if (!ok) Fail(what, i);
 }
 
-template <class T> bool Same(const contour::Lines<T>& a, const contour::Lines<T>& b) {
+template <class T> bool Same(const isocontour::Lines<T>& a, const isocontour::Lines<T>& b) {
     return a.points == b.points && a.normals == b.normals && a.offsets == b.offsets &&
            a.closed == b.closed && a.levelOffsets == b.levelOffsets;
 }
@@ -85,7 +85,7 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
             v = T(fuzz::ConsumeValue(in));
     }
     std::vector<T> store;
-    contour::View<T> v;
+    isocontour::View<T> v;
     if (f & kSpaced) {
         store.assign(n > 0 ? 2 * n - 1 : 0, T(0));
         for (int j = 0; j < ny; ++j)
@@ -97,10 +97,10 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
         for (int j = 0; j < ny; ++j)
             for (int i = 0; i < nx; ++i)
                 store[std::size_t(i * ny + j)] = node[std::size_t(j * nx + i)];
-        v = contour::ColumnMajor(store.data(), ny, nx);
+        v = isocontour::ColumnMajor(store.data(), ny, nx);
     } else {
         store = node;
-        v = contour::RowMajor(store.data(), ny, nx);
+        v = isocontour::RowMajor(store.data(), ny, nx);
     }
     if ((f & kReversed) && ny > 0 && !store.empty()) {
         v.data += (ny - 1) * v.strideY; // the same array, rows from the last one back
@@ -111,15 +111,15 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
     if ((g & kShortView) && v.size > 0) --v.size;
     const bool badView = (g & kShortView) && v.size > 0 && !(f & kReversed);
 
-    contour::Options<T> o;
-    o.saddle = contour::Saddle((g & kSaddleBits) % 3);
+    isocontour::Options<T> o;
+    o.saddle = isocontour::Saddle((g & kSaddleBits) % 3);
     o.normals = f & kNormals;
     std::vector<std::uint8_t> mask;
     if (f & kMask) {
         mask.resize(n);
         for (std::uint8_t& b : mask)
             b = in.ConsumeIntegral<std::uint8_t>() < 32;
-        o.mask = contour::RowMajor(mask.data(), ny, nx);
+        o.mask = isocontour::RowMajor(mask.data(), ny, nx);
     }
     // Coordinates: finite and increasing, so every point lies within their range.
     std::vector<T> x, y;
@@ -141,8 +141,8 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
                 }
             }
         if (curv) {
-            o.x = contour::RowMajor(x.data(), ny, nx);
-            o.y = contour::RowMajor(y.data(), ny, nx);
+            o.x = isocontour::RowMajor(x.data(), ny, nx);
+            o.y = isocontour::RowMajor(y.data(), ny, nx);
             hiX = T(nx) * step + T(ny) / T(4);
             loY = -T(nx) / T(8), hiY = T(ny) * step;
         } else {
@@ -152,10 +152,10 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
         }
     }
 
-    contour::Lines<T> one;
+    isocontour::Lines<T> one;
     try {
-        contour::ContourLines(v, std::span<const T>(levels), o, one);
-    } catch (const contour::Error& e) {
+        isocontour::ContourLines(v, std::span<const T>(levels), o, one);
+    } catch (const isocontour::Error& e) {
         if (!nanLevel && !badView) std::fprintf(stderr, "refused: %s\n", e.what());
         Check(nanLevel || badView, "refused good arguments");
         return;
@@ -180,14 +180,14 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
             Check(!(line[i] == line[i + 1]), "two equal consecutive points", long(k));
     }
     for (std::size_t i = 0; i < one.points.size(); ++i) {
-        const contour::Point<T> p = one.points[i];
+        const isocontour::Point<T> p = one.points[i];
         Check(std::isfinite(p.x) && std::isfinite(p.y), "point not finite", long(i));
         Check(p.x >= lo - T(1e-3) && p.x <= hiX + T(1e-3) && p.y >= loY - T(1e-3) &&
                   p.y <= hiY + T(1e-3),
               "point outside the coordinates", long(i));
     }
     for (std::size_t i = 0; i < one.normals.size(); ++i) {
-        const contour::Point<T> q = one.normals[i];
+        const isocontour::Point<T> q = one.normals[i];
         const double len = double(q.x) * double(q.x) + double(q.y) * double(q.y);
         if (!(std::isfinite(len) && std::fabs(len - 1.0) < 1e-4))
             std::fprintf(stderr, "normal %g %g\n", double(q.x), double(q.y));
@@ -195,9 +195,9 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
               long(i));
     }
     o.threads = 3;
-    contour::Lines<T> three;
-    contour::Workspace work;
-    contour::ContourLines(v, std::span<const T>(levels), o, three, work);
+    isocontour::Lines<T> three;
+    isocontour::Workspace work;
+    isocontour::ContourLines(v, std::span<const T>(levels), o, three, work);
     Check(Same(one, three), "three threads differ from one");
 }
 

@@ -1,4 +1,4 @@
-// Fuzz target for gradient-contour's inputs: the .npy reader and the command line.
+// Fuzz target for isocontour's inputs: the .npy reader and the command line.
 //
 // Input layout: one control byte; when it is even, the rest is a file handed to ReadNpy (and
 // its first bytes to ParseNpyHeader); when odd, the rest is the arguments as NUL-separated
@@ -18,8 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/contour_options.h"
-#include "tools/npy_file.h"
+#include "cli/options.h"
+#include "cli/npy_file.h"
 
 namespace {
 
@@ -62,7 +62,7 @@ void Npy(const std::string& bytes) {
 }
 
 void Args(const std::string& bytes) {
-    std::vector<std::string> words{"gradient-contour"};
+    std::vector<std::string> words{"isocontour"};
     std::string word;
     for (char c : bytes) {
         if (c)

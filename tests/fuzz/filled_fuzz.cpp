@@ -10,7 +10,7 @@
 //
 // What must hold whatever the input:
 // - no crash, no out-of-bounds access (the views state their sizes), no leak;
-// - refusal (contour::Error) exactly when the levels are not strictly rising numbers;
+// - refusal (isocontour::Error) exactly when the levels are not strictly rising numbers;
 // - the flat arrays are consistent: offsets start at 0, never fall and end at their arrays' ends;
 // - every ring is closed, has at least four points, no two equal consecutive points, only
 //   finite points; an outer ring's area (in grid units) is positive and a hole's negative;
@@ -23,7 +23,7 @@
 #include <span>
 #include <vector>
 
-#include "contour/contour.h"
+#include "isocontour/isocontour.h"
 #include "fuzz_values.h"
 
 namespace {
@@ -47,7 +47,7 @@ void Check(bool ok, const char* what) {
     }
 }
 
-template <class T> double Area(std::span<const contour::Point<T>> ring) {
+template <class T> double Area(std::span<const isocontour::Point<T>> ring) {
     double twice = 0;
     for (std::size_t k = 0; k + 1 < ring.size(); ++k)
         twice += double(ring[k].x) * double(ring[k + 1].y) -
@@ -56,7 +56,7 @@ template <class T> double Area(std::span<const contour::Point<T>> ring) {
 }
 
 // The structural rules; returns the total area.
-template <class T> double CheckBands(const contour::Bands<T>& b, std::size_t bands) {
+template <class T> double CheckBands(const isocontour::Bands<T>& b, std::size_t bands) {
     Check(b.bandOffsets.size() == bands + 1 && b.lower.size() == bands && b.upper.size() == bands,
           "one entry per band");
     const auto rising = [](const std::vector<std::int64_t>& v, std::int64_t end) {
@@ -75,7 +75,7 @@ template <class T> double CheckBands(const contour::Bands<T>& b, std::size_t ban
             const auto a = std::size_t(b.ringOffsets[std::size_t(r)]);
             const auto e = std::size_t(b.ringOffsets[std::size_t(r) + 1]);
             Check(e - a >= 4, "a ring of fewer than four points");
-            const std::span<const contour::Point<T>> ring(b.points.data() + a, e - a);
+            const std::span<const isocontour::Point<T>> ring(b.points.data() + a, e - a);
             Check(ring.front() == ring.back(), "a ring not closed");
             for (std::size_t k = 0; k < ring.size(); ++k) {
                 Check(std::isfinite(ring[k].x) && std::isfinite(ring[k].y), "a point not finite");
@@ -105,16 +105,16 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
         for (auto& m : mask)
             m = in.ConsumeIntegral<std::uint8_t>() < 40;
     const bool columns = flags & kColumnMajor;
-    const contour::View<T> view = columns ? contour::ColumnMajor(z.data(), ny, nx)
-                                          : contour::RowMajor(z.data(), ny, nx);
-    contour::Options<T> o;
-    o.saddle = (flags & kSaddleBits) == 0   ? contour::Saddle::Above
-               : (flags & kSaddleBits) == 1 ? contour::Saddle::Below
-                                            : contour::Saddle::Centre;
+    const isocontour::View<T> view = columns ? isocontour::ColumnMajor(z.data(), ny, nx)
+                                          : isocontour::RowMajor(z.data(), ny, nx);
+    isocontour::Options<T> o;
+    o.saddle = (flags & kSaddleBits) == 0   ? isocontour::Saddle::Above
+               : (flags & kSaddleBits) == 1 ? isocontour::Saddle::Below
+                                            : isocontour::Saddle::Centre;
     o.openBands = flags & kOpenBands;
     if (flags & kMasked)
-        o.mask = columns ? contour::ColumnMajor(mask.data(), ny, nx)
-                         : contour::RowMajor(mask.data(), ny, nx);
+        o.mask = columns ? isocontour::ColumnMajor(mask.data(), ny, nx)
+                         : isocontour::RowMajor(mask.data(), ny, nx);
     bool good = levels.size() >= 2;
     for (std::size_t k = 0; k < levels.size(); ++k)
         good = good && !std::isnan(levels[k]) && (k == 0 || levels[k - 1] < levels[k]);
@@ -122,13 +122,13 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
     if (one) good = !std::isnan(levels[0]) && !std::isnan(levels[1]) && levels[0] < levels[1];
     const auto call = [&](int threads) {
         o.threads = threads;
-        return one ? contour::FilledContours(view, levels[0], levels[1], o)
-                   : contour::FilledContours(view, std::span<const T>(levels), o);
+        return one ? isocontour::FilledContours(view, levels[0], levels[1], o)
+                   : isocontour::FilledContours(view, std::span<const T>(levels), o);
     };
-    contour::Bands<T> bands;
+    isocontour::Bands<T> bands;
     try {
         bands = call(1);
-    } catch (const contour::Error&) {
+    } catch (const isocontour::Error&) {
         Check(!good, "refused good levels");
         return;
     }
@@ -148,7 +148,7 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
             }
         Check(std::fabs(area - cells) <= 1e-6 * (1 + cells), "the bands do not tile the grid");
     }
-    const contour::Bands<T> three = call(3);
+    const isocontour::Bands<T> three = call(3);
     Check(three.points == bands.points && three.ringOffsets == bands.ringOffsets &&
               three.polygonOffsets == bands.polygonOffsets &&
               three.bandOffsets == bands.bandOffsets,

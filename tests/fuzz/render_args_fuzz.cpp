@@ -23,8 +23,8 @@
 #include <system_error>
 #include <vector>
 
-#include "tools/output_file.h"
-#include "tools/render_options.h"
+#include "cli/output_file.h"
+#include "app/render/render_options.h"
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,28 @@
+// The library's argument checks: views that stay inside their arrays, shapes that agree, levels
+// that are numbers. Each refusal is a isocontour::Error with one line saying what is wrong.
+#pragma once
+
+#include <span>
+
+#include "isocontour/isocontour.h"
+
+namespace isocontour::detail {
+
+// What the coordinate views describe.
+enum class CoordKind { Grid, Rectilinear, Curvilinear };
+
+// Throws unless view is absent or its nodes all lie inside it (see View::size). what names the
+// view in the message ("values", "mask", "x", "y").
+template <class V> void CheckView(const V& view, const char* what);
+
+// Checks values, the options' views against the values' shape and the thread count; returns
+// the kind of coordinates. Coordinates must be finite.
+template <class T> CoordKind CheckArguments(View<T> values, const Options<T>& options);
+
+// Throws for a NaN level.
+template <class T> void CheckLevels(std::span<const T> levels);
+
+// Fewer than 2 x 2 nodes: no cells, an empty result.
+template <class T> bool HasCells(View<T> values) { return values.nx >= 2 && values.ny >= 2; }
+
+} // namespace isocontour::detail

@@ -1,0 +1,92 @@
+// Crossings stored in fixed blocks that never move as they fill, and the pool a workspace keeps
+// them in between calls.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "isocontour/isocontour.h"
+
+namespace isocontour::detail {
+
+using Id = std::int32_t;
+
+template <class T> struct CrossingBlock {
+    static constexpr unsigned kShift = 15;
+    static constexpr std::size_t kSize = std::size_t(1) << kShift;
+    Point<T> points[kSize];
+    Id next[kSize]; // the crossing after each along its line, or a marker
+    // Bit i set when crossing i may equal a neighbour along its line: it lies on a node (two
+    // crossings of one cell can meet nowhere else), or the coordinates are not grid units.
+    std::uint32_t mayRepeat[kSize / 32];
+
+    bool MayRepeat(std::size_t i) const { return (mayRepeat[i >> 5] >> (i & 31)) & 1u; }
+};
+
+// Blocks handed back by finished calls, for the next; bands draw from it at once.
+template <class T> class BlockPool {
+  public:
+    using Block = CrossingBlock<T>;
+    std::unique_ptr<Block> Take() {
+        {
+            const Lock lock(busy_);
+            if (!blocks_.empty()) {
+                std::unique_ptr<Block> b = std::move(blocks_.back());
+                blocks_.pop_back();
+                return b;
+            }
+        }
+        return std::unique_ptr<Block>(new Block);
+    }
+    std::unique_ptr<Point<T>[]> TakeNormals() {
+        {
+            const Lock lock(busy_);
+            if (!normals_.empty()) {
+                std::unique_ptr<Point<T>[]> b = std::move(normals_.back());
+                normals_.pop_back();
+                return b;
+            }
+        }
+        return std::unique_ptr<Point<T>[]>(new Point<T>[Block::kSize]);
+    } void Give(std::vector<std::unique_ptr<Block>>& blocks,
+                std::vector<std::unique_ptr<Point<T>[]>>& normals) {
+        const Lock lock(busy_);
+        for (auto& b : blocks)
+            if (b) blocks_.push_back(std::move(b));
+        for (auto& n : normals)
+            if (n) normals_.push_back(std::move(n));
+        blocks.clear();
+        normals.clear();
+    }
+
+  private:
+    // A spin lock (taken once per block of crossings, so never for long): the standard mutex is
+    // missing from some compilers' thread models.
+    struct Lock {
+        explicit Lock(std::atomic_flag& f) : flag(f) {
+            while (flag.test_and_set(std::memory_order_acquire)) {
+            }
+        }
+        ~Lock() { flag.clear(std::memory_order_release); }
+        std::atomic_flag& flag;
+    };
+    std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::vector<std::unique_ptr<Point<T>[]>> normals_;
+};
+
+} // namespace isocontour::detail
+
+struct isocontour::Workspace::Memory {
+    detail::BlockPool<float> floats;
+    detail::BlockPool<double> doubles;
+    template <class T> detail::BlockPool<T>& Pool() {
+        if constexpr (sizeof(T) == sizeof(float))
+            return floats;
+        else
+            return doubles;
+    }
+};

@@ -1,0 +1,88 @@
+// Nodes as bits: one bit per node, 32 nodes of a row per word, rows of words one after the other,
+// with a zero word after each row's last so that any two neighbouring bits read as one load.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "isocontour/isocontour.h"
+
+namespace isocontour::detail {
+
+inline constexpr int kWordBits = 32;
+// The most node rows one ClassifyStripe call takes when the values are contiguous along y: its
+// transposes work in buffers of this many words on the stack.
+inline constexpr std::ptrdiff_t kMaxStripeRows = 33 * kWordBits;
+
+struct BitGrid {
+    std::ptrdiff_t nx = 0, ny = 0;
+    std::ptrdiff_t words = 0; // per row, the zero word included
+
+    static BitGrid Of(std::ptrdiff_t nx, std::ptrdiff_t ny) {
+        return {nx, ny, nx > 0 ? (nx - 1) / kWordBits + 2 : 0};
+    }
+    std::size_t Size() const { return std::size_t(words) * std::size_t(ny); }
+    std::size_t At(std::ptrdiff_t i, std::ptrdiff_t j) const {
+        return std::size_t(j * words + (i >> 5));
+    }
+};
+
+// Bits i and i + 1 of row j (bit 0 is node i).
+inline std::uint32_t Pair(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i,
+                          std::ptrdiff_t j) {
+    const std::uint32_t* w = bits + g.At(i, j);
+    const std::uint64_t both = std::uint64_t(w[0]) | std::uint64_t(w[1]) << 32;
+    return std::uint32_t(both >> (i & 31)) & 3u;
+}
+
+inline bool Bit(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    return (bits[g.At(i, j)] >> (i & 31)) & 1u;
+}
+
+// Sets the bit and says whether it was set before.
+inline bool TestAndSet(std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
+    std::uint32_t& w = bits[g.At(i, j)];
+    const std::uint32_t m = std::uint32_t(1) << (i & 31);
+    const bool was = (w & m) != 0;
+    w |= m;
+    return was;
+}
+
+// The 32 cells of word w in cell row j as corner words: bit k of c0 is corner 0 of cell
+// x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
+struct CellCorners {
+    std::uint32_t c0, c1, c2, c3;
+    std::uint32_t Mixed() const { return (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3); }
+    std::uint32_t Any() const { return c0 | c1 | c2 | c3; }
+};
+inline CellCorners CornersOf(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t w,
+                             std::ptrdiff_t j) {
+    const std::uint32_t* lo = bits + std::size_t(j * g.words + w);
+    const std::uint32_t* up = lo + g.words;
+    return {lo[0], (lo[0] >> 1) | (lo[1] << 31), (up[0] >> 1) | (up[1] << 31), up[0]};
+}
+
+// The bits of word w's cells that exist (cell x exists for x <= nx - 2).
+inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
+    const std::ptrdiff_t cells = g.nx - 1 - kWordBits * w;
+    return cells >= kWordBits ? ~std::uint32_t(0)
+           : cells <= 0       ? 0u
+                              : (std::uint32_t(1) << cells) - 1;
+}
+
+// Node rows j0 .. j0 + count - 1 (count <= rowStride) of the values against each level: row r's
+// words for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero
+// word included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
+// gets the NaN nodes and, with a mask, the masked ones (unusable may be null without a mask). Values contiguous along x are read row by
+// row; values contiguous along y a column of the stripe at a time, the bits then transposed.
+template <class T>
+void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
+                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable);
+
+// Transposes a 32 x 32 bit matrix: bit c of a[r] goes to bit r of a[c].
+void Transpose32(std::uint32_t (&a)[32]);
+
+} // namespace isocontour::detail

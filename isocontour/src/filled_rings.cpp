@@ -1,0 +1,357 @@
+// Filled bands: a band's linked boundary pieces become polygons. Pieces meeting at a keyed
+// vertex are paired by angle, so that each ring turns into its own corner of the band there;
+// a ring that still passes one vertex twice (two parts of the band touching at a point) is
+// split there into simple rings; counter-clockwise rings (in grid units) are outer rings, and
+// each clockwise one is a hole of the innermost outer ring around it, found by casting a ray
+// along the cell row it lies in.
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+#include "filled_pieces.h"
+
+namespace isocontour::detail {
+namespace {
+
+constexpr std::uint64_t kNone = ~std::uint64_t(0);
+
+// Links the pieces at keyed vertices; returns, per piece, the key of the vertex it starts at
+// when several band corners meet there (kNone elsewhere), or an empty vector if none do.
+template <class T> std::vector<std::uint64_t> LinkKeyed(BandPieces<T>& p) {
+    auto& ends = p.keyed;
+    std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
+        if (a.key != b.key) return a.key < b.key;
+        if (a.piece != b.piece) return a.piece < b.piece;
+        return a.out < b.out;
+    });
+    std::vector<std::uint64_t> multi;
+    std::vector<std::pair<double, std::size_t>> around;
+    std::vector<std::uint8_t> used;
+    for (std::size_t g = 0; g < ends.size();) {
+        std::size_t h = g;
+        while (h < ends.size() && ends[h].key == ends[g].key)
+            ++h;
+        if (h - g == 2 && ends[g].out != ends[g + 1].out) {
+            const auto& in = ends[g].out ? ends[g + 1] : ends[g];
+            const auto& out = ends[g].out ? ends[g] : ends[g + 1];
+            p.next[std::size_t(in.piece)] = out.piece;
+        } else {
+            // Clockwise around the vertex, each arriving piece leaves by the first departing
+            // one: the band's corner lies between them.
+            around.clear();
+            for (std::size_t e = g; e < h; ++e)
+                around.push_back({std::atan2(double(ends[e].far.y) - double(ends[e].at.y),
+                                             double(ends[e].far.x) - double(ends[e].at.x)),
+                                  e});
+            // Along one direction an arriving piece comes first: a piece that goes back the
+            // way another came (a band of no width, between nodes exactly at a level) then
+            // closes a ring of no area with it, which is dropped.
+            std::sort(around.begin(), around.end(), [&](const auto& a, const auto& b) {
+                if (a.first != b.first) return a.first > b.first;
+                const bool ao = ends[a.second].out, bo = ends[b.second].out;
+                if (ao != bo) return bo;
+                return a.second < b.second;
+            });
+            used.assign(around.size(), 0);
+            for (std::size_t a = 0; a < around.size(); ++a) {
+                const auto& in = ends[around[a].second];
+                if (in.out) continue;
+                for (std::size_t step = 1; step < around.size(); ++step) {
+                    const std::size_t b = (a + step) % around.size();
+                    const auto& out = ends[around[b].second];
+                    if (!out.out || used[b]) continue;
+                    used[b] = 1;
+                    p.next[std::size_t(in.piece)] = out.piece;
+                    break;
+                }
+            }
+            if (multi.empty()) multi.assign(p.next.size(), kNone);
+            for (std::size_t e = g; e < h; ++e)
+                if (ends[e].out) multi[std::size_t(ends[e].piece)] = ends[e].key;
+        }
+        g = h;
+    }
+    return multi;
+}
+
+template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
+    double twice = 0;
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+        const Point<T>& a = p.Grid(std::size_t(ring[k]));
+        const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
+        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
+    }
+    return twice / 2;
+}
+
+struct Rings {
+    std::vector<std::int64_t> pieces;
+    std::vector<std::size_t> start{0};
+    // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
+    // after the walk, that ring).
+    std::vector<std::pair<std::size_t, std::int64_t>> splits;
+    std::size_t Count() const { return start.size() - 1; }
+    std::span<const std::int64_t> Ring(std::size_t r) const {
+        return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
+    }
+    void Close() { start.push_back(pieces.size()); }
+};
+
+// Follows the links from each piece not yet used; splits a walk at a vertex it meets twice.
+template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uint64_t>& multi) {
+    Rings rings;
+    const std::size_t n = p.next.size();
+    std::vector<std::uint8_t> seen(n, 0);
+    std::vector<std::int64_t> walk, stack;
+    std::vector<std::pair<std::uint64_t, std::size_t>> open; // vertex key, position in walk
+    for (std::size_t s = 0; s < n; ++s) {
+        if (seen[s]) continue;
+        walk.clear();
+        bool pinched = false, broken = false;
+        std::int64_t q = std::int64_t(s);
+        do {
+            if (q < 0 || seen[std::size_t(q)]) {
+                broken = true; // cannot happen: every piece has one successor and one predecessor
+                break;
+            }
+            seen[std::size_t(q)] = 1;
+            walk.push_back(q);
+            pinched = pinched || (!multi.empty() && multi[std::size_t(q)] != kNone);
+            q = p.next[std::size_t(q)];
+        } while (q != std::int64_t(s));
+        if (broken) continue;
+        if (!pinched) {
+            rings.pieces.insert(rings.pieces.end(), walk.begin(), walk.end());
+            rings.Close();
+            continue;
+        }
+        stack.clear();
+        open.clear();
+        for (const std::int64_t piece : walk) {
+            const std::uint64_t key = multi[std::size_t(piece)];
+            if (key != kNone) {
+                auto it = std::find_if(open.begin(), open.end(),
+                                       [key](const auto& o) { return o.first == key; });
+                if (it != open.end()) {
+                    // Back at this vertex: what the walk did since is a ring of its own.
+                    rings.pieces.insert(rings.pieces.end(),
+                                        stack.begin() + std::ptrdiff_t(it->second), stack.end());
+                    rings.Close();
+                    // This piece carries on the ring the loop was split from.
+                    rings.splits.push_back({rings.Count() - 1, piece});
+                    stack.resize(it->second);
+                    open.erase(it, open.end());
+                }
+                open.push_back({key, stack.size()});
+            }
+            stack.push_back(piece);
+        }
+        rings.pieces.insert(rings.pieces.end(), stack.begin(), stack.end());
+        rings.Close();
+    }
+    return rings;
+}
+
+// For each hole, the innermost outer ring around it (or -1): a ray from the middle of one of
+// the hole's non-horizontal pieces runs towards -x along that piece's cell row, and an outer
+// ring crossed an odd number of times surrounds the hole. Pieces stay inside their cell, so
+// only the outer rings' pieces in that row are looked at.
+template <class T>
+std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
+                                     const std::vector<double>& area, std::ptrdiff_t ny,
+                                     std::vector<std::int64_t> owner) {
+    // Long double: the midpoint of two doubles is then exact, strictly between them.
+    using Wide = long double;
+    struct Query {
+        Wide x, y;
+        std::int64_t next; // the next query in the same row
+    };
+    std::vector<Query> queries;
+    std::vector<std::size_t> holeRing;
+    std::vector<std::int64_t> rowHead(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
+    for (std::size_t r = 0; r < rings.Count(); ++r) {
+        if (!(area[r] < 0) || owner[r] >= 0) continue;
+        // The ring's steepest piece: its middle lies inside the piece's cell row.
+        const auto ring = rings.Ring(r);
+        std::size_t best = 0;
+        Wide rise = -1;
+        for (std::size_t k = 0; k < ring.size(); ++k) {
+            const Point<T>& a = p.Grid(std::size_t(ring[k]));
+            const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
+            if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
+        }
+        const Point<T>& a = p.Grid(std::size_t(ring[best]));
+        const Point<T>& b = p.Grid(std::size_t(ring[(best + 1) % ring.size()]));
+        if (!(rise > 0)) continue;
+        const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
+        queries.push_back({(Wide(a.x) + Wide(b.x)) / 2, (Wide(a.y) + Wide(b.y)) / 2, rowHead[row]});
+        rowHead[row] = std::int64_t(queries.size() - 1);
+        holeRing.push_back(r);
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> hits; // query, outer ring
+    for (std::size_t r = 0; r < rings.Count(); ++r) {
+        if (!(area[r] > 0)) continue;
+        const auto ring = rings.Ring(r);
+        for (std::size_t k = 0; k < ring.size(); ++k) {
+            const Point<T>& a = p.Grid(std::size_t(ring[k]));
+            const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
+            if (a.y == b.y) continue;
+            const Wide ay = a.y, by = b.y;
+            const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
+            for (std::int64_t q = rowHead[row]; q >= 0; q = queries[std::size_t(q)].next) {
+                const Query& h = queries[std::size_t(q)];
+                if ((ay > h.y) == (by > h.y)) continue;
+                const Wide x = Wide(a.x) + (h.y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay);
+                if (x < h.x) hits.push_back({std::size_t(q), r});
+            }
+        }
+    }
+    std::sort(hits.begin(), hits.end());
+    for (std::size_t g = 0; g < hits.size();) {
+        std::size_t h = g;
+        while (h < hits.size() && hits[h] == hits[g])
+            ++h;
+        if ((h - g) % 2 == 1) {
+            const std::size_t hole = holeRing[hits[g].first], outer = hits[g].second;
+            std::int64_t& o = owner[hole];
+            if (o < 0 || area[outer] < area[std::size_t(o)]) o = std::int64_t(outer);
+        }
+        g = h;
+    }
+    return owner;
+}
+
+// Whether the path turns straight back at b along one grid line (a and c on the same side of b):
+// a spike of no width, left where pieces of both levels ran along one edge out and back.
+template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
+    if (a.x == b.x && c.x == b.x) return a.y != b.y && c.y != b.y && (a.y > b.y) == (c.y > b.y);
+    if (a.y == b.y && c.y == b.y) return a.x != b.x && c.x != b.x && (a.x > b.x) == (c.x > b.x);
+    return false;
+}
+
+// Appends ring r's points (closed, without repeats or spikes) in the orientation asked for;
+// false when fewer than three points are left. keep is scratch.
+template <class T>
+bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
+               std::vector<std::int64_t>& keep, Bands<T>& out) {
+    const auto at = [&](std::int64_t k) -> const Point<T>& { return p.from[std::size_t(k)]; };
+    const auto grid = [&](std::int64_t k) -> const Point<T>& { return p.Grid(std::size_t(k)); };
+    keep.clear();
+    for (const std::int64_t piece : ring) {
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        while (keep.size() >= 2 &&
+               Folds(grid(keep[keep.size() - 2]), grid(keep.back()), grid(piece)))
+            keep.pop_back();
+        if (!keep.empty() && at(keep.back()) == at(piece)) continue;
+        keep.push_back(piece);
+    }
+    for (bool again = true; again && keep.size() >= 3;) { // across the ring's start
+        const std::size_t n = keep.size();
+        again = true;
+        if (at(keep[n - 1]) == at(keep[0]) ||
+            Folds(grid(keep[n - 2]), grid(keep[n - 1]), grid(keep[0])))
+            keep.pop_back();
+        else if (Folds(grid(keep[n - 1]), grid(keep[0]), grid(keep[1])))
+            keep.erase(keep.begin());
+        else
+            again = false;
+    }
+    if (keep.size() < 3) return false;
+    const std::size_t first = out.points.size();
+    for (const std::int64_t piece : keep)
+        out.points.push_back(at(piece));
+    double twice = 0;
+    const std::size_t n = out.points.size() - first;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Point<T>& a = out.points[first + k];
+        const Point<T>& b = out.points[first + (k + 1) % n];
+        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
+    }
+    // Coordinates that run against the grid (a decreasing x, say) mirror every ring.
+    if ((twice > 0) != ccw && twice != 0)
+        std::reverse(out.points.begin() + std::ptrdiff_t(first) + 1, out.points.end());
+    out.points.push_back(out.points[first]);
+    out.ringOffsets.push_back(std::int64_t(out.points.size()));
+    return true;
+}
+
+} // namespace
+
+template <class T>
+void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out) {
+    const auto multi = LinkKeyed(p);
+    Rings rings = Walk(p, multi);
+    if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
+        std::vector<std::int64_t> ringOf(p.next.size(), -1);
+        for (std::size_t r = 0; r < rings.Count(); ++r)
+            for (const std::int64_t piece : rings.Ring(r))
+                ringOf[std::size_t(piece)] = std::int64_t(r);
+        for (auto& split : rings.splits)
+            split.second = ringOf[std::size_t(split.second)];
+    }
+    // The pieces' points in ring order: every pass from here on reads them one after another.
+    {
+        std::vector<Point<T>> from(rings.pieces.size()), grid;
+        for (std::size_t k = 0; k < from.size(); ++k)
+            from[k] = p.from[std::size_t(rings.pieces[k])];
+        if (!p.gridFrom.empty()) {
+            grid.resize(from.size());
+            for (std::size_t k = 0; k < grid.size(); ++k)
+                grid[k] = p.gridFrom[std::size_t(rings.pieces[k])];
+        }
+        p.from.swap(from);
+        p.gridFrom.swap(grid);
+        for (std::size_t k = 0; k < rings.pieces.size(); ++k)
+            rings.pieces[k] = std::int64_t(k);
+    }
+    std::vector<double> area(rings.Count());
+    bool holes = false;
+    for (std::size_t r = 0; r < rings.Count(); ++r) {
+        area[r] = rings.Ring(r).size() < 3 ? 0.0 : GridArea(p, rings.Ring(r));
+        holes = holes || area[r] < 0;
+    }
+    std::vector<std::int64_t> owner;
+    if (holes) {
+        // A hole split from its outer ring at a vertex they share belongs to that ring: no ray
+        // is needed (nor reliable, beside a touching point).
+        std::vector<std::int64_t> known(rings.Count(), -1);
+        for (const auto& [loop, from] : rings.splits) {
+            if (from < 0) continue;
+            if (area[loop] < 0 && area[std::size_t(from)] > 0)
+                known[loop] = from;
+            else if (area[loop] > 0 && area[std::size_t(from)] < 0)
+                known[std::size_t(from)] = std::int64_t(loop);
+        }
+        owner = HoleOwners(p, rings, area, ny, known);
+    }
+    // Holes follow their outer ring, each group in the order the rings were found.
+    std::vector<std::int64_t> firstHole(rings.Count(), -1), nextHole(rings.Count(), -1),
+        lastHole(rings.Count(), -1);
+    for (std::size_t r = 0; r < owner.size(); ++r) {
+        if (owner[r] < 0) continue;
+        const std::size_t o = std::size_t(owner[r]);
+        if (lastHole[o] < 0)
+            firstHole[o] = std::int64_t(r);
+        else
+            nextHole[std::size_t(lastHole[o])] = std::int64_t(r);
+        lastHole[o] = std::int64_t(r);
+    }
+    out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    std::vector<std::int64_t> keep;
+    out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
+    for (std::size_t r = 0; r < rings.Count(); ++r) {
+        if (!(area[r] > 0)) continue;
+        if (!WriteRing(p, rings.Ring(r), true, keep, out)) continue;
+        for (std::int64_t h = firstHole[r]; h >= 0; h = nextHole[std::size_t(h)])
+            WriteRing(p, rings.Ring(std::size_t(h)), false, keep, out);
+        out.polygonOffsets.push_back(std::int64_t(out.ringOffsets.size() - 1));
+    }
+    out.bandOffsets.push_back(std::int64_t(out.polygonOffsets.size() - 1));
+    out.lower.push_back(lower);
+    out.upper.push_back(upper);
+}
+
+template void AssembleBand(BandPieces<float>&, std::ptrdiff_t, float, float, Bands<float>&);
+template void AssembleBand(BandPieces<double>&, std::ptrdiff_t, double, double, Bands<double>&);
+
+} // namespace isocontour::detail

@@ -1,0 +1,264 @@
+// Filled bands of the contouring library: the ring rules, tiling, threads, holes and refusals.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "isocontour/isocontour.h"
+
+namespace {
+
+using isocontour::Bands;
+using isocontour::Options;
+using isocontour::Point;
+using isocontour::View;
+
+// A field stored x-major (node (i, j) at i * ny + j) with its view.
+struct Field {
+    std::ptrdiff_t nx, ny;
+    std::vector<double> v;
+    View<double> view() const { return {v.data(), nx, ny, ny, 1}; }
+    double& at(std::ptrdiff_t i, std::ptrdiff_t j) { return v[std::size_t(i * ny + j)]; }
+};
+
+// Standard normal noise box-blurred a few times: many small closed loops and saddles.
+Field Smoothed(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed, int passes = 3) {
+    Field f{nx, ny, std::vector<double>(std::size_t(nx * ny))};
+    std::mt19937 rng(seed);
+    std::normal_distribution<double> normal;
+    for (auto& x : f.v)
+        x = normal(rng);
+    for (int p = 0; p < passes; ++p) {
+        Field g = f;
+        for (std::ptrdiff_t i = 0; i < nx; ++i)
+            for (std::ptrdiff_t j = 0; j < ny; ++j) {
+                double s = 0;
+                int n = 0;
+                for (int di = -1; di <= 1; ++di)
+                    for (int dj = -1; dj <= 1; ++dj) {
+                        const auto a = i + di, b = j + dj;
+                        if (a < 0 || b < 0 || a >= nx || b >= ny) continue;
+                        s += f.v[std::size_t(a * ny + b)];
+                        ++n;
+                    }
+                g.at(i, j) = s / n;
+            }
+        f = g;
+    }
+    return f;
+}
+
+// Values rounded to quarters: whole plateaus sit exactly on the levels 0, 0.25, ...
+Field Plateaus(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed) {
+    Field f = Smoothed(nx, ny, seed, 2);
+    for (auto& x : f.v)
+        x = std::round(x * 8) / 4;
+    return f;
+}
+
+double Cross(Point<double> a, Point<double> b, Point<double> c) {
+    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
+}
+
+double SignedArea(const std::vector<Point<double>>& r) {
+    double s = 0;
+    for (std::size_t k = 0; k + 1 < r.size(); ++k)
+        s += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
+    return s / 2;
+}
+
+// Proper or touching intersection of segments ab and cd.
+bool Meet(Point<double> a, Point<double> b, Point<double> c, Point<double> d) {
+    const double d1 = Cross(c, d, a), d2 = Cross(c, d, b), d3 = Cross(a, b, c), d4 = Cross(a, b, d);
+    if (((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0)))
+        return true;
+    const auto on = [](Point<double> p, Point<double> q, Point<double> r) {
+        return Cross(p, q, r) == 0 && std::min(p.x, q.x) <= r.x && r.x <= std::max(p.x, q.x) &&
+               std::min(p.y, q.y) <= r.y && r.y <= std::max(p.y, q.y);
+    };
+    return on(c, d, a) || on(c, d, b) || on(a, b, c) || on(a, b, d);
+}
+
+bool Inside(Point<double> p, const std::vector<Point<double>>& r) {
+    bool in = false;
+    for (std::size_t k = 0; k + 1 < r.size(); ++k) {
+        const auto a = r[k], b = r[k + 1];
+        if ((a.y > p.y) != (b.y > p.y) && p.x < a.x + (p.y - a.y) * (b.x - a.x) / (b.y - a.y))
+            in = !in;
+    }
+    return in;
+}
+
+// Every rule of the Bands convention, checked on each ring; returns the total area.
+double CheckRings(const Bands<double>& bands) {
+    EXPECT_EQ(bands.bandOffsets.back(), std::int64_t(bands.PolygonCount()));
+    EXPECT_EQ(bands.polygonOffsets.back(), std::int64_t(bands.ringOffsets.size() - 1));
+    EXPECT_EQ(bands.ringOffsets.back(), std::int64_t(bands.points.size()));
+    double total = 0;
+    for (const auto& polygon : isocontour::SplitPolygons(bands)) {
+        EXPECT_FALSE(polygon.empty());
+        for (std::size_t r = 0; r < polygon.size(); ++r) {
+            const auto& ring = polygon[r];
+            EXPECT_GE(ring.size(), 4u);
+            EXPECT_EQ(ring.front(), ring.back());
+            for (std::size_t k = 0; k + 1 < ring.size(); ++k) {
+                EXPECT_FALSE(ring[k] == ring[k + 1]) << "repeated point";
+                EXPECT_TRUE(std::isfinite(ring[k].x) && std::isfinite(ring[k].y));
+            }
+            const double a = SignedArea(ring);
+            if (r == 0)
+                EXPECT_GT(a, 0) << "outer ring not counter-clockwise";
+            else
+                EXPECT_LT(a, 0) << "hole not clockwise";
+            total += a;
+            // Simple: no two pieces meet unless they follow each other.
+            const std::size_t n = ring.size() - 1;
+            for (std::size_t p = 0; p < n; ++p)
+                for (std::size_t q = p + 2; q < n; ++q) {
+                    if (p == 0 && q == n - 1) continue;
+                    EXPECT_FALSE(Meet(ring[p], ring[p + 1], ring[q], ring[q + 1]))
+                        << "ring touches itself near (" << ring[p].x << ", " << ring[p].y << ")";
+                }
+            if (r > 0) {
+                // Inside the outer ring: some hole point off the outer ring is inside it.
+                bool checked = false;
+                for (std::size_t k = 0; k < n && !checked; ++k) {
+                    const auto p = ring[k];
+                    bool onOuter = false;
+                    for (const auto& o : polygon[0])
+                        onOuter = onOuter || o == p;
+                    if (onOuter) continue;
+                    EXPECT_TRUE(Inside(p, polygon[0])) << "hole outside its outer ring";
+                    checked = true;
+                }
+            }
+        }
+    }
+    return total;
+}
+
+double ValidArea(const Field& f, const std::vector<std::uint8_t>* mask = nullptr) {
+    double cells = 0;
+    for (std::ptrdiff_t i = 0; i + 1 < f.nx; ++i)
+        for (std::ptrdiff_t j = 0; j + 1 < f.ny; ++j) {
+            bool ok = true;
+            for (int c = 0; c < 4; ++c) {
+                const auto a = i + (c & 1), b = j + (c >> 1);
+                ok = ok && !std::isnan(f.v[std::size_t(a * f.ny + b)]);
+                if (mask) ok = ok && (*mask)[std::size_t(a * f.ny + b)] == 0;
+            }
+            cells += ok;
+        }
+    return cells;
+}
+
+TEST(FilledContours, RingRulesAndTilingOnSmoothedFields) {
+    const std::vector<double> levels{-0.3, -0.1, 0.0, 0.05, 0.2, 0.4};
+    for (const isocontour::Saddle saddle :
+         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre})
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            const Field f = Smoothed(37 + seed, 29 + 3 * seed, seed);
+            Options<double> o;
+            o.saddle = saddle;
+            o.openBands = true;
+            const auto all = isocontour::FilledContours(f.view(), std::span(levels), o);
+            ASSERT_EQ(all.lower.size(), levels.size() + 1);
+            EXPECT_NEAR(CheckRings(all), ValidArea(f), 1e-9);
+            // One band alone is the same as its part of the many-band call.
+            const auto one = isocontour::FilledContours(f.view(), levels[1], levels[2], o);
+            const auto b0 = all.bandOffsets[2], b1 = all.bandOffsets[3];
+            ASSERT_EQ(one.PolygonCount(), std::size_t(b1 - b0));
+            const auto p0 = all.ringOffsets[std::size_t(all.polygonOffsets[std::size_t(b0)])];
+            EXPECT_TRUE(std::equal(one.points.begin(), one.points.end(), all.points.begin() + p0));
+        }
+}
+
+TEST(FilledContours, PlateausExactlyAtLevelsNaNHolesAndMasks) {
+    const std::vector<double> levels{-0.5, -0.25, 0.0, 0.25, 0.5};
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        Field f = Plateaus(31, 26, seed);
+        std::vector<std::uint8_t> mask(f.v.size(), 0);
+        std::mt19937 rng(seed);
+        for (int k = 0; k < 12; ++k) {
+            const auto i = std::ptrdiff_t(rng() % 31), j = std::ptrdiff_t(rng() % 26);
+            if (k % 2)
+                f.at(i, j) = std::numeric_limits<double>::quiet_NaN();
+            else
+                mask[std::size_t(i * f.ny + j)] = 1;
+        }
+        Options<double> o;
+        o.openBands = true;
+        o.mask = {mask.data(), f.nx, f.ny, f.ny, 1};
+        const auto bands = isocontour::FilledContours(f.view(), std::span(levels), o);
+        EXPECT_NEAR(CheckRings(bands), ValidArea(f, &mask), 1e-9) << "seed " << seed;
+    }
+}
+
+TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
+    // No value sits on a level here, so the band's points are exactly its levels' line points
+    // plus the border nodes inside the band; the same under each saddle rule.
+    for (const isocontour::Saddle saddle :
+         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre}) {
+        const Field f = Smoothed(45, 38, 11);
+        Options<double> o;
+        o.saddle = saddle;
+        const double lower = -0.05, upper = 0.12;
+        const auto band = isocontour::FilledContours(f.view(), lower, upper, o);
+        std::set<std::pair<double, double>> ours, lines;
+        for (const auto& p : band.points) {
+            const bool node = p.x == std::floor(p.x) && p.y == std::floor(p.y);
+            if (node) {
+                EXPECT_TRUE(p.x == 0 || p.y == 0 || p.x == f.nx - 1 || p.y == f.ny - 1);
+                const double v = f.v[std::size_t(p.x * double(f.ny) + p.y)];
+                EXPECT_TRUE(lower < v && v <= upper);
+                continue;
+            }
+            ours.insert({p.x, p.y});
+        }
+        for (const double level : {lower, upper})
+            for (const auto& p : isocontour::ContourLines(f.view(), level, o).points)
+                lines.insert({p.x, p.y});
+        EXPECT_GT(lines.size(), 100u);
+        EXPECT_EQ(ours, lines);
+    }
+}
+
+TEST(FilledContours, ThreadsGiveTheSameOutput) {
+    // Each thread scans its own block of rows: up to seven blocks, joined along their borders.
+    const Field f = Smoothed(120, 301, 7);
+    const std::vector<double> levels{-0.2, 0.0, 0.1};
+    Options<double> o;
+    o.openBands = true;
+    const auto one = isocontour::FilledContours(f.view(), std::span(levels), o);
+    for (const int threads : {2, 3, 7, 0}) {
+        o.threads = threads;
+        const auto many = isocontour::FilledContours(f.view(), std::span(levels), o);
+        EXPECT_EQ(many.points, one.points);
+        EXPECT_EQ(many.ringOffsets, one.ringOffsets);
+        EXPECT_EQ(many.polygonOffsets, one.polygonOffsets);
+        EXPECT_EQ(many.bandOffsets, one.bandOffsets);
+    }
+}
+
+TEST(FilledContours, RefusesBadLevels) {
+    const Field f = Smoothed(5, 5, 1);
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_THROW(isocontour::FilledContours(f.view(), 1.0, 1.0), isocontour::Error);
+    EXPECT_THROW(isocontour::FilledContours(f.view(), 2.0, 1.0), isocontour::Error);
+    EXPECT_THROW(isocontour::FilledContours(f.view(), nan, 1.0), isocontour::Error);
+    const std::vector<double> unsorted{0.0, 0.2, 0.1}, single{0.0}, withNan{0.0, nan};
+    EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(unsorted)), isocontour::Error);
+    EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(single)), isocontour::Error);
+    EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(withNan)), isocontour::Error);
+    const View<double> none{nullptr, 4, 4, 4, 1};
+    EXPECT_THROW(isocontour::FilledContours(none, 0.0, 1.0), isocontour::Error);
+    const auto tiny = isocontour::FilledContours(View<double>{f.v.data(), 1, 5, 5, 1}, 0.0, 1.0);
+    EXPECT_EQ(tiny.PolygonCount(), 0u);
+    EXPECT_EQ(tiny.bandOffsets.size(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,458 @@
+// The library's joined lines: properties that hold on any field (threads, repeated points,
+// closure, orientation, normals), exact small cases (saddle rules, nodes at the level, infinite
+// values, masks), layouts and coordinates, several levels at once, and the refusals.
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "isocontour/isocontour.h"
+#include "classify.h"
+
+namespace {
+
+using isocontour::Lines;
+using isocontour::Options;
+using isocontour::Point;
+using isocontour::Saddle;
+using isocontour::View;
+
+template <class T> constexpr T kInf = std::numeric_limits<T>::infinity();
+template <class T> constexpr T kNaN = std::numeric_limits<T>::quiet_NaN();
+
+// A smooth random field in row-major order (value (i, j) at j * nx + i): a sum of a few random
+// waves, with many closed loops and lines ending on every side.
+template <class T> std::vector<T> Waves(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    std::vector<T> z(std::size_t(nx * ny));
+    double k[6][4];
+    for (auto& w : k)
+        for (double& c : w)
+            c = u(rng);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            double s = 0;
+            for (auto& w : k)
+                s += w[0] * std::sin(0.35 * (w[1] * double(i) + w[2] * double(j)) + 3 * w[3]);
+            z[std::size_t(j * nx + i)] = T(s);
+        }
+    return z;
+}
+
+template <class T> void ExpectSame(const Lines<T>& a, const Lines<T>& b) {
+    ASSERT_EQ(a.points.size(), b.points.size());
+    for (std::size_t i = 0; i < a.points.size(); ++i)
+        ASSERT_EQ(a.points[i], b.points[i]) << "point " << i;
+    EXPECT_EQ(a.normals.size(), b.normals.size());
+    for (std::size_t i = 0; i < a.normals.size() && i < b.normals.size(); ++i)
+        ASSERT_EQ(a.normals[i], b.normals[i]) << "normal " << i;
+    EXPECT_EQ(a.offsets, b.offsets);
+    EXPECT_EQ(a.closed, b.closed);
+    EXPECT_EQ(a.levelOffsets, b.levelOffsets);
+}
+
+// Checks every property of lines in grid units of a field without unusable nodes: no two equal
+// consecutive points, closed lines closed, open lines ending on the border, and every piece
+// keeping the corners above the level on its left and the others on its right.
+template <class T> void ExpectWellFormed(const Lines<T>& lines, View<T> v, T level) {
+    ASSERT_EQ(lines.offsets.size(), lines.LineCount() + 1);
+    const auto onBorder = [&](Point<T> p) {
+        return p.x == T(0) || p.y == T(0) || p.x == T(v.nx - 1) || p.y == T(v.ny - 1);
+    };
+    for (std::size_t k = 0; k < lines.LineCount(); ++k) {
+        const auto line = lines.Line(k);
+        ASSERT_GE(line.size(), 2u);
+        if (lines.closed[k])
+            EXPECT_EQ(line.front(), line.back()) << "line " << k;
+        else
+            EXPECT_TRUE(onBorder(line.front()) && onBorder(line.back())) << "line " << k;
+        for (std::size_t i = 0; i + 1 < line.size(); ++i) {
+            const Point<T> p = line[i], q = line[i + 1];
+            ASSERT_FALSE(p == q) << "line " << k << " point " << i;
+            // Each end lies on an edge of the piece's cell whose node above the level is on the
+            // piece's left and whose other node is on its right.
+            const double mx = (double(p.x) + double(q.x)) / 2, my = (double(p.y) + double(q.y)) / 2;
+            const std::ptrdiff_t cx = std::min<std::ptrdiff_t>(std::ptrdiff_t(mx), v.nx - 2);
+            const std::ptrdiff_t cy = std::min<std::ptrdiff_t>(std::ptrdiff_t(my), v.ny - 2);
+            for (const Point<T> e : {p, q}) {
+                if (e.x == std::floor(e.x) && e.y == std::floor(e.y)) continue; // on a node
+                std::ptrdiff_t i0, j0, i1, j1;
+                if (e.x == T(cx) || e.x == T(cx + 1)) {
+                    i0 = i1 = std::ptrdiff_t(e.x), j0 = cy, j1 = cy + 1;
+                } else {
+                    ASSERT_TRUE(e.y == T(cy) || e.y == T(cy + 1)) << "off the cell's edges";
+                    j0 = j1 = std::ptrdiff_t(e.y), i0 = cx, i1 = cx + 1;
+                }
+                ASSERT_NE(v(i0, j0) > level, v(i1, j1) > level) << "not a crossed edge";
+                for (const auto& [i, j] : {std::pair{i0, j0}, std::pair{i1, j1}}) {
+                    const double cross = (double(q.x) - double(p.x)) * (double(j) - double(p.y)) -
+                                         (double(q.y) - double(p.y)) * (double(i) - double(p.x));
+                    if (v(i, j) > level)
+                        ASSERT_GE(cross, 0.0) << "line " << k << " piece " << i;
+                    else
+                        ASSERT_LE(cross, 0.0) << "line " << k << " piece " << i;
+                }
+            }
+        }
+    }
+}
+
+template <class T> class LinesTyped : public ::testing::Test {};
+using Types = ::testing::Types<float, double>;
+TYPED_TEST_SUITE(LinesTyped, Types);
+
+TYPED_TEST(LinesTyped, PropertiesHoldOnRandomFieldsForEveryThreadCount) {
+    using T = TypeParam;
+    for (const auto& [nx, ny, seed] :
+         {std::tuple{97, 1203, 1u}, {700, 401, 2u}, {2, 2000, 3u}, {1500, 3, 4u}, {33, 33, 5u}}) {
+        const std::vector<T> z = Waves<T>(nx, ny, seed);
+        const View<T> v = isocontour::RowMajor(z.data(), ny, nx);
+        for (const T level : {T(0), T(0.7), T(-1.3)}) {
+            Options<T> o;
+            o.normals = true;
+            const Lines<T> one = isocontour::ContourLines(v, level, o);
+            ExpectWellFormed(one, v, level);
+            EXPECT_EQ(one.levelOffsets,
+                      (std::vector<std::int64_t>{0, std::int64_t(one.LineCount())}));
+            for (const int threads : {2, 3, 7, 0}) {
+                o.threads = threads;
+                ExpectSame(isocontour::ContourLines(v, level, o), one);
+            }
+        }
+    }
+}
+
+TYPED_TEST(LinesTyped, NormalsAreUnitAndPointDownhill) {
+    using T = TypeParam;
+    const std::vector<T> z = Waves<T>(300, 200, 7);
+    const View<T> v = isocontour::RowMajor(z.data(), 200, 300);
+    Options<T> o;
+    o.normals = true;
+    const Lines<T> lines = isocontour::ContourLines(v, T(0.2), o);
+    ASSERT_EQ(lines.normals.size(), lines.points.size());
+    ASSERT_GT(lines.LineCount(), 10u);
+    // The gradient at the nodes can turn against the line where it is flat (beside saddles):
+    // nearly every normal, not all, has lower values on its side of the line.
+    std::size_t downhill = 0;
+    for (std::size_t k = 0; k < lines.LineCount(); ++k) {
+        const auto line = lines.Line(k);
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            const Point<T> n = lines.normals[std::size_t(lines.offsets[k]) + i];
+            EXPECT_NEAR(double(n.x) * n.x + double(n.y) * n.y, 1.0, 1e-6);
+            // Lower values lie on the right of the direction of travel.
+            const Point<T> a = line[i + 1 < line.size() ? i : i - 1];
+            const Point<T> b = line[i + 1 < line.size() ? i + 1 : i];
+            const double rx = double(b.y) - a.y, ry = -(double(b.x) - a.x);
+            downhill += rx * n.x + ry * n.y > 0.0;
+        }
+    }
+    EXPECT_GT(double(downhill), 0.995 * double(lines.points.size()));
+}
+
+TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
+    using T = TypeParam;
+    const std::ptrdiff_t nx = 150, ny = 91;
+    const std::vector<T> z = Waves<T>(nx, ny, 11);
+    std::vector<T> colMajor(z.size()), spaced(z.size() * 3);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            colMajor[std::size_t(i * ny + j)] = z[std::size_t(j * nx + i)];
+            spaced[std::size_t(3 * (j * nx + i))] = z[std::size_t(j * nx + i)];
+        }
+    const Lines<T> want = isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0.1));
+    ExpectSame(isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx), T(0.1)), want);
+    ExpectSame(isocontour::ContourLines(View<T>{spaced.data(), nx, ny, 3, 3 * nx}, T(0.1)), want);
+    // Rows read from the last one back: the field upside down, y flipped in the output.
+    const View<T> flipped{z.data() + (ny - 1) * nx, nx, ny, 1, -nx};
+    const Lines<T> upside = isocontour::ContourLines(flipped, T(0.1));
+    std::vector<Point<T>> a = upside.points, b = want.points;
+    for (Point<T>& p : a)
+        p.y = T(ny - 1) - p.y;
+    std::sort(a.begin(), a.end(),
+              [](auto p, auto q) { return std::tie(p.x, p.y) < std::tie(q.x, q.y); });
+    std::sort(b.begin(), b.end(),
+              [](auto p, auto q) { return std::tie(p.x, p.y) < std::tie(q.x, q.y); });
+    EXPECT_EQ(upside.LineCount(), want.LineCount());
+    ASSERT_EQ(a.size(), b.size());
+    for (std::size_t i = 0; i < a.size(); ++i)
+        EXPECT_NEAR(a[i].y, b[i].y, 1e-4) << i;
+}
+
+// A single peak: one closed line, counter-clockwise, through the four edge midpoints.
+TYPED_TEST(LinesTyped, PeakGivesOneCounterClockwiseLoop) {
+    using T = TypeParam;
+    const T z[9] = {0, 0, 0, 0, 2, 0, 0, 0, 0};
+    const Lines<T> lines = isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(1));
+    ASSERT_EQ(lines.LineCount(), 1u);
+    EXPECT_EQ(lines.closed[0], 1);
+    // Crossings numbered by the cells that make them: cell (0, 0) makes its right and top edges'.
+    const std::vector<Point<T>> want = {
+        {1, T(0.5)}, {T(1.5), 1}, {1, T(1.5)}, {T(0.5), 1}, {1, T(0.5)}};
+    EXPECT_EQ(std::vector<Point<T>>(lines.points.begin(), lines.points.end()), want);
+}
+
+// A 2 x 2 saddle: corners (0, 0) and (1, 1) above. Each rule pairs the crossings its own way.
+TYPED_TEST(LinesTyped, SaddleRules) {
+    using T = TypeParam;
+    const T hi[4] = {1, -1, -1, 1}, lo[4] = {3, -1, -1, 3}; // centre above, centre below
+    const T low2[4] = {1, -3, -3, 1};
+    const Point<T> bottom{T(0.5), 0}, right{1, T(0.5)}, top{T(0.5), 1}, left{0, T(0.5)};
+    const auto lines = [](const T* z, Saddle rule) {
+        Options<T> o;
+        o.saddle = rule;
+        return isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0), o));
+    };
+    using L = std::vector<std::vector<Point<T>>>;
+    // Above joined: lines cut off the corners below, (1, 0) and (0, 1).
+    const L above = {{bottom, right}, {top, left}};
+    // Below joined: lines cut off the corners above, (0, 0) and (1, 1).
+    const L below = {{bottom, left}, {top, right}};
+    EXPECT_EQ(lines(hi, Saddle::Above), above);
+    EXPECT_EQ(lines(hi, Saddle::Below), below);
+    EXPECT_EQ(lines(hi, Saddle::Centre), below); // mean 0 is not above 0
+    const Point<T> b2{T(0.75), 0}, r2{1, T(0.25)}, t2{T(0.25), 1}, l2{0, T(0.75)};
+    EXPECT_EQ(lines(lo, Saddle::Centre), (L{{b2, r2}, {t2, l2}})); // mean 1 above 0
+    const Point<T> b3{T(0.25), 0}, l3{0, T(0.25)}, t3{T(0.75), 1}, r3{1, T(0.75)};
+    EXPECT_EQ(lines(low2, Saddle::Centre), (L{{b3, l3}, {t3, r3}})); // mean -1
+}
+
+// Nodes exactly at the level are not above it: crossings land on them, without repeats.
+TYPED_TEST(LinesTyped, NodesAtTheLevelGiveNoRepeatedPoints) {
+    using T = TypeParam;
+    std::vector<T> z(40 * 30);
+    for (std::size_t i = 0; i < z.size(); ++i)
+        z[i] = T(int(i * 7919 % 5) - 2); // -2 .. 2, many nodes exactly at 0 and 1
+    for (const T level : {T(0), T(1)}) {
+        const View<T> v = isocontour::RowMajor(z.data(), 30, 40);
+        const Lines<T> lines = isocontour::ContourLines(v, level);
+        ExpectWellFormed(lines, v, level);
+        Options<T> o;
+        o.threads = 4;
+        ExpectSame(isocontour::ContourLines(v, level, o), lines);
+    }
+}
+
+// An infinite node is a very high or low value: crossings next to it land on the finite node.
+TYPED_TEST(LinesTyped, InfiniteValuesPutCrossingsOnTheFiniteNode) {
+    using T = TypeParam;
+    const T z[9] = {0, 0, 0, 0, kInf<T>, 0, 0, 0, -kInf<T>};
+    const Lines<T> lines = isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(-1));
+    for (const Point<T> p : lines.points) {
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+        EXPECT_TRUE(p.x == std::round(p.x) && p.y == std::round(p.y)) << p.x << " " << p.y;
+    }
+    const T both[4] = {-kInf<T>, kInf<T>, -kInf<T>, kInf<T>};
+    EXPECT_EQ(isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(both, 2, 2), T(0))),
+              (std::vector<std::vector<Point<T>>>{{{T(0.5), 1}, {T(0.5), 0}}}));
+}
+
+// A NaN or masked node removes the four cells around it; lines end where they meet them.
+TYPED_TEST(LinesTyped, NaNAndMaskedNodesCutLines) {
+    using T = TypeParam;
+    const std::ptrdiff_t nx = 60, ny = 50;
+    std::vector<T> z = Waves<T>(nx, ny, 21), holes = z;
+    std::vector<std::uint8_t> mask(z.size(), 0);
+    for (const std::ptrdiff_t at :
+         {5 * nx + 7, 20 * nx + 30, 21 * nx + 30, 44 * nx + 59, std::ptrdiff_t(0)}) {
+        holes[std::size_t(at)] = kNaN<T>;
+        mask[std::size_t(at)] = 1;
+    }
+    const View<T> v = isocontour::RowMajor(holes.data(), ny, nx);
+    const Lines<T> cut = isocontour::ContourLines(v, T(0));
+    Options<T> o;
+    o.mask = isocontour::RowMajor(mask.data(), ny, nx);
+    ExpectSame(isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0), o), cut);
+    o.threads = 5;
+    ExpectSame(isocontour::ContourLines(v, T(0), o), cut);
+    // No point in a removed cell's interior, and open ends on the border or a removed cell's edge.
+    const auto removed = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
+        return i >= 0 && j >= 0 && i < nx && j < ny && std::isnan(v(i, j));
+    };
+    std::size_t cutEnds = 0;
+    for (std::size_t k = 0; k < cut.LineCount(); ++k) {
+        const auto line = cut.Line(k);
+        if (cut.closed[k]) continue;
+        for (const Point<T> p : {line.front(), line.back()}) {
+            const std::ptrdiff_t i = std::ptrdiff_t(std::floor(p.x)),
+                                 j = std::ptrdiff_t(std::floor(p.y));
+            const bool border = p.x == 0 || p.y == 0 || p.x == T(nx - 1) || p.y == T(ny - 1);
+            bool nearHole = false;
+            for (std::ptrdiff_t dj = -1; dj <= 2; ++dj)
+                for (std::ptrdiff_t di = -1; di <= 2; ++di)
+                    nearHole |= removed(i + di, j + dj);
+            EXPECT_TRUE(border || nearHole) << p.x << " " << p.y;
+            cutEnds += !border;
+        }
+    }
+    EXPECT_GT(cutEnds, 0u);
+    for (const Point<T> p : cut.points)
+        EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+}
+
+TYPED_TEST(LinesTyped, CoordinatesMoveCrossingsAlongTheirEdges) {
+    using T = TypeParam;
+    const std::ptrdiff_t nx = 80, ny = 64;
+    const std::vector<T> z = Waves<T>(nx, ny, 31);
+    std::vector<T> x(nx), y(ny), cx(z.size()), cy(z.size());
+    for (std::ptrdiff_t i = 0; i < nx; ++i)
+        x[std::size_t(i)] = T(0.5) * T(i * i) + T(3);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        y[std::size_t(j)] = T(-2) * T(j);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            cx[std::size_t(j * nx + i)] = x[std::size_t(i)];
+            cy[std::size_t(j * nx + i)] = y[std::size_t(j)];
+        }
+    const View<T> v = isocontour::RowMajor(z.data(), ny, nx);
+    const Lines<T> grid = isocontour::ContourLines(v, T(0.3));
+    Options<T> rect;
+    rect.x = {x.data(), nx, 1, 1, 0, x.size()};
+    rect.y = {y.data(), ny, 1, 1, 0, y.size()};
+    rect.normals = true;
+    const Lines<T> r = isocontour::ContourLines(v, T(0.3), rect);
+    ASSERT_EQ(r.points.size(), grid.points.size());
+    EXPECT_EQ(r.offsets, grid.offsets);
+    // Each grid point (i + s, j) maps to x[i] + (x[i+1] - x[i]) s, and (i, j + s) likewise.
+    for (std::size_t k = 0; k < grid.points.size(); ++k) {
+        const Point<T> g = grid.points[k];
+        const std::ptrdiff_t i = std::min<std::ptrdiff_t>(std::ptrdiff_t(g.x), nx - 2);
+        const std::ptrdiff_t j = std::min<std::ptrdiff_t>(std::ptrdiff_t(g.y), ny - 2);
+        const T sx = g.x - T(i), sy = g.y - T(j);
+        const double wx = double(x[std::size_t(i)]) +
+                          double(x[std::size_t(i + 1)] - x[std::size_t(i)]) * double(sx);
+        const double wy = double(y[std::size_t(j)]) +
+                          double(y[std::size_t(j + 1)] - y[std::size_t(j)]) * double(sy);
+        EXPECT_NEAR(r.points[k].x, wx, 1e-5 * std::fabs(wx) + 1e-5);
+        EXPECT_NEAR(r.points[k].y, wy, 1e-5 * std::fabs(wy) + 1e-5);
+    }
+    // The same nodes as 2-D arrays give the same lines; flipping y (a mirrored frame) keeps the
+    // normals pointing to lower values.
+    Options<T> curv;
+    curv.x = isocontour::RowMajor(cx.data(), ny, nx);
+    curv.y = isocontour::RowMajor(cy.data(), ny, nx);
+    curv.normals = true;
+    const Lines<T> c = isocontour::ContourLines(v, T(0.3), curv);
+    ExpectSame(c, r);
+}
+
+TYPED_TEST(LinesTyped, SeveralLevelsAreEachLevelsLinesInTurn) {
+    using T = TypeParam;
+    const std::vector<T> z = Waves<T>(210, 170, 41);
+    const View<T> v = isocontour::ColumnMajor(z.data(), 210, 170);
+    const std::vector<T> levels = {T(0.5), T(-1), T(0.5), T(2), T(0), T(-0.25)};
+    for (const int threads : {1, 3}) {
+        Options<T> o;
+        o.threads = threads;
+        o.saddle = Saddle::Centre;
+        o.normals = threads == 3;
+        const Lines<T> all = isocontour::ContourLines(v, std::span<const T>(levels), o);
+        ASSERT_EQ(all.levelOffsets.size(), levels.size() + 1);
+        Lines<T> joined;
+        isocontour::Workspace work;
+        for (std::size_t m = 0; m < levels.size(); ++m) {
+            Lines<T> one;
+            isocontour::ContourLines(v, std::span<const T>(&levels[m], 1), o, one, work);
+            const std::int64_t base = std::int64_t(joined.points.size());
+            joined.points.insert(joined.points.end(), one.points.begin(), one.points.end());
+            joined.normals.insert(joined.normals.end(), one.normals.begin(), one.normals.end());
+            for (std::size_t k = 1; k < one.offsets.size(); ++k)
+                joined.offsets.push_back(base + one.offsets[k]);
+            joined.closed.insert(joined.closed.end(), one.closed.begin(), one.closed.end());
+            joined.levelOffsets.push_back(std::int64_t(joined.closed.size()));
+        }
+        ExpectSame(all, joined);
+    }
+}
+
+TYPED_TEST(LinesTyped, SmallGridsGiveNothing) {
+    using T = TypeParam;
+    const T z[3] = {0, 1, 2};
+    const std::vector<T> levels = {T(0.5), T(1.5)};
+    for (const View<T> v :
+         {View<T>{z, 3, 1, 1, 3}, View<T>{z, 1, 3, 3, 1}, View<T>{nullptr, 0, 0, 0, 0}}) {
+        const Lines<T> lines = isocontour::ContourLines(v, std::span<const T>(levels));
+        EXPECT_EQ(lines.LineCount(), 0u);
+        EXPECT_TRUE(lines.points.empty());
+        EXPECT_EQ(lines.offsets, std::vector<std::int64_t>{0});
+        EXPECT_EQ(lines.levelOffsets, (std::vector<std::int64_t>{0, 0, 0}));
+    }
+}
+
+TYPED_TEST(LinesTyped, BadArgumentsAreRefused) {
+    using T = TypeParam;
+    std::vector<T> z(12, T(0)), x(4), y(3), c(12);
+    std::vector<std::uint8_t> m(12);
+    const View<T> v = isocontour::RowMajor(z.data(), 3, 4);
+    const auto refused = [](auto&& call, const char* words) {
+        try {
+            call();
+        } catch (const isocontour::Error& e) {
+            EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+            return;
+        }
+        ADD_FAILURE() << "not refused: " << words;
+    };
+    refused([&] { isocontour::ContourLines(v, kNaN<T>); }, "NaN");
+    const std::vector<T> levels = {T(0), kNaN<T>};
+    refused([&] { isocontour::ContourLines(v, std::span<const T>(levels)); }, "level 1 is NaN");
+    refused([&] { isocontour::ContourLines(View<T>{nullptr, 4, 3, 1, 4}, T(0)); }, "no data");
+    refused(
+        [&] {
+            isocontour::ContourLines(View<T>{z.data(), 4, 3, 1, 5, z.size()}, T(0));
+        },
+        "outside");
+    refused(
+        [&] {
+            isocontour::ContourLines(View<T>{z.data(), 4, 3, -1, 4, z.size()}, T(0));
+        },
+        "outside");
+    refused([&] { isocontour::ContourLines(View<T>{z.data(), -4, 3, 1, 4}, T(0)); }, "negative");
+    refused(
+        [&] {
+            isocontour::ContourLines(View<T>{z.data(), 4, 3, std::ptrdiff_t(1) << 62, 1}, T(0));
+        },
+        "overflow");
+    Options<T> o;
+    o.mask = isocontour::RowMajor(m.data(), 4, 3);
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "mask is 3 x 4");
+    o = {};
+    o.x = {x.data(), 4, 1, 1, 0};
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "together");
+    o.y = {y.data(), 2, 1, 1, 0};
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "must be 4 x 1 and 3 x 1");
+    o.y = {y.data(), 3, 1, 1, 0};
+    y[1] = kInf<T>;
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "finite");
+    o = {};
+    o.threads = -1;
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "threads");
+}
+
+TEST(LinesSplit, OneVectorPerLine) {
+    Lines<float> lines;
+    lines.points = {{0, 0}, {1, 0}, {1, 1}, {2, 2}, {3, 3}};
+    lines.offsets = {0, 3, 5};
+    lines.closed = {0, 0};
+    const auto split = isocontour::SplitLines(lines);
+    ASSERT_EQ(split.size(), 2u);
+    EXPECT_EQ(split[0], (std::vector<Point<float>>{{0, 0}, {1, 0}, {1, 1}}));
+    EXPECT_EQ(split[1], (std::vector<Point<float>>{{2, 2}, {3, 3}}));
+}
+
+TEST(LinesPlanes, TransposeMovesEveryBit) {
+    std::mt19937 rng(5);
+    std::uint32_t a[32], t[32];
+    for (auto& w : a)
+        w = std::uint32_t(rng());
+    std::copy(std::begin(a), std::end(a), t);
+    isocontour::detail::Transpose32(t);
+    for (int r = 0; r < 32; ++r)
+        for (int c = 0; c < 32; ++c)
+            ASSERT_EQ((t[c] >> r) & 1u, (a[r] >> c) & 1u) << r << " " << c;
+}
+
+} // namespace
