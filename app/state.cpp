@@ -3,8 +3,8 @@
 #include <cassert>
 #include <optional>
 
-#include "field/walk.h"
 #include "field/crossings.h"
+#include "field/walk.h"
 
 float threshold = 0.6f;
 Vector2 charges[field::kChargeCount];

@@ -14,10 +14,10 @@
 #include "tests/reference_contour.h"
 
 #include "app/state.h"
-#include "field/walk.h"
 #include "field/case_table.h"
 #include "field/charge_field.h"
 #include "field/crossings.h"
+#include "field/walk.h"
 
 namespace {
 

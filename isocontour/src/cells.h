@@ -1,21 +1,57 @@
-// The cells of marching squares: which edges a cell's lines cross, in which direction, and how
-// a saddle's crossings pair up. Shared by the lines and the filled bands.
+// One cell of marching squares, the unit every pass of the library shares: its corners and
+// edges, which edges a level's line crosses and in which direction, how a saddle's crossings pair
+// up, and where on an edge the crossing lies.
+//
+// Words used throughout the library:
+//   cell     the square between nodes (x, y) and (x + 1, y + 1); cell rows run along x
+//   level    a value a line is drawn at; a node is above it when its value is greater
+//   band     a value range between two levels (filled contours); never a group of rows
+//   strip    consecutive cell rows that one thread works on (strips.h); its seams are the rows
+//            of horizontal edges it shares with the strips below and above
+//   chunk    a fixed block of memory that crossings are stored in and never move from (chunks.h)
+//   stripe   node rows classified together, 32 or more at a time (classify.h)
 //
 // Corners 0 .. 3 of cell (x, y) are (x, y), (x + 1, y), (x + 1, y + 1), (x, y + 1); edge e runs
-// from corner e to corner e + 1 (mod 4): 0 bottom, 1 right, 2 top, 3 left. A case packs the
-// corners' sides as two bit pairs read straight from the planes: bit 0 corner 0, bit 1 corner 1,
-// bit 2 corner 3, bit 3 corner 2. Lines keep the higher values on their left, so a line enters
-// a cell across an edge whose first corner is above and leaves across one whose second is.
+// from corner e to corner e + 1 (mod 4): 0 bottom, 1 right, 2 top, 3 left. An edge's first node
+// A is its end with the lower index (corner 0 for edges 0 and 3, corner 1 for edge 1, corner 3
+// for edge 2), and every crossing is computed from A to B, whichever cell asks. A case packs the
+// corners' sides as two bit pairs read straight from the classification: bit 0 corner 0, bit 1
+// corner 1, bit 2 corner 3, bit 3 corner 2. Lines keep the higher values on their left, so a
+// line enters a cell across an edge whose first corner is above and leaves across one whose
+// second is.
 #pragma once
 
-#include <array>
+#include <cmath>
+#include <cstddef>
 #include <cstdint>
 
+#include "coords.h"
+#include "isocontour/isocontour.h"
+
 namespace isocontour::detail {
+
+// Corner q of cell (x, y) is node (x + kCornerX[q], y + kCornerY[q]).
+inline constexpr int kCornerX[4] = {0, 1, 1, 0};
+inline constexpr int kCornerY[4] = {0, 0, 1, 1};
+
+// Edge e of cell (x, y) is the horizontal edge from node (x, y) or (x, y + 1) to the node after
+// it along x, or the vertical edge from node (x + 1, y) or (x, y) to the node after it along y:
+// its node A is (x + EdgeDx(e), y + EdgeDy(e)).
+constexpr bool Horizontal(int e) { return (e & 1) == 0; }
+constexpr int EdgeDx(int e) { return e == 1 ? 1 : 0; }
+constexpr int EdgeDy(int e) { return e == 2 ? 1 : 0; }
+// The cell across edge e, which meets it as its edge (e + 2) mod 4.
+constexpr int StepX(int e) { return e == 1 ? 1 : e == 3 ? -1 : 0; }
+constexpr int StepY(int e) { return e == 2 ? 1 : e == 0 ? -1 : 0; }
 
 constexpr bool CornerAbove(unsigned k, int corner) {
     constexpr int kBit[4] = {0, 1, 3, 2};
     return (k >> kBit[corner]) & 1u;
+}
+
+// The case of four corner sides given corner by corner.
+constexpr unsigned CaseOf(bool c0, bool c1, bool c2, bool c3) {
+    return unsigned(c0) | unsigned(c1) << 1 | unsigned(c3) << 2 | unsigned(c2) << 3;
 }
 
 // The saddles: corners 0 and 2 above, or 1 and 3.
@@ -68,13 +104,59 @@ constexpr CaseTable MakeCaseTable() {
 
 inline constexpr CaseTable kCases = MakeCaseTable();
 
-// Edge e of cell (x, y) is the horizontal edge H(x, y) or H(x, y + 1) (nodes (i, j), (i + 1, j))
-// or the vertical edge V(x + 1, y) or V(x, y) (nodes (i, j), (i, j + 1)).
-constexpr bool Horizontal(int e) { return (e & 1) == 0; }
-constexpr int EdgeDx(int e) { return e == 1 ? 1 : 0; }
-constexpr int EdgeDy(int e) { return e == 2 ? 1 : 0; }
-// The cell across edge e, which meets it as its edge (e + 2) mod 4.
-constexpr int StepX(int e) { return e == 1 ? 1 : e == 3 ? -1 : 0; }
-constexpr int StepY(int e) { return e == 2 ? 1 : e == 0 ? -1 : 0; }
+// The saddle rule: how cell (x, y) of case k pairs its crossings of level. Only a saddle under
+// the centre rule reads the values: the mean of the four corners, summed corner 0 to 3, decides
+// as a fifth node at the centre would.
+template <class T>
+int JoinOf(Saddle rule, unsigned k, View<T> v, std::ptrdiff_t x, std::ptrdiff_t y, T level) {
+    if (!IsSaddle(k) || rule == Saddle::Above) return kJoinAbove;
+    if (rule == Saddle::Below) return kJoinBelow;
+    const T mean = (v(x, y) + v(x + 1, y) + v(x + 1, y + 1) + v(x, y + 1)) / T(4);
+    return mean > level ? kJoinAbove : kJoinBelow;
+}
+
+// The fraction s of the way from a to b at which level lies, for a and b on opposite sides of
+// it: (level - a) / (b - a), or on the finite node when the other is infinite (halfway between
+// two infinite ones), and never NaN.
+template <class T> [[gnu::noinline]] T CrossingFractionAtEnds(T a, T b, T level, T s);
+template <class T> inline T CrossingFraction(T a, T b, T level) {
+    const T s = (level - a) / (b - a);
+    if (s > T(0) && s < T(1)) [[likely]]
+        return s;
+    return CrossingFractionAtEnds(a, b, level, s);
+}
+// Infinite nodes, differences beyond the range and nodes exactly at the level.
+template <class T> T CrossingFractionAtEnds(T a, T b, T level, T s) {
+    if (std::isinf(a)) return std::isinf(b) ? T(0.5) : T(1);
+    if (std::isinf(b)) return T(0);
+    if (std::isinf(b - a)) { // a difference beyond the range: the same fraction from halves
+        const T h = (level / 2 - a / 2) / (b / 2 - a / 2);
+        return h < T(0) ? T(0) : h > T(1) ? T(1) : h;
+    }
+    return s; // 0 or 1: a node exactly at the level
+}
+
+// A level's crossing of edge e of cell (x, y): the edge's node A = (i, j), its direction, the
+// values at A and B, the fraction s from A to B, and the point in the output's coordinates.
+template <class T> struct EdgeCrossing {
+    std::ptrdiff_t i, j;
+    bool horizontal;
+    T a, b, s;
+    Point<T> at;
+};
+
+template <class T, class Coords>
+EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords, std::ptrdiff_t x, std::ptrdiff_t y,
+                          int e, T level) {
+    EdgeCrossing<T> c;
+    c.i = x + EdgeDx(e);
+    c.j = y + EdgeDy(e);
+    c.horizontal = Horizontal(e);
+    c.a = v(c.i, c.j);
+    c.b = c.horizontal ? v(c.i + 1, c.j) : v(c.i, c.j + 1);
+    c.s = CrossingFraction(c.a, c.b, level);
+    c.at = c.horizontal ? coords.OnH(c.i, c.j, c.s) : coords.OnV(c.i, c.j, c.s);
+    return c;
+}
 
 } // namespace isocontour::detail

@@ -1,4 +1,5 @@
 #include "checks.h"
+#include "value_types.h"
 
 #include <cmath>
 #include <cstdint>
@@ -89,12 +90,16 @@ template <class T> void CheckLevels(std::span<const T> levels) {
                                       : "level " + std::to_string(k) + " is NaN");
 }
 
-template void CheckView(const View<float>&, const char*);
-template void CheckView(const View<double>&, const char*);
+void Broken(const char* message) {
+    throw Error(std::string("internal error, please report: ") + message);
+}
+
 template void CheckView(const View<std::uint8_t>&, const char*);
-template CoordKind CheckArguments(View<float>, const Options<float>&);
-template CoordKind CheckArguments(View<double>, const Options<double>&);
-template void CheckLevels(std::span<const float>);
-template void CheckLevels(std::span<const double>);
+#define ISOCONTOUR_CHECKS(T)                                                                       \
+    template void CheckView(const View<T>&, const char*);                                          \
+    template CoordKind CheckArguments(View<T>, const Options<T>&);                                 \
+    template void CheckLevels(std::span<const T>);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_CHECKS)
+#undef ISOCONTOUR_CHECKS
 
 } // namespace isocontour::detail

@@ -2,14 +2,14 @@
 // that are numbers. Each refusal is a isocontour::Error with one line saying what is wrong.
 #pragma once
 
+#include <cassert>
+
 #include <span>
 
+#include "coords.h"
 #include "isocontour/isocontour.h"
 
 namespace isocontour::detail {
-
-// What the coordinate views describe.
-enum class CoordKind { Grid, Rectilinear, Curvilinear };
 
 // Throws unless view is absent or its nodes all lie inside it (see View::size). what names the
 // view in the message ("values", "mask", "x", "y").
@@ -24,5 +24,17 @@ template <class T> void CheckLevels(std::span<const T> levels);
 
 // Fewer than 2 x 2 nodes: no cells, an empty result.
 template <class T> bool HasCells(View<T> values) { return values.nx >= 2 && values.ny >= 2; }
+
+// An invariant of the library's own making, which no input can break. A debug build stops at a
+// broken one (assert prints the message); a release build throws Error with it, so that an
+// impossible state is reported instead of output being lost in silence.
+[[noreturn]] void Broken(const char* message);
+#define ISOCONTOUR_CHECK(condition, message)                                                       \
+    do {                                                                                           \
+        const bool isocontourHeld = bool(condition);                                               \
+        assert(isocontourHeld&& message);                                                          \
+        if (!isocontourHeld) [[unlikely]]                                                          \
+            ::isocontour::detail::Broken(message);                                                 \
+    } while (0)
 
 } // namespace isocontour::detail

@@ -1,5 +1,5 @@
-// Crossings stored in fixed blocks that never move as they fill, and the pool a workspace keeps
-// them in between calls.
+// Crossings stored in chunks, fixed blocks of memory that never move as they fill, and the pool a
+// workspace keeps them in between calls.
 #pragma once
 
 #include <atomic>
@@ -14,7 +14,7 @@ namespace isocontour::detail {
 
 using Id = std::int32_t;
 
-template <class T> struct CrossingBlock {
+template <class T> struct CrossingChunk {
     static constexpr unsigned kShift = 15;
     static constexpr std::size_t kSize = std::size_t(1) << kShift;
     Point<T> points[kSize];
@@ -26,20 +26,20 @@ template <class T> struct CrossingBlock {
     bool MayRepeat(std::size_t i) const { return (mayRepeat[i >> 5] >> (i & 31)) & 1u; }
 };
 
-// Blocks handed back by finished calls, for the next; bands draw from it at once.
-template <class T> class BlockPool {
+// Chunks handed back by finished calls, for the next; strips draw from it at once.
+template <class T> class ChunkPool {
   public:
-    using Block = CrossingBlock<T>;
-    std::unique_ptr<Block> Take() {
+    using Chunk = CrossingChunk<T>;
+    std::unique_ptr<Chunk> Take() {
         {
             const Lock lock(busy_);
-            if (!blocks_.empty()) {
-                std::unique_ptr<Block> b = std::move(blocks_.back());
-                blocks_.pop_back();
+            if (!chunks_.empty()) {
+                std::unique_ptr<Chunk> b = std::move(chunks_.back());
+                chunks_.pop_back();
                 return b;
             }
         }
-        return std::unique_ptr<Block>(new Block);
+        return std::unique_ptr<Chunk>(new Chunk);
     }
     std::unique_ptr<Point<T>[]> TakeNormals() {
         {
@@ -50,20 +50,20 @@ template <class T> class BlockPool {
                 return b;
             }
         }
-        return std::unique_ptr<Point<T>[]>(new Point<T>[Block::kSize]);
-    } void Give(std::vector<std::unique_ptr<Block>>& blocks,
+        return std::unique_ptr<Point<T>[]>(new Point<T>[Chunk::kSize]);
+    } void Give(std::vector<std::unique_ptr<Chunk>>& chunks,
                 std::vector<std::unique_ptr<Point<T>[]>>& normals) {
         const Lock lock(busy_);
-        for (auto& b : blocks)
-            if (b) blocks_.push_back(std::move(b));
+        for (auto& b : chunks)
+            if (b) chunks_.push_back(std::move(b));
         for (auto& n : normals)
             if (n) normals_.push_back(std::move(n));
-        blocks.clear();
+        chunks.clear();
         normals.clear();
     }
 
   private:
-    // A spin lock (taken once per block of crossings, so never for long): the standard mutex is
+    // A spin lock (taken once per chunk of crossings, so never for long): the standard mutex is
     // missing from some compilers' thread models.
     struct Lock {
         explicit Lock(std::atomic_flag& f) : flag(f) {
@@ -74,19 +74,8 @@ template <class T> class BlockPool {
         std::atomic_flag& flag;
     };
     std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
-    std::vector<std::unique_ptr<Block>> blocks_;
+    std::vector<std::unique_ptr<Chunk>> chunks_;
     std::vector<std::unique_ptr<Point<T>[]>> normals_;
 };
 
 } // namespace isocontour::detail
-
-struct isocontour::Workspace::Memory {
-    detail::BlockPool<float> floats;
-    detail::BlockPool<double> doubles;
-    template <class T> detail::BlockPool<T>& Pool() {
-        if constexpr (sizeof(T) == sizeof(float))
-            return floats;
-        else
-            return doubles;
-    }
-};

@@ -1,5 +1,6 @@
 // Compare-and-mask only: no arithmetic on the values happens here, so the loops may be
-// vectorised (the library's CMakeLists.txt allows it for this file alone) without changing a result.
+// vectorised (the library's CMakeLists.txt allows it for this file alone) without changing a
+// result.
 #include "classify.h"
 
 #include <algorithm>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "checks.h"
+#include "value_types.h"
 
 namespace isocontour {
 namespace detail {
@@ -283,17 +285,18 @@ template <class T> void ClassifyAbove(View<T> values, T level, std::span<std::ui
                        above.data() + std::size_t(j * g.words), nullptr);
     }
 }
-template void ClassifyAbove(View<float>, float, std::span<std::uint32_t>);
-template void ClassifyAbove(View<double>, double, std::span<std::uint32_t>);
+#define ISOCONTOUR_CLASSIFY(T) template void ClassifyAbove(View<T>, T, std::span<std::uint32_t>);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_CLASSIFY)
+#undef ISOCONTOUR_CLASSIFY
 
 namespace detail {
 
-template void ClassifyStripe(View<float>, View<std::uint8_t>, std::span<const float>,
-                             const BitGrid&, std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t,
-                             std::uint32_t*, std::uint32_t*);
-template void ClassifyStripe(View<double>, View<std::uint8_t>, std::span<const double>,
-                             const BitGrid&, std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t,
-                             std::uint32_t*, std::uint32_t*);
+#define ISOCONTOUR_STRIPE(T)                                                                       \
+    template void ClassifyStripe(View<T>, View<std::uint8_t>, std::span<const T>, const BitGrid&,  \
+                                 std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t, std::uint32_t*,   \
+                                 std::uint32_t*);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_STRIPE)
+#undef ISOCONTOUR_STRIPE
 
 } // namespace detail
 } // namespace isocontour

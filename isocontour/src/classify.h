@@ -75,8 +75,9 @@ inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
 // Node rows j0 .. j0 + count - 1 (count <= rowStride) of the values against each level: row r's
 // words for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero
 // word included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
-// gets the NaN nodes and, with a mask, the masked ones (unusable may be null without a mask). Values contiguous along x are read row by
-// row; values contiguous along y a column of the stripe at a time, the bits then transposed.
+// gets the NaN nodes and, with a mask, the masked ones (unusable may be null without a mask).
+// Values contiguous along x are read row by row; values contiguous along y a column of the stripe
+// at a time, the bits then transposed.
 template <class T>
 void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
                     const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,

@@ -1,35 +1,13 @@
-// Where a level crosses an edge, in grid units or in the given coordinates, and the unit
-// normal there: the arithmetic every kind of output shares.
+// The three kinds of coordinates a node can have, and where on an edge a crossing lands in
+// each: grid units, one coordinate per column and row, or one pair per node.
 #pragma once
 
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 
 #include "isocontour/isocontour.h"
 
 namespace isocontour::detail {
-
-// The fraction s of the way from a to b at which level lies, for a and b on opposite sides of
-// it: (level - a) / (b - a), or on the finite node when the other is infinite (halfway between
-// two infinite ones), and never NaN.
-template <class T> [[gnu::noinline]] T CrossingFractionAtEnds(T a, T b, T level, T s);
-template <class T> inline T CrossingFraction(T a, T b, T level) {
-    const T s = (level - a) / (b - a);
-    if (s > T(0) && s < T(1)) [[likely]]
-        return s;
-    return CrossingFractionAtEnds(a, b, level, s);
-}
-// Infinite nodes, differences beyond the range and nodes exactly at the level.
-template <class T> T CrossingFractionAtEnds(T a, T b, T level, T s) {
-    if (std::isinf(a)) return std::isinf(b) ? T(0.5) : T(1);
-    if (std::isinf(b)) return T(0);
-    if (std::isinf(b - a)) { // a difference beyond the range: the same fraction from halves
-        const T h = (level / 2 - a / 2) / (b / 2 - a / 2);
-        return h < T(0) ? T(0) : h > T(1) ? T(1) : h;
-    }
-    return s; // 0 or 1: a node exactly at the level
-}
 
 // a + (b - a) * s, and for coordinates so far apart that the difference overflows, the same
 // point from the weights.
@@ -71,70 +49,20 @@ template <class T> struct CurvilinearCoords {
     }
 };
 
-// Unit normals towards lower values from the gradient at the edge's nodes, interpolated along
-// it. A node's gradient takes differences in index space (central where both neighbours are
-// usable, one-sided at the border or beside a masked or NaN node), turned into the coordinates'
-// gradient through the differences of the coordinates on the same stencil. Where that gives no
-// direction (a flat or infinite gradient, degenerate coordinates) the normal runs along the edge,
-// from its higher node to its lower.
-template <class T, class Coords> struct Normals {
-    View<T> v;
-    Coords coords;
-    View<std::uint8_t> mask;
+// What the coordinate views of the options describe.
+enum class CoordKind { Grid, Rectilinear, Curvilinear };
 
-    bool Usable(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        if (i < 0 || j < 0 || i >= v.nx || j >= v.ny || std::isnan(v(i, j))) return false;
-        return !mask.Present() || mask(i, j) == 0;
+// Calls f with the coordinates of the given kind, so that every pass is compiled once per kind.
+template <class T, class F> decltype(auto) WithCoords(CoordKind kind, View<T> x, View<T> y, F&& f) {
+    switch (kind) {
+    case CoordKind::Rectilinear:
+        return f(RectilinearCoords<T>{x, y});
+    case CoordKind::Curvilinear:
+        return f(CurvilinearCoords<T>{x, y});
+    case CoordKind::Grid:
+        break;
     }
-
-    // Differences of the values and coordinates along one index direction at node (i, j).
-    struct Diff {
-        T dv, dx, dy;
-    };
-    Diff Along(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, std::ptrdiff_t dj) const {
-        std::ptrdiff_t ip = i + di, jp = j + dj, im = i - di, jm = j - dj;
-        const bool p = Usable(ip, jp), m = Usable(im, jm);
-        if (!p) ip = i, jp = j;
-        if (!m) im = i, jm = j;
-        const T span = T(int(p) + int(m));
-        if (span == T(0)) return {T(0), T(0), T(0)};
-        const Point<T> a = coords.Node(im, jm), b = coords.Node(ip, jp);
-        return {(v(ip, jp) - v(im, jm)) / span, (b.x - a.x) / span, (b.y - a.y) / span};
-    }
-
-    // The gradient at node (i, j), up to a positive factor.
-    Point<T> Gradient(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        const Diff di = Along(i, j, 1, 0), dj = Along(i, j, 0, 1);
-        // v_i = v_x x_i + v_y y_i and v_j = v_x x_j + v_y y_j, solved by Cramer's rule; the
-        // determinant's sign keeps the direction.
-        const T det = di.dx * dj.dy - dj.dx * di.dy;
-        const T gx = di.dv * dj.dy - dj.dv * di.dy, gy = di.dx * dj.dv - dj.dx * di.dv;
-        return det < T(0) ? Point<T>{-gx, -gy} : Point<T>{gx, gy};
-    }
-
-    // (x, y) scaled to unit length, first by its larger component so that nothing overflows or
-    // sinks into the denormals; false for a zero or non-finite vector.
-    static bool Unit(T x, T y, Point<T>& out) {
-        if (!std::isfinite(x) || !std::isfinite(y)) return false;
-        const T m = std::fmax(std::fabs(x), std::fabs(y));
-        if (!(m > T(0))) return false;
-        x /= m, y /= m;
-        const T len = std::sqrt(x * x + y * y);
-        out = {x / len, y / len};
-        return true;
-    }
-
-    // The normal at fraction s along the edge from node a = (i, j) to b = (i + di, j + dj).
-    Point<T> At(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, std::ptrdiff_t dj, T s,
-                bool aAbove) const {
-        const Point<T> ga = Gradient(i, j), gb = Gradient(i + di, j + dj);
-        Point<T> n;
-        if (Unit(-(ga.x + (gb.x - ga.x) * s), -(ga.y + (gb.y - ga.y) * s), n)) return n;
-        const Point<T> a = coords.Node(i, j), b = coords.Node(i + di, j + dj);
-        const T sign = aAbove ? T(1) : T(-1);
-        if (Unit(sign * (b.x - a.x), sign * (b.y - a.y), n)) return n;
-        return {sign * T(di), sign * T(dj)};
-    }
-};
+    return f(GridCoords<T>{});
+}
 
 } // namespace isocontour::detail

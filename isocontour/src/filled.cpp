@@ -1,44 +1,71 @@
 // Filled bands: the public entry points. Arguments are checked, the cell rows are scanned in
-// blocks (one per thread), and each band's pieces become polygons (bands on threads too).
+// strips (one per thread), and each band's pieces become polygons (bands on threads too).
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
-#include <thread>
 
 #include "checks.h"
 #include "filled_pieces.h"
 #include "strips.h"
+#include "value_types.h"
+#include "workspace.h"
 
 namespace isocontour {
 namespace {
 
-template <class T>
-detail::BandInput<T> Prepare(View<T> values, std::vector<T> levels, const Options<T>& o) {
-    const detail::CoordKind kind = detail::CheckArguments(values, o);
-    detail::CheckLevels(std::span<const T>(levels));
+using namespace detail;
+
+// Checks the arguments and the levels (already in m.levels) and describes the input.
+template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, FilledScratch<T>& m) {
+    const CoordKind kind = CheckArguments(values, o);
+    const std::vector<T>& levels = m.levels;
+    CheckLevels(std::span<const T>(levels));
     for (std::size_t k = 1; k < levels.size(); ++k)
         if (!(levels[k - 1] < levels[k]))
             throw Error("filled levels must increase strictly; level " + std::to_string(k) + " (" +
                         std::to_string(levels[k]) + ") is not above level " +
                         std::to_string(k - 1) + " (" + std::to_string(levels[k - 1]) + ")");
     if (levels.size() > 0xFFFE) throw Error("filled bands take at most 65534 levels");
-    detail::BandInput<T> in;
+    BandInput<T> in;
     in.values = values;
-    in.levels = std::move(levels);
+    in.levels = std::span<const T>(levels);
     in.saddle = o.saddle;
     in.mask = o.mask;
     in.x = o.x;
     in.y = o.y;
-    in.coords = kind == detail::CoordKind::Grid          ? 0
-                : kind == detail::CoordKind::Rectilinear ? 1
-                                                         : 2;
+    in.kind = kind;
     return in;
 }
 
+template <class T> void Clear(Bands<T>& out) {
+    out.points.clear();
+    out.ringOffsets.assign(1, 0);
+    out.polygonOffsets.assign(1, 0);
+    out.bandOffsets.assign(1, 0);
+    out.lower.clear();
+    out.upper.clear();
+}
+
+// Appends band b's polygons to out, whose numbering they continue.
+template <class T> void Append(const Bands<T>& b, Bands<T>& out) {
+    const std::int64_t p0 = std::int64_t(out.points.size());
+    const std::int64_t r0 = std::int64_t(out.ringOffsets.size() - 1);
+    const std::int64_t g0 = std::int64_t(out.polygonOffsets.size() - 1);
+    out.points.insert(out.points.end(), b.points.begin(), b.points.end());
+    for (std::size_t k = 1; k < b.ringOffsets.size(); ++k)
+        out.ringOffsets.push_back(b.ringOffsets[k] + p0);
+    for (std::size_t k = 1; k < b.polygonOffsets.size(); ++k)
+        out.polygonOffsets.push_back(b.polygonOffsets[k] + r0);
+    out.bandOffsets.push_back(b.bandOffsets[1] + g0);
+    out.lower.push_back(b.lower[0]);
+    out.upper.push_back(b.upper[0]);
+}
+
 template <class T>
-Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Options<T>& o) {
-    Bands<T> result;
+void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Bands<T>& out,
+          FilledScratch<T>& m) {
+    Clear(out);
     const std::ptrdiff_t nx = in.values.nx, ny = in.values.ny;
     const int nb = kLast - kFirst + 1;
     const T inf = std::numeric_limits<T>::infinity();
@@ -48,91 +75,127 @@ Bands<T> Fill(const detail::BandInput<T>& in, int kFirst, int kLast, const Optio
     };
     if (nx < 2 || ny < 2 || nb <= 0) {
         for (int k = kFirst; k <= kLast; ++k) {
-            result.bandOffsets.push_back(0);
-            result.lower.push_back(lowerOf(k));
-            result.upper.push_back(upperOf(k));
+            out.bandOffsets.push_back(0);
+            out.lower.push_back(lowerOf(k));
+            out.upper.push_back(upperOf(k));
         }
-        return result;
+        return;
     }
-    const unsigned threads =
-        o.threads == 0 ? std::max(1u, std::thread::hardware_concurrency()) : unsigned(o.threads);
-    const std::vector<detail::RowBand> blocks = detail::SplitRows(ny - 1, nx, o.threads);
-    detail::BandPlanes planes;
-    planes.g = detail::BitGrid::Of(nx, ny);
-    planes.above.reset(new std::uint32_t[in.levels.size() * planes.g.Size()]);
-    planes.unusable.reset(new std::uint32_t[planes.g.Size()]);
-    std::vector<char> unusable(blocks.size(), 0);
-    detail::RunEach(blocks.size(), [&](std::size_t b) {
-        // Block b classifies its cells' lower rows of nodes, the last block the top row too.
+    SplitRows(ny - 1, nx, o.threads, m.strips);
+    const std::size_t ns = m.strips.size();
+    m.planes.Size(nx, ny, in.levels.size());
+    m.unusable.assign(ns, 0);
+    if (m.pieces.size() < ns) m.pieces.resize(ns);
+    if (m.slots.size() < ns) m.slots.resize(ns);
+    if (m.mixed.size() < ns) m.mixed.resize(ns);
+    RunEach(ns, [&](std::size_t s) {
+        // Strip s classifies its cells' lower rows of nodes, the last strip the top row too.
         bool any = false;
-        const std::ptrdiff_t end = b + 1 == blocks.size() ? ny : blocks[b].y1;
-        detail::ClassifyBands(in, planes, blocks[b].y0, end, any);
-        unusable[b] = any;
+        const std::ptrdiff_t end = s + 1 == ns ? ny : m.strips[s].y1;
+        ClassifyBands(in, m.planes, m.strips[s].y0, end, any);
+        m.unusable[s] = any;
     });
-    for (const char u : unusable)
-        planes.anyUnusable = planes.anyUnusable || u;
-    std::vector<std::vector<detail::BandPieces<T>>> perBlock(blocks.size());
-    detail::RunEach(blocks.size(), [&](std::size_t b) {
-        detail::ScanBands(in, planes, kFirst, kLast, blocks[b].y0, blocks[b].y1, perBlock[b]);
+    for (const char u : m.unusable)
+        m.planes.anyUnusable = m.planes.anyUnusable || u;
+    RunEach(ns, [&](std::size_t s) {
+        ScanBands(in, m.planes, kFirst, kLast, m.strips[s].y0, m.strips[s].y1, m.pieces[s],
+                  m.slots[s], m.mixed[s]);
     });
-    std::vector<Bands<T>> bands(static_cast<std::size_t>(nb));
-    const auto assemble = [&](int band) {
-        std::vector<detail::BandPieces<T>> parts;
-        for (auto& b : perBlock)
-            parts.push_back(std::move(b[std::size_t(band)]));
-        detail::BandPieces<T> pieces = detail::JoinBlocks(parts);
-        detail::AssembleBand(pieces, ny, lowerOf(kFirst + band), upperOf(kFirst + band),
-                             bands[std::size_t(band)]);
+    // One strip's pieces are the band's own; several are joined first.
+    if (ns > 1 && m.joined.size() < std::size_t(nb)) m.joined.resize(std::size_t(nb));
+    const auto pieces = [&](std::size_t band) -> BandPieces<T>& {
+        if (ns == 1) return m.pieces[0][band];
+        m.parts.clear();
+        for (std::size_t s = 0; s < ns; ++s)
+            m.parts.push_back(&m.pieces[s][band]);
+        JoinStrips(m, m.joined[band]);
+        return m.joined[band];
     };
+    if (nb == 1) {
+        if (m.rings.empty()) m.rings.resize(1);
+        AssembleBand(pieces(0), ny, lowerOf(kFirst), upperOf(kFirst), out, m.rings[0]);
+        return;
+    }
+    // Several bands: each into a Bands of its own, on as many threads as were asked for, then
+    // one after another into out. The joins share scratch, so they run first, on this thread.
+    const unsigned threads =
+        o.threads == 0 ? std::max(1u, CoreCount()) : unsigned(std::max(o.threads, 1));
     const unsigned workers = std::min<unsigned>(threads, unsigned(nb));
-    detail::RunEach(workers, [&](std::size_t w) {
-        for (std::size_t b = w; b < std::size_t(nb); b += workers)
-            assemble(int(b));
+    if (m.rings.size() < workers) m.rings.resize(workers);
+    if (m.bands.size() < std::size_t(nb)) m.bands.resize(std::size_t(nb));
+    if (ns > 1)
+        for (std::size_t b = 0; b < std::size_t(nb); ++b)
+            pieces(b);
+    RunEach(workers, [&](std::size_t w) {
+        for (std::size_t b = w; b < std::size_t(nb); b += workers) {
+            Bands<T>& band = m.bands[b];
+            Clear(band);
+            BandPieces<T>& p = ns == 1 ? m.pieces[0][b] : m.joined[b];
+            AssembleBand(p, ny, lowerOf(kFirst + int(b)), upperOf(kFirst + int(b)), band,
+                         m.rings[w]);
+        }
     });
-    if (nb == 1) return std::move(bands[0]);
     std::size_t points = 0, rings = 0, polygons = 0;
-    for (const auto& b : bands) {
-        points += b.points.size();
-        rings += b.ringOffsets.size() - 1;
-        polygons += b.polygonOffsets.size() - 1;
+    for (std::size_t b = 0; b < std::size_t(nb); ++b) {
+        points += m.bands[b].points.size();
+        rings += m.bands[b].ringOffsets.size() - 1;
+        polygons += m.bands[b].polygonOffsets.size() - 1;
     }
-    result.points.reserve(points);
-    result.ringOffsets.reserve(rings + 1);
-    result.polygonOffsets.reserve(polygons + 1);
-    for (const auto& b : bands) {
-        const std::int64_t p0 = std::int64_t(result.points.size());
-        const std::int64_t r0 = std::int64_t(result.ringOffsets.size() - 1);
-        const std::int64_t g0 = std::int64_t(result.polygonOffsets.size() - 1);
-        result.points.insert(result.points.end(), b.points.begin(), b.points.end());
-        for (std::size_t k = 1; k < b.ringOffsets.size(); ++k)
-            result.ringOffsets.push_back(b.ringOffsets[k] + p0);
-        for (std::size_t k = 1; k < b.polygonOffsets.size(); ++k)
-            result.polygonOffsets.push_back(b.polygonOffsets[k] + r0);
-        result.bandOffsets.push_back(b.bandOffsets[1] + g0);
-        result.lower.push_back(b.lower[0]);
-        result.upper.push_back(b.upper[0]);
-    }
-    return result;
+    out.points.reserve(points);
+    out.ringOffsets.reserve(rings + 1);
+    out.polygonOffsets.reserve(polygons + 1);
+    for (std::size_t b = 0; b < std::size_t(nb); ++b)
+        Append(m.bands[b], out);
+}
+
+// The checked levels into the workspace, then the bands.
+template <class T>
+void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>& options,
+         Bands<T>& out, Workspace& work) {
+    FilledScratch<T>& m = work.Own().Of<T>().filled;
+    m.levels.assign(levels.begin(), levels.end());
+    const BandInput<T> in = Prepare(values, options, m);
+    const int n = int(levels.size());
+    if (open)
+        Fill(in, 0, n, options, out, m);
+    else
+        Fill(in, 1, n - 1, options, out, m);
 }
 
 } // namespace
 
 template <class T>
-Bands<T> FilledContours(View<T> values, T lower, T upper, const Options<T>& options) {
+void FilledContours(View<T> values, T lower, T upper, const Options<T>& options, Bands<T>& out,
+                    Workspace& work) {
     if (std::isnan(lower) || std::isnan(upper)) throw Error("a filled band's level is NaN");
     if (!(lower < upper))
         throw Error("the lower level must be below the upper one (" + std::to_string(lower) +
                     " >= " + std::to_string(upper) + ")");
-    const auto in = Prepare(values, std::vector<T>{lower, upper}, options);
-    return Fill(in, 1, 1, options);
+    const T levels[2] = {lower, upper};
+    Run(values, std::span<const T>(levels), false, options, out, work);
+}
+
+template <class T>
+void FilledContours(View<T> values, std::span<const T> levels, const Options<T>& options,
+                    Bands<T>& out, Workspace& work) {
+    if (levels.size() < 2) throw Error("filled bands need at least two levels");
+    Run(values, levels, options.openBands, options, out, work);
+}
+
+template <class T>
+Bands<T> FilledContours(View<T> values, T lower, T upper, const Options<T>& options) {
+    Bands<T> out;
+    Workspace work;
+    FilledContours(values, lower, upper, options, out, work);
+    return out;
 }
 
 template <class T>
 Bands<T> FilledContours(View<T> values, std::span<const T> levels, const Options<T>& options) {
-    if (levels.size() < 2) throw Error("filled bands need at least two levels");
-    const auto in = Prepare(values, std::vector<T>(levels.begin(), levels.end()), options);
-    const int n = int(levels.size());
-    return options.openBands ? Fill(in, 0, n, options) : Fill(in, 1, n - 1, options);
+    Bands<T> out;
+    Workspace work;
+    FilledContours(values, levels, options, out, work);
+    return out;
 }
 
 template <class T>
@@ -148,12 +211,14 @@ std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>& ba
     return polygons;
 }
 
-#define CONTOUR_FILLED(T)                                                                          \
+#define ISOCONTOUR_FILLED(T)                                                                       \
     template Bands<T> FilledContours(View<T>, T, T, const Options<T>&);                            \
     template Bands<T> FilledContours(View<T>, std::span<const T>, const Options<T>&);              \
+    template void FilledContours(View<T>, T, T, const Options<T>&, Bands<T>&, Workspace&);         \
+    template void FilledContours(View<T>, std::span<const T>, const Options<T>&, Bands<T>&,        \
+                                 Workspace&);                                                      \
     template std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>&);
-CONTOUR_FILLED(float)
-CONTOUR_FILLED(double)
-#undef CONTOUR_FILLED
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_FILLED)
+#undef ISOCONTOUR_FILLED
 
 } // namespace isocontour

@@ -14,10 +14,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <utility>
 #include <vector>
 
-#include "isocontour/isocontour.h"
 #include "classify.h"
+#include "coords.h"
+#include "isocontour/isocontour.h"
+#include "strips.h"
 
 namespace isocontour::detail {
 
@@ -37,12 +41,17 @@ template <class T> struct BandPieces {
     };
     std::vector<KeyedEnd> keyed;
 
-    // Regular crossings on the first and last rows of horizontal edges a block of rows saw
-    // only one side of: [2 * i + m] (m = 0 lower, 1 upper) = 2 * piece + (1 if the piece
-    // starts there), or -1.
-    std::vector<std::int64_t> bottom, top;
+    // Regular crossings on a strip's seams, which it saw only one side of: slot 2 * i + m
+    // (m = 0 lower level, 1 upper) of horizontal edge i.
+    SeamEnds ends;
 
     const Point<T>& Grid(std::size_t k) const { return gridFrom.empty() ? from[k] : gridFrom[k]; }
+    void Clear() {
+        from.clear();
+        gridFrom.clear();
+        next.clear();
+        keyed.clear();
+    }
 };
 
 // Where values lie: a grid of nodes with optional coordinates, mask and sorted levels.
@@ -50,20 +59,78 @@ template <class T> struct BandInput {
     View<T> values;
     View<std::uint8_t> mask;
     View<T> x, y;
-    int coords = 0; // 0 grid units, 1 rectilinear, 2 curvilinear
+    CoordKind kind = CoordKind::Grid;
     Saddle saddle = Saddle::Above;
-    std::vector<T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
+    std::span<const T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
 };
 
 // Each level's nodes above it, and the NaN or masked ones, as bit planes.
 struct BandPlanes {
     BitGrid g;
-    // Left uninitialised here: each block of rows clears and fills its own rows on its thread,
+    // Left uninitialised when allocated: each strip clears and fills its own rows on its thread,
     // so that the first touch of the memory is shared out too.
     std::unique_ptr<std::uint32_t[]> above; // one plane per level, one after the other
     std::unique_ptr<std::uint32_t[]> unusable;
+    std::size_t aboveWords = 0, unusableWords = 0; // what the two hold
     bool anyUnusable = false;
     const std::uint32_t* Plane(std::size_t level) const { return above.get() + level * g.Size(); }
+
+    // Room for levels planes of nx x ny nodes.
+    void Size(std::ptrdiff_t nx, std::ptrdiff_t ny, std::size_t levels) {
+        g = BitGrid::Of(nx, ny);
+        if (aboveWords < levels * g.Size()) {
+            above.reset(new std::uint32_t[levels * g.Size()]);
+            aboveWords = levels * g.Size();
+        }
+        if (unusableWords < g.Size()) {
+            unusable.reset(new std::uint32_t[g.Size()]);
+            unusableWords = g.Size();
+        }
+        anyUnusable = false;
+    }
+};
+
+// A strip's link slots for one band while it scans: [2 * i + m] for the crossings of level m on
+// the row of horizontal edges below the current cell row, above it, and on vertical edge i.
+struct BandSlots {
+    std::vector<std::int64_t> below, above, across;
+};
+
+// The memory AssembleBand works in, one per thread that assembles.
+template <class T> struct RingScratch {
+    struct Query {
+        long double x, y;
+        std::int64_t next; // the next query in the same row
+    };
+    std::vector<std::uint64_t> multi;
+    std::vector<std::pair<double, std::size_t>> around;
+    std::vector<std::uint8_t> used, seen;
+    std::vector<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole,
+        keep, rowHead;
+    std::vector<std::size_t> start, holeRing;
+    std::vector<std::pair<std::size_t, std::int64_t>> splits;
+    std::vector<std::pair<std::uint64_t, std::size_t>> open;
+    std::vector<Query> queries;
+    std::vector<std::pair<std::size_t, std::size_t>> hits;
+    std::vector<Point<T>> from, grid;
+    std::vector<double> area;
+};
+
+// Everything a call of FilledContours works in besides its output.
+template <class T> struct FilledScratch {
+    std::vector<T> levels;
+    std::vector<Strip> strips;
+    BandPlanes planes;
+    std::vector<char> unusable;                     // [strip]: any NaN or masked node
+    std::vector<std::vector<BandPieces<T>>> pieces; // [strip][band]
+    std::vector<std::vector<BandSlots>> slots;      // [strip][band]
+    std::vector<std::vector<std::size_t>> mixed;    // [strip][level]
+    std::vector<BandPieces<T>> joined;              // [band], with several strips
+    std::vector<BandPieces<T>*> parts;              // one band's strips, while joined
+    std::vector<SeamEnds*> ends;
+    std::vector<std::int64_t> base;
+    std::vector<RingScratch<T>> rings; // [thread]
+    std::vector<Bands<T>> bands;       // [band], with several bands
 };
 
 // Fills node rows [j0, j1) of the planes (sized by the caller); anyUnusable says whether
@@ -74,16 +141,19 @@ void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0
 
 // Scans cell rows [j0, j1) and leaves the pieces of bands kFirst .. kLast (band k being
 // levels[k-1] < value <= levels[k], with no lower level for k = 0 and no upper one for
-// k = levels.size()) in out[k - kFirst], with local piece numbers.
+// k = levels.size()) in out[k - kFirst], with local piece numbers. slots and mixed are the
+// strip's scratch.
 template <class T>
 void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
-               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out);
+               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out,
+               std::vector<BandSlots>& slots, std::vector<std::size_t>& mixed);
 
-// Joins blocks of consecutive rows (in order) into one set of pieces with global numbers.
-template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks);
+// Joins one band's pieces of consecutive strips (in order) into all, with global numbers.
+template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all);
 
 // Turns one band's linked pieces into polygons appended to out (rings, holes, orientation).
 template <class T>
-void AssembleBand(BandPieces<T>& pieces, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out);
+void AssembleBand(BandPieces<T>& pieces, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out,
+                  RingScratch<T>& r);
 
 } // namespace isocontour::detail

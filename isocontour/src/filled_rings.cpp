@@ -8,25 +8,28 @@
 #include <cmath>
 #include <span>
 
+#include "checks.h"
 #include "filled_pieces.h"
+#include "value_types.h"
 
 namespace isocontour::detail {
 namespace {
 
 constexpr std::uint64_t kNone = ~std::uint64_t(0);
 
-// Links the pieces at keyed vertices; returns, per piece, the key of the vertex it starts at
-// when several band corners meet there (kNone elsewhere), or an empty vector if none do.
-template <class T> std::vector<std::uint64_t> LinkKeyed(BandPieces<T>& p) {
+// Links the pieces at keyed vertices; leaves in r.multi, per piece, the key of the vertex it
+// starts at when several band corners meet there (kNone elsewhere), or nothing if none do.
+template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
     auto& ends = p.keyed;
     std::sort(ends.begin(), ends.end(), [](const auto& a, const auto& b) {
         if (a.key != b.key) return a.key < b.key;
         if (a.piece != b.piece) return a.piece < b.piece;
         return a.out < b.out;
     });
-    std::vector<std::uint64_t> multi;
-    std::vector<std::pair<double, std::size_t>> around;
-    std::vector<std::uint8_t> used;
+    std::vector<std::uint64_t>& multi = r.multi;
+    std::vector<std::pair<double, std::size_t>>& around = r.around;
+    std::vector<std::uint8_t>& used = r.used;
+    multi.clear();
     for (std::size_t g = 0; g < ends.size();) {
         std::size_t h = g;
         while (h < ends.size() && ends[h].key == ends[g].key)
@@ -71,7 +74,6 @@ template <class T> std::vector<std::uint64_t> LinkKeyed(BandPieces<T>& p) {
         }
         g = h;
     }
-    return multi;
 }
 
 template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
@@ -84,12 +86,13 @@ template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::
     return twice / 2;
 }
 
+// The rings a walk found, in the scratch's memory.
 struct Rings {
-    std::vector<std::int64_t> pieces;
-    std::vector<std::size_t> start{0};
+    std::vector<std::int64_t>& pieces;
+    std::vector<std::size_t>& start;
     // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
     // after the walk, that ring).
-    std::vector<std::pair<std::size_t, std::int64_t>> splits;
+    std::vector<std::pair<std::size_t, std::int64_t>>& splits;
     std::size_t Count() const { return start.size() - 1; }
     std::span<const std::int64_t> Ring(std::size_t r) const {
         return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
@@ -98,28 +101,31 @@ struct Rings {
 };
 
 // Follows the links from each piece not yet used; splits a walk at a vertex it meets twice.
-template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uint64_t>& multi) {
-    Rings rings;
+template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
+    Rings rings{r.pieces, r.start, r.splits};
+    rings.pieces.clear();
+    rings.start.assign(1, 0);
+    rings.splits.clear();
+    const std::vector<std::uint64_t>& multi = r.multi;
     const std::size_t n = p.next.size();
-    std::vector<std::uint8_t> seen(n, 0);
-    std::vector<std::int64_t> walk, stack;
-    std::vector<std::pair<std::uint64_t, std::size_t>> open; // vertex key, position in walk
+    std::vector<std::uint8_t>& seen = r.seen;
+    seen.assign(n, 0);
+    std::vector<std::int64_t>& walk = r.walk;
+    std::vector<std::int64_t>& stack = r.stack;
+    std::vector<std::pair<std::uint64_t, std::size_t>>& open = r.open; // vertex key, position
     for (std::size_t s = 0; s < n; ++s) {
         if (seen[s]) continue;
         walk.clear();
-        bool pinched = false, broken = false;
+        bool pinched = false;
         std::int64_t q = std::int64_t(s);
         do {
-            if (q < 0 || seen[std::size_t(q)]) {
-                broken = true; // cannot happen: every piece has one successor and one predecessor
-                break;
-            }
+            ISOCONTOUR_CHECK(q >= 0 && !seen[std::size_t(q)],
+                             "every boundary piece has one successor and one predecessor");
             seen[std::size_t(q)] = 1;
             walk.push_back(q);
             pinched = pinched || (!multi.empty() && multi[std::size_t(q)] != kNone);
             q = p.next[std::size_t(q)];
         } while (q != std::int64_t(s));
-        if (broken) continue;
         if (!pinched) {
             rings.pieces.insert(rings.pieces.end(), walk.begin(), walk.end());
             rings.Close();
@@ -157,18 +163,18 @@ template <class T> Rings Walk(const BandPieces<T>& p, const std::vector<std::uin
 // ring crossed an odd number of times surrounds the hole. Pieces stay inside their cell, so
 // only the outer rings' pieces in that row are looked at.
 template <class T>
-std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
-                                     const std::vector<double>& area, std::ptrdiff_t ny,
-                                     std::vector<std::int64_t> owner) {
+void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, RingScratch<T>& s) {
+    const std::vector<double>& area = s.area;
+    std::vector<std::int64_t>& owner = s.owner;
     // Long double: the midpoint of two doubles is then exact, strictly between them.
     using Wide = long double;
-    struct Query {
-        Wide x, y;
-        std::int64_t next; // the next query in the same row
-    };
-    std::vector<Query> queries;
-    std::vector<std::size_t> holeRing;
-    std::vector<std::int64_t> rowHead(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
+    using Query = typename RingScratch<T>::Query;
+    std::vector<Query>& queries = s.queries;
+    std::vector<std::size_t>& holeRing = s.holeRing;
+    std::vector<std::int64_t>& rowHead = s.rowHead;
+    queries.clear();
+    holeRing.clear();
+    rowHead.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] < 0) || owner[r] >= 0) continue;
         // The ring's steepest piece: its middle lies inside the piece's cell row.
@@ -188,7 +194,8 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
         rowHead[row] = std::int64_t(queries.size() - 1);
         holeRing.push_back(r);
     }
-    std::vector<std::pair<std::size_t, std::size_t>> hits; // query, outer ring
+    std::vector<std::pair<std::size_t, std::size_t>>& hits = s.hits; // query, outer ring
+    hits.clear();
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
         const auto ring = rings.Ring(r);
@@ -218,7 +225,6 @@ std::vector<std::int64_t> HoleOwners(const BandPieces<T>& p, const Rings& rings,
         }
         g = h;
     }
-    return owner;
 }
 
 // Whether the path turns straight back at b along one grid line (a and c on the same side of b):
@@ -278,11 +284,13 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
 } // namespace
 
 template <class T>
-void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out) {
-    const auto multi = LinkKeyed(p);
-    Rings rings = Walk(p, multi);
+void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out,
+                  RingScratch<T>& s) {
+    LinkKeyed(p, s);
+    Rings rings = Walk(p, s);
     if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
-        std::vector<std::int64_t> ringOf(p.next.size(), -1);
+        std::vector<std::int64_t>& ringOf = s.ringOf;
+        ringOf.assign(p.next.size(), -1);
         for (std::size_t r = 0; r < rings.Count(); ++r)
             for (const std::int64_t piece : rings.Ring(r))
                 ringOf[std::size_t(piece)] = std::int64_t(r);
@@ -291,7 +299,10 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
     }
     // The pieces' points in ring order: every pass from here on reads them one after another.
     {
-        std::vector<Point<T>> from(rings.pieces.size()), grid;
+        std::vector<Point<T>>& from = s.from;
+        std::vector<Point<T>>& grid = s.grid;
+        from.resize(rings.pieces.size());
+        grid.clear();
         for (std::size_t k = 0; k < from.size(); ++k)
             from[k] = p.from[std::size_t(rings.pieces[k])];
         if (!p.gridFrom.empty()) {
@@ -304,54 +315,61 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         for (std::size_t k = 0; k < rings.pieces.size(); ++k)
             rings.pieces[k] = std::int64_t(k);
     }
-    std::vector<double> area(rings.Count());
+    std::vector<double>& area = s.area;
+    area.resize(rings.Count());
     bool holes = false;
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         area[r] = rings.Ring(r).size() < 3 ? 0.0 : GridArea(p, rings.Ring(r));
         holes = holes || area[r] < 0;
     }
-    std::vector<std::int64_t> owner;
+    std::vector<std::int64_t>& owner = s.owner;
+    owner.clear();
     if (holes) {
         // A hole split from its outer ring at a vertex they share belongs to that ring: no ray
         // is needed (nor reliable, beside a touching point).
-        std::vector<std::int64_t> known(rings.Count(), -1);
+        owner.assign(rings.Count(), -1);
         for (const auto& [loop, from] : rings.splits) {
             if (from < 0) continue;
             if (area[loop] < 0 && area[std::size_t(from)] > 0)
-                known[loop] = from;
+                owner[loop] = from;
             else if (area[loop] > 0 && area[std::size_t(from)] < 0)
-                known[std::size_t(from)] = std::int64_t(loop);
+                owner[std::size_t(from)] = std::int64_t(loop);
         }
-        owner = HoleOwners(p, rings, area, ny, known);
+        HoleOwners(p, rings, ny, s);
     }
     // Holes follow their outer ring, each group in the order the rings were found.
-    std::vector<std::int64_t> firstHole(rings.Count(), -1), nextHole(rings.Count(), -1),
-        lastHole(rings.Count(), -1);
+    s.firstHole.assign(rings.Count(), -1);
+    s.nextHole.assign(rings.Count(), -1);
+    s.lastHole.assign(rings.Count(), -1);
     for (std::size_t r = 0; r < owner.size(); ++r) {
         if (owner[r] < 0) continue;
         const std::size_t o = std::size_t(owner[r]);
-        if (lastHole[o] < 0)
-            firstHole[o] = std::int64_t(r);
+        if (s.lastHole[o] < 0)
+            s.firstHole[o] = std::int64_t(r);
         else
-            nextHole[std::size_t(lastHole[o])] = std::int64_t(r);
-        lastHole[o] = std::int64_t(r);
+            s.nextHole[std::size_t(s.lastHole[o])] = std::int64_t(r);
+        s.lastHole[o] = std::int64_t(r);
     }
     out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
-    std::vector<std::int64_t> keep;
     out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
-        if (!WriteRing(p, rings.Ring(r), true, keep, out)) continue;
-        for (std::int64_t h = firstHole[r]; h >= 0; h = nextHole[std::size_t(h)])
-            WriteRing(p, rings.Ring(std::size_t(h)), false, keep, out);
+        if (!WriteRing(p, rings.Ring(r), true, s.keep, out)) continue;
+        for (std::int64_t h = s.firstHole[r]; h >= 0; h = s.nextHole[std::size_t(h)])
+            WriteRing(p, rings.Ring(std::size_t(h)), false, s.keep, out);
         out.polygonOffsets.push_back(std::int64_t(out.ringOffsets.size() - 1));
     }
     out.bandOffsets.push_back(std::int64_t(out.polygonOffsets.size() - 1));
     out.lower.push_back(lower);
     out.upper.push_back(upper);
+    // Each buffer back to its owner, so that a workspace's buffers keep the sizes they grew to.
+    p.from.swap(s.from);
+    p.gridFrom.swap(s.grid);
 }
 
-template void AssembleBand(BandPieces<float>&, std::ptrdiff_t, float, float, Bands<float>&);
-template void AssembleBand(BandPieces<double>&, std::ptrdiff_t, double, double, Bands<double>&);
+#define ISOCONTOUR_ASSEMBLE(T)                                                                     \
+    template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ASSEMBLE)
+#undef ISOCONTOUR_ASSEMBLE
 
 } // namespace isocontour::detail

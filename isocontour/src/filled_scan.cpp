@@ -6,18 +6,17 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
-#include "coords.h"
-#include "filled_pieces.h"
+#include "cells.h"
+#include "checks.h"
 #include "classify.h"
+#include "filled_pieces.h"
+#include "value_types.h"
 
 namespace isocontour::detail {
 namespace {
-
-template <class T> Point<T> GridLerp(Point<T> a, Point<T> b, T s) {
-    return {a.x + (b.x - a.x) * s, a.y + (b.y - a.y) * s};
-}
 
 // A vertex of a piece: keyed (node or pinch) or a regular crossing of level m on cell edge e.
 // (No default member values: a cell's table of them is filled only where crossed.)
@@ -28,56 +27,73 @@ template <class T> struct Vertex {
     int edge, level;
 };
 
-// One band's output and its link slots while a block of rows is scanned.
+// One band's output and its link slots while a strip is scanned.
 template <class T> struct BandState {
     BandPieces<T>* out;
-    std::vector<std::int64_t> below, above, across; // [2 * i + m]
-    std::array<std::int64_t, 8> local;              // a domain edge's crossings, [2 * e + m]
+    std::vector<std::int64_t>&below, &above, &across; // the strip's BandSlots
+    std::array<std::int64_t, 8>& local;               // a domain edge's crossings, [2 * e + m]
 };
 
-template <class T> class Scanner {
+template <class T, class Coords> class Scanner {
+    // Pieces keep their grid points apart only when the output's coordinates are not grid units.
+    static constexpr bool kOwnGrid = !std::is_same_v<Coords, GridCoords<T>>;
+
   public:
-    Scanner(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
-            std::vector<BandPieces<T>>& out)
-        : in_(in), planes_(planes), g_(planes.g), nx_(in.values.nx), ny_(in.values.ny),
-          kFirst_(kFirst), kLast_(kLast) {
+    Scanner(const BandInput<T>& in, const Coords& coords, const BandPlanes& planes, int kFirst,
+            int kLast, std::vector<BandPieces<T>>& out, std::vector<BandSlots>& slots,
+            std::vector<std::size_t>& mixed)
+        : in_(in), coords_(coords), planes_(planes), g_(planes.g), nx_(in.values.nx),
+          ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), slots_(slots),
+          mixed_(mixed) {
         unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
-        out.assign(std::size_t(kLast - kFirst + 1), {});
-        bands_.resize(out.size());
-        for (std::size_t b = 0; b < out.size(); ++b) {
-            bands_[b].out = &out[b];
-            bands_[b].below.assign(2 * std::size_t(nx_), -1);
-            bands_[b].above.assign(2 * std::size_t(nx_), -1);
-            bands_[b].across.assign(2 * std::size_t(nx_), -1);
+        const std::size_t nb = std::size_t(kLast - kFirst + 1);
+        if (out.size() < nb) out.resize(nb);
+        if (slots.size() < nb) slots.resize(nb);
+        for (std::size_t b = 0; b < nb; ++b) {
+            out[b].Clear();
+            slots[b].below.assign(2 * std::size_t(nx_), -1);
+            slots[b].above.assign(2 * std::size_t(nx_), -1);
+            slots[b].across.assign(2 * std::size_t(nx_), -1);
         }
     }
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
         Reserve(j0, j1);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
-            for (int k = kFirst_; k <= kLast_; ++k)
-                Row(bands_[std::size_t(k - kFirst_)], k, j);
-            for (auto& b : bands_) {
+            for (int k = kFirst_; k <= kLast_; ++k) {
+                BandState<T> b = State(std::size_t(k - kFirst_));
+                Row(b, k, j);
+            }
+            for (int k = kFirst_; k <= kLast_; ++k) {
+                BandState<T> b = State(std::size_t(k - kFirst_));
                 // Every crossing on the row of edges below was claimed by this row's cells,
-                // except on a block's first row, whose are left for the block below.
+                // except on a strip's first row, whose are left for the strip below.
                 if (j == j0) {
-                    b.out->bottom = b.below;
+                    b.out->ends.bottom = b.below;
                     std::fill(b.below.begin(), b.below.end(), -1);
                 }
                 std::swap(b.below, b.above);
             }
         }
-        for (auto& b : bands_)
-            b.out->top = b.below;
+        for (int k = kFirst_; k <= kLast_; ++k) {
+            BandState<T> b = State(std::size_t(k - kFirst_));
+            b.out->ends.top = b.below;
+        }
     }
 
   private:
-    // Room for about as many pieces as the block has cells with corners on both sides of a
+    BandState<T> State(std::size_t b) {
+        BandSlots& s = slots_[b];
+        return {&out_[b], s.below, s.above, s.across, local_};
+    }
+
+    // Room for about as many pieces as the strip has cells with corners on both sides of a
     // level, so that the arrays grow once.
     void Reserve(std::ptrdiff_t j0, std::ptrdiff_t j1) {
         const int nl = int(in_.levels.size());
         const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
-        std::vector<std::size_t> mixed(in_.levels.size(), 0);
+        std::vector<std::size_t>& mixed = mixed_;
+        mixed.assign(in_.levels.size(), 0);
         for (std::ptrdiff_t y = j0; y < j1; ++y)
             for (std::ptrdiff_t w = 0; w <= lastWord; ++w)
                 for (int l = std::max(kFirst_ - 1, 0); l < std::min(kLast_ + 1, nl); ++l)
@@ -87,10 +103,10 @@ template <class T> class Scanner {
             std::size_t n = std::size_t(2 * (nx_ + j1 - j0)) + 16; // the border
             if (k >= 1) n += mixed[std::size_t(k - 1)];
             if (k < nl) n += mixed[std::size_t(k)];
-            BandPieces<T>& o = *bands_[std::size_t(k - kFirst_)].out;
+            BandPieces<T>& o = out_[std::size_t(k - kFirst_)];
             o.from.reserve(n + n / 8);
             o.next.reserve(n + n / 8);
-            if (in_.coords != 0) o.gridFrom.reserve(n + n / 8);
+            if constexpr (kOwnGrid) o.gridFrom.reserve(n + n / 8);
         }
     }
 
@@ -150,41 +166,20 @@ template <class T> class Scanner {
         }
     }
 
-    Point<T> At(std::ptrdiff_t i, std::ptrdiff_t j) const {
-        if (in_.coords == 0) return {T(i), T(j)};
-        if (in_.coords == 1) return RectilinearCoords<T>{in_.x, in_.y}.Node(i, j);
-        return CurvilinearCoords<T>{in_.x, in_.y}.Node(i, j);
-    }
-
-    // The crossing at fraction s along the edge from node (i, j) to (i + 1, j) or (i, j + 1),
-    // as the lines place it.
-    Point<T> On(bool h, std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
-        if (in_.coords == 1) {
-            const RectilinearCoords<T> c{in_.x, in_.y};
-            return h ? c.OnH(i, j, s) : c.OnV(i, j, s);
-        }
-        const CurvilinearCoords<T> c{in_.x, in_.y};
-        return h ? c.OnH(i, j, s) : c.OnV(i, j, s);
-    }
-
-    // The crossing of level levels[li] on edge e of cell (i, j).
+    // The crossing of level levels[li] on edge e of cell (i, j), as the lines place it; a
+    // crossing that lands on a node is that node.
     Vertex<T> Cross(std::ptrdiff_t i, std::ptrdiff_t j, int e, int m, std::size_t li) const {
-        // Edge e runs between corners e and e + 1 (counter-clockwise); A is its lower index end.
-        static constexpr int ax[4] = {0, 1, 0, 0}, ay[4] = {0, 0, 1, 0};
-        static constexpr int bx[4] = {1, 1, 1, 0}, by[4] = {0, 1, 1, 1};
-        const std::ptrdiff_t iA = i + ax[e], jA = j + ay[e], iB = i + bx[e], jB = j + by[e];
-        const T s = CrossingFraction(in_.values(iA, jA), in_.values(iB, jB), in_.levels[li]);
-        const Point<T> gA{T(iA), T(jA)}, gB{T(iB), T(jB)};
+        const EdgeCrossing<T> x = CrossEdge(in_.values, coords_, i, j, e, in_.levels[li]);
+        const std::ptrdiff_t iB = x.i + (x.horizontal ? 1 : 0), jB = x.j + (x.horizontal ? 0 : 1);
+        const GridCoords<T> grid;
         Vertex<T> v{};
-        v.grid = GridLerp(gA, gB, s);
-        v.at = in_.coords == 0 ? v.grid : On(iB == iA + 1, iA, jA, s);
-        const Point<T> pA = in_.coords == 0 ? gA : At(iA, jA);
-        const Point<T> pB = in_.coords == 0 ? gB : At(iB, jB);
+        v.grid = x.horizontal ? grid.OnH(x.i, x.j, x.s) : grid.OnV(x.i, x.j, x.s);
+        v.at = x.at;
         v.edge = e;
         v.level = m;
-        if (v.grid == gA || v.at == pA)
-            v = Node(iA, jA);
-        else if (v.grid == gB || v.at == pB)
+        if (v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
+            v = Node(x.i, x.j);
+        else if (v.grid == grid.Node(iB, jB) || v.at == coords_.Node(iB, jB))
             v = Node(iB, jB);
         return v;
     }
@@ -192,22 +187,15 @@ template <class T> class Scanner {
     Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
         Vertex<T> v{};
         v.grid = {T(i), T(j)};
-        v.at = At(i, j);
+        v.at = coords_.Node(i, j);
         v.key = std::uint64_t(i + j * nx_) * 4;
         v.keyed = true;
         return v;
     }
 
-    bool JoinAbove(const std::array<T, 4>& val, T level) const {
-        if (in_.saddle == Saddle::Above) return true;
-        if (in_.saddle == Saddle::Below) return false;
-        return (val[0] + val[1] + val[2] + val[3]) / T(4) > level;
-    }
-
     // States st: 0 not above the lower level, 1 in the band, 2 above the upper level.
     void Cell(BandState<T>& b, int k, std::ptrdiff_t i, std::ptrdiff_t j,
               const std::array<int, 4>& st, const std::array<bool, 4>& domain) {
-        static constexpr int cx[4] = {0, 1, 1, 0}, cy[4] = {0, 0, 1, 1};
         std::array<std::array<Vertex<T>, 2>, 4> cross;
         std::array<std::array<bool, 2>, 4> has{};
         for (int e = 0; e < 4; ++e) {
@@ -219,9 +207,9 @@ template <class T> class Scanner {
             if (has[e][0] && has[e][1] && !cross[e][0].keyed && !cross[e][1].keyed &&
                 (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
                 // Both levels cross at one point: the band is pinched to it there.
-                static constexpr int ex[4] = {0, 1, 0, 0}, ey[4] = {0, 0, 1, 0};
                 Vertex<T> p = cross[e][0];
-                p.key = std::uint64_t((i + ex[e]) + (j + ey[e]) * nx_) * 4 + ((e & 1) ? 2 : 1);
+                p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * 4 +
+                        (Horizontal(e) ? 1 : 2);
                 p.keyed = true;
                 cross[e][0] = cross[e][1] = p;
             }
@@ -233,27 +221,18 @@ template <class T> class Scanner {
             std::array<bool, 4> above;
             for (int q = 0; q < 4; ++q)
                 above[q] = m == 0 ? st[q] >= 1 : st[q] == 2;
-            int exits[2], enters[2], n = 0, ne = 0;
-            for (int e = 0; e < 4; ++e) {
-                if (!has[e][m]) continue;
-                if (above[e])
-                    exits[n++] = e;
-                else
-                    enters[ne++] = e;
-            }
-            if (n == 0) continue;
-            int partner[2] = {enters[0], 0};
-            if (n == 2) {
-                std::array<T, 4> val;
-                for (int q = 0; q < 4; ++q)
-                    val[q] = in_.values(i + cx[q], j + cy[q]);
-                const bool join = JoinAbove(val, in_.levels[std::size_t(k - 1 + m)]);
-                for (int x = 0; x < 2; ++x)
-                    partner[x] = (exits[x] + (join ? 1 : 3)) & 3;
-            }
-            for (int x = 0; x < n; ++x) {
-                const Vertex<T>& ex = cross[exits[x]][m];
-                const Vertex<T>& en = cross[partner[x]][m];
+            const unsigned kase = CaseOf(above[0], above[1], above[2], above[3]);
+            const unsigned in = kCases.entries[kase];
+            if (in == 0) continue;
+            const T level = in_.levels[std::size_t(k - 1 + m)];
+            const int join = JoinOf(in_.saddle, kase, in_.values, i, j, level);
+            // A level's line enters across an edge whose first corner is above it; the band
+            // lies on the line's right for the lower level (the piece runs backwards) and on its
+            // left for the upper one.
+            for (unsigned bits = in; bits != 0; bits &= bits - 1) {
+                const int e = __builtin_ctz(bits);
+                const Vertex<T>& ex = cross[e][m];
+                const Vertex<T>& en = cross[kCases.exit[join][kase][e]][m];
                 if (m == 0)
                     line[lines++] = {ex, en};
                 else
@@ -268,8 +247,10 @@ template <class T> class Scanner {
             const int sa = st[e], sb = st[(e + 1) & 3];
             if (sa == sb && sa != 1) continue;
             const int f = (e + 1) & 3;
-            const Vertex<T> a = sa == 1 ? Node(i + cx[e], j + cy[e]) : cross[e][sa == 0 ? 0 : 1];
-            const Vertex<T> z = sb == 1 ? Node(i + cx[f], j + cy[f]) : cross[e][sb == 0 ? 0 : 1];
+            const Vertex<T> a =
+                sa == 1 ? Node(i + kCornerX[e], j + kCornerY[e]) : cross[e][sa == 0 ? 0 : 1];
+            const Vertex<T> z =
+                sb == 1 ? Node(i + kCornerX[f], j + kCornerY[f]) : cross[e][sb == 0 ? 0 : 1];
             Emit(b, i, domain, a, z);
         }
     }
@@ -313,7 +294,7 @@ template <class T> class Scanner {
         BandPieces<T>& o = *b.out;
         const std::int64_t piece = std::int64_t(o.next.size());
         o.from.push_back(a.at);
-        if (in_.coords != 0) o.gridFrom.push_back(a.grid);
+        if constexpr (kOwnGrid) o.gridFrom.push_back(a.grid);
         o.next.push_back(-1);
         End(b, i, domain, a, z, piece, true);
         End(b, i, domain, z, a, piece, false);
@@ -348,12 +329,16 @@ template <class T> class Scanner {
     }
 
     const BandInput<T>& in_;
+    Coords coords_;
     const BandPlanes& planes_;
     BitGrid g_;
     const std::uint32_t* unusable_;
     std::ptrdiff_t nx_, ny_;
     int kFirst_, kLast_;
-    std::vector<BandState<T>> bands_;
+    std::vector<BandPieces<T>>& out_;
+    std::vector<BandSlots>& slots_;
+    std::vector<std::size_t>& mixed_;
+    std::array<std::int64_t, 8> local_;
 };
 
 } // namespace
@@ -379,60 +364,55 @@ void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0
 
 template <class T>
 void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
-               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out) {
-    Scanner<T> scanner(in, planes, kFirst, kLast, out);
-    scanner.Rows(j0, j1);
+               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out,
+               std::vector<BandSlots>& slots, std::vector<std::size_t>& mixed) {
+    WithCoords(in.kind, in.x, in.y, [&](const auto& coords) {
+        Scanner<T, std::decay_t<decltype(coords)>>(in, coords, planes, kFirst, kLast, out, slots,
+                                                   mixed)
+            .Rows(j0, j1);
+    });
 }
 
-template <class T> BandPieces<T> JoinBlocks(std::vector<BandPieces<T>>& blocks) {
-    if (blocks.size() == 1) return std::move(blocks[0]);
-    BandPieces<T> all;
+template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all) {
+    all.Clear();
     std::size_t total = 0;
-    for (const auto& b : blocks)
-        total += b.next.size();
+    for (const BandPieces<T>* b : m.parts)
+        total += b->next.size();
     all.from.reserve(total);
     all.next.reserve(total);
-    std::vector<std::int64_t> base;
-    for (auto& b : blocks) {
+    m.base.clear();
+    m.ends.clear();
+    for (BandPieces<T>* b : m.parts) {
         const std::int64_t o = std::int64_t(all.next.size());
-        base.push_back(o);
-        all.from.insert(all.from.end(), b.from.begin(), b.from.end());
-        all.gridFrom.insert(all.gridFrom.end(), b.gridFrom.begin(), b.gridFrom.end());
-        for (const std::int64_t n : b.next)
+        m.base.push_back(o);
+        m.ends.push_back(&b->ends);
+        all.from.insert(all.from.end(), b->from.begin(), b->from.end());
+        all.gridFrom.insert(all.gridFrom.end(), b->gridFrom.begin(), b->gridFrom.end());
+        for (const std::int64_t n : b->next)
             all.next.push_back(n < 0 ? n : n + o);
-        for (auto e : b.keyed) {
+        for (auto e : b->keyed) {
             e.piece += o;
             all.keyed.push_back(e);
         }
     }
-    // A crossing on the row of edges between two blocks: one side's piece ends there, the
+    // A crossing on the row of edges between two strips: one side's piece ends there, the
     // other's begins.
-    for (std::size_t q = 0; q + 1 < blocks.size(); ++q) {
-        const auto& top = blocks[q].top;
-        const auto& bottom = blocks[q + 1].bottom;
-        for (std::size_t e = 0; e < top.size(); ++e) {
-            if (top[e] < 0 || bottom[e] < 0) continue;
-            const std::int64_t a = (top[e] >> 1) + base[q], b = (bottom[e] >> 1) + base[q + 1];
-            if (top[e] & 1)
-                all.next[std::size_t(b)] = a;
-            else
-                all.next[std::size_t(a)] = b;
-        }
-    }
-    all.bottom = std::move(blocks.front().bottom);
-    all.top = std::move(blocks.back().top);
-    return all;
+    StitchSeams(std::span<SeamEnds* const>(m.ends), std::span<const std::int64_t>(m.base),
+                [&](std::int64_t before, std::int64_t after) {
+                    std::int64_t& next = all.next[std::size_t(before)];
+                    ISOCONTOUR_CHECK(next < 0, "a piece on a seam is linked once");
+                    next = after;
+                });
 }
 
-template void ClassifyBands(const BandInput<float>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,
-                            bool&);
-template void ClassifyBands(const BandInput<double>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,
-                            bool&);
-template void ScanBands(const BandInput<float>&, const BandPlanes&, int, int, std::ptrdiff_t,
-                        std::ptrdiff_t, std::vector<BandPieces<float>>&);
-template void ScanBands(const BandInput<double>&, const BandPlanes&, int, int, std::ptrdiff_t,
-                        std::ptrdiff_t, std::vector<BandPieces<double>>&);
-template BandPieces<float> JoinBlocks(std::vector<BandPieces<float>>&);
-template BandPieces<double> JoinBlocks(std::vector<BandPieces<double>>&);
+#define ISOCONTOUR_SCAN(T)                                                                         \
+    template void ClassifyBands(const BandInput<T>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,  \
+                                bool&);                                                            \
+    template void ScanBands(const BandInput<T>&, const BandPlanes&, int, int, std::ptrdiff_t,      \
+                            std::ptrdiff_t, std::vector<BandPieces<T>>&, std::vector<BandSlots>&,  \
+                            std::vector<std::size_t>&);                                            \
+    template void JoinStrips(FilledScratch<T>&, BandPieces<T>&);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_SCAN)
+#undef ISOCONTOUR_SCAN
 
 } // namespace isocontour::detail

@@ -2,9 +2,9 @@
 // level as bit words while it is in cache, the cells with corners on both sides are found a word
 // at a time, and every crossing is computed once, by the first cell (in row order) that has its
 // edge, and linked to the crossing after it along its line. The links are then followed to write
-// the lines out. Bands of cell rows run on their own threads; their links across the band
-// boundaries are joined afterwards, so that any thread count gives the same crossings, numbered
-// the same way, and so the same output.
+// the lines out. Strips of cell rows run on their own threads; their links across the seams
+// are stitched afterwards, so that any thread count gives the same crossings, numbered the same
+// way, and so the same output.
 //
 // Order of the output: crossings are numbered in the order the cells make them (cell rows from
 // y = 0 up, each from x = 0; within a cell its bottom, left, right, then top edge). Open lines
@@ -21,71 +21,31 @@
 
 #include "cells.h"
 #include "checks.h"
-#include "isocontour/isocontour.h"
-#include "coords.h"
 #include "chunks.h"
 #include "classify.h"
+#include "isocontour/isocontour.h"
+#include "lines.h"
+#include "normals.h"
 #include "strips.h"
+#include "value_types.h"
+#include "workspace.h"
 
 namespace isocontour {
 namespace detail {
 namespace {
 
-constexpr Id kNone = -1;
-// A crossing on a band's bottom row, made by the band below: -(x + 2) until the bands are joined.
+// A crossing on a strip's bottom seam, made by the strip below: -(x + 2) until the strip's seam
+// ends are recorded.
 constexpr Id Pending(std::ptrdiff_t x) { return Id(-(x + 2)); }
 constexpr bool IsPending(Id id) { return id <= -2; }
 constexpr std::ptrdiff_t PendingX(Id id) { return -std::ptrdiff_t(id) - 2; }
 
-// One level's crossings made by one band, and what joining it to its neighbours needs.
-template <class T> struct Crossings {
-    using Block = CrossingBlock<T>;
-    std::vector<std::unique_ptr<Block>> blocks;
-    std::vector<std::unique_ptr<Point<T>[]>> normals; // per block, with Options::normals
-    std::vector<std::uint32_t> used;
-    std::size_t count = 0;                         // ids handed out, block gaps included
-    std::vector<std::pair<std::ptrdiff_t, Id>> up; // (x, id): the crossing below the band at x
-                                                   // leads to id
-    std::vector<Id> bottom, top;                   // ids on the current cell row's bottom and
-                                                   // top edges by x; top ends as the band's top
-    Id left = kNone;                               // id on the current cell's left edge
-    BlockPool<T>* pool = nullptr;
-
-    Point<T>& PointAt(std::size_t i) {
-        return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
-    }
-    const Point<T>& PointAt(std::size_t i) const {
-        return blocks[i >> Block::kShift]->points[i & (Block::kSize - 1)];
-    }
-    Id& NextAt(std::size_t i) { return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)]; }
-    Id NextAt(std::size_t i) const {
-        return blocks[i >> Block::kShift]->next[i & (Block::kSize - 1)];
-    }
-    const Point<T>& NormalAt(std::size_t i) const {
-        return normals[i >> Block::kShift][i & (Block::kSize - 1)];
-    }
-
-    // A new crossing's slot.
-    Id Add(bool withNormals) {
-        if ((count & (Block::kSize - 1)) == 0) {
-            if (blocks.size() >= (std::size_t(1) << (31 - Block::kShift)) - 1) [[unlikely]]
-                throw Error("more crossings than this library numbers (2^31)");
-            blocks.push_back(pool->Take());
-            if (withNormals) normals.push_back(pool->TakeNormals());
-            used.push_back(0);
-            count = (blocks.size() - 1) << Block::kShift;
-        }
-        ++used.back();
-        return Id(count++);
-    }
-};
-
-template <class T, class Coords, bool kNormals> class BandScan {
+template <class T, class Coords, bool kNormals> class StripScan {
   public:
-    BandScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, Saddle saddle,
-             std::span<const T> levels, std::span<Crossings<T>> out)
+    StripScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, Saddle saddle,
+              std::span<const T> levels, std::span<Crossings<T>> out, StripRows& rows)
         : v_(v), mask_(mask), coords_(coords), saddle_(saddle), levels_(levels), out_(out),
-          g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
+          rows_(rows), g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
 
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
     // (reading values contiguous along y a column at a time), then its cells are scanned.
@@ -95,17 +55,21 @@ template <class T, class Coords, bool kNormals> class BandScan {
         const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? 32 * kWordBits : 1;
         const std::ptrdiff_t kRows = kStripe + 1;
         const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
-        std::vector<std::uint32_t> above(std::size_t(nl * kRows * words));
-        std::vector<std::uint32_t> unusable(std::size_t(kRows * words));
-        std::vector<std::uint32_t> bad(std::size_t(2 * words));
+        std::vector<std::uint32_t>& above = rows_.above;
+        std::vector<std::uint32_t>& unusable = rows_.unusable;
+        std::vector<std::uint32_t>& bad = rows_.bad;
+        above.resize(std::size_t(nl * kRows * words));
+        unusable.resize(std::size_t(kRows * words));
+        bad.resize(std::size_t(2 * words));
         for (Crossings<T>& c : out_) {
-            c.bottom.assign(std::size_t(g_.nx), kNone);
-            c.top.assign(std::size_t(g_.nx), kNone);
+            c.rowBelow.assign(std::size_t(g_.nx), kNone);
+            c.rowAbove.assign(std::size_t(g_.nx), kNone);
+            c.ends.bottom.assign(std::size_t(g_.nx), -1);
         }
         y0_ = y0;
         std::uint32_t* badBelow = bad.data();
         std::uint32_t* badHere = bad.data() + words;
-        if (y0 > 0) { // the cells below the band: whether the band makes its bottom crossings
+        if (y0 > 0) { // the cells below the strip: whether the strip makes its bottom crossings
             ClassifyStripe(v_, mask_, levels_, g_, y0 - 1, 2, kRows, above.data(), unusable.data());
             BadCells(unusable.data(), unusable.data() + words, badBelow);
         } else {
@@ -133,7 +97,7 @@ template <class T, class Coords, bool kNormals> class BandScan {
                 badHere_ = badHere;
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
                     Crossings<T>& c = out_[std::size_t(m)];
-                    std::swap(c.bottom, c.top);
+                    std::swap(c.rowBelow, c.rowAbove);
                     level_ = levels_[std::size_t(m)];
                     c_ = &c;
                     const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
@@ -155,8 +119,12 @@ template <class T, class Coords, bool kNormals> class BandScan {
                 std::swap(badBelow, badHere);
             }
         }
-        for (Crossings<T>& c : out_)
-            std::vector<Id>().swap(c.bottom);
+        // The top row's crossings are the strip above's to link to.
+        for (Crossings<T>& c : out_) {
+            c.ends.top.resize(c.rowAbove.size());
+            for (std::size_t x = 0; x < c.rowAbove.size(); ++x)
+                c.ends.top[x] = c.rowAbove[x] >= 0 ? 2 * std::int64_t(c.rowAbove[x]) : -1;
+        }
     }
 
   private:
@@ -172,33 +140,25 @@ template <class T, class Coords, bool kNormals> class BandScan {
         return (bits[x >> 5] >> (x & 31)) & 1u;
     }
 
-    int JoinOf(unsigned k, std::ptrdiff_t x, std::ptrdiff_t y) const {
-        if (!IsSaddle(k) || saddle_ == Saddle::Above) return kJoinAbove;
-        if (saddle_ == Saddle::Below) return kJoinBelow;
-        const T mean = (v_(x, y) + v_(x + 1, y) + v_(x + 1, y + 1) + v_(x, y + 1)) / T(4);
-        return mean > level_ ? kJoinAbove : kJoinBelow;
-    }
-
     // The crossing on edge e of cell (x, y), appended to the current level's crossings.
-    Id Make(int e, std::ptrdiff_t x, std::ptrdiff_t y) {
+    Id Make(int e, std::ptrdiff_t cx, std::ptrdiff_t cy) {
         Crossings<T>& c = *c_;
-        const std::ptrdiff_t i = x + EdgeDx(e), j = y + EdgeDy(e);
-        const bool h = Horizontal(e);
-        const T a = v_(i, j), b = h ? v_(i + 1, j) : v_(i, j + 1);
-        const T s = CrossingFraction(a, b, level_);
+        const EdgeCrossing<T> x = CrossEdge(v_, coords_, cx, cy, e, level_);
+        const std::ptrdiff_t i = x.i, j = x.j;
+        const bool h = x.horizontal;
+        const Point<T> p = x.at;
         const Id id = c.Add(kNormals);
-        auto& block = *c.blocks.back();
-        const std::size_t at = std::size_t(id) & (CrossingBlock<T>::kSize - 1);
-        const Point<T> p = h ? coords_.OnH(i, j, s) : coords_.OnV(i, j, s);
-        block.points[at] = p;
-        block.next[at] = kNone;
+        auto& chunk = *c.chunks.back();
+        const std::size_t at = std::size_t(id) & (CrossingChunk<T>::kSize - 1);
+        chunk.points[at] = p;
+        chunk.next[at] = kNone;
         bool repeat = true;
         if constexpr (std::is_same_v<Coords, GridCoords<T>>)
             repeat = p == coords_.Node(i, j) || p == coords_.Node(i + h, j + !h);
         const std::uint32_t bit = std::uint32_t(1) << (at & 31);
-        block.mayRepeat[at >> 5] = (block.mayRepeat[at >> 5] & ~bit) | (repeat ? bit : 0u);
+        chunk.mayRepeat[at >> 5] = (chunk.mayRepeat[at >> 5] & ~bit) | (repeat ? bit : 0u);
         if constexpr (kNormals)
-            c.normals.back()[at] = normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, s, a > level_);
+            c.normals.back()[at] = normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, x.s, x.a > level_);
         return id;
     }
 
@@ -213,19 +173,24 @@ template <class T, class Coords, bool kNormals> class BandScan {
             else if (y == y0_)
                 id[0] = Pending(x);
             else
-                id[0] = c.bottom[std::size_t(x)];
+                id[0] = c.rowBelow[std::size_t(x)];
         }
         if (crossed & 8u) id[3] = (x == 0 || BitOf(badHere_, x - 1)) ? Make(3, x, y) : c.left;
         if (crossed & 2u) c.left = id[1] = Make(1, x, y);
-        if (crossed & 4u) c.top[std::size_t(x)] = id[2] = Make(2, x, y);
-        const int join = JoinOf(k, x, y);
+        if (crossed & 4u) c.rowAbove[std::size_t(x)] = id[2] = Make(2, x, y);
+        const int join = JoinOf(saddle_, k, v_, x, y, level_);
         for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
             const int e = __builtin_ctz(in);
             const Id from = id[e], to = id[kCases.exit[join][k][e]];
-            if (IsPending(from))
-                c.up.push_back({PendingX(from), to});
-            else
+            // A line from or to the crossing on the bottom seam, which the strip below made.
+            if (IsPending(from)) {
+                c.ends.bottom[std::size_t(PendingX(from))] = 2 * std::int64_t(to) + 1;
+            } else if (IsPending(to)) {
+                c.NextAt(std::size_t(from)) = kNone;
+                c.ends.bottom[std::size_t(PendingX(to))] = 2 * std::int64_t(from);
+            } else {
                 c.NextAt(std::size_t(from)) = to;
+            }
         }
     }
 
@@ -235,6 +200,7 @@ template <class T, class Coords, bool kNormals> class BandScan {
     Saddle saddle_;
     std::span<const T> levels_;
     std::span<Crossings<T>> out_;
+    StripRows& rows_;
     BitGrid g_;
     Normals<T, Coords> normals_;
     std::ptrdiff_t y0_ = 0;
@@ -244,38 +210,40 @@ template <class T, class Coords, bool kNormals> class BandScan {
     const std::uint32_t* badHere_ = nullptr;
 };
 
-// The bands' crossings of one level as one numbering, in bands[0]: band b's blocks follow band
-// b - 1's, its ids shift by the ids before it, and its links to the row below it resolve through
-// the band below's top ids.
-template <class T> void JoinBands(std::span<Crossings<T>> bands) {
-    using Block = CrossingBlock<T>;
-    Crossings<T>& all = bands[0];
-    std::size_t base = 0, belowBase = 0;
-    for (std::size_t b = 1; b < bands.size(); ++b) {
-        Crossings<T>& band = bands[b];
-        belowBase = base;
-        base = all.blocks.size() << Block::kShift;
-        if (all.blocks.size() + band.blocks.size() >= (std::size_t(1) << (31 - Block::kShift)) - 1)
+// One level's crossings of every strip as one numbering, in the first strip's: strip s's chunks
+// follow strip s - 1's, its ids shift by the ids before it, and the seams are stitched.
+template <class T> void JoinStrips(LinesScratch<T>& m) {
+    using Chunk = CrossingChunk<T>;
+    std::vector<Crossings<T>*>& strips = m.level;
+    Crossings<T>& all = *strips[0];
+    m.base.assign(1, 0);
+    m.ends.assign(1, &all.ends);
+    for (std::size_t s = 1; s < strips.size(); ++s) {
+        Crossings<T>& strip = *strips[s];
+        const std::size_t base = all.chunks.size() << Chunk::kShift;
+        if (all.chunks.size() + strip.chunks.size() >= (std::size_t(1) << (31 - Chunk::kShift)) - 1)
             throw Error("more crossings than this library numbers (2^31)");
-        const std::vector<Id>& below = bands[b - 1].top;
-        for (std::size_t k = 0; k < band.blocks.size(); ++k) {
-            Id* next = band.blocks[k]->next;
-            for (std::size_t i = 0; i < band.used[k]; ++i) {
-                const Id n = next[i];
-                next[i] = n >= 0 ? Id(std::size_t(n) + base)
-                          : IsPending(n)
-                              ? Id(std::size_t(below[std::size_t(PendingX(n))]) + belowBase)
-                              : kNone;
+        for (std::size_t k = 0; k < strip.chunks.size(); ++k) {
+            Id* next = strip.chunks[k]->next;
+            for (std::size_t i = 0; i < strip.used[k]; ++i) {
+                ISOCONTOUR_CHECK(next[i] >= kNone, "a strip's links are resolved within it");
+                if (next[i] >= 0) next[i] = Id(std::size_t(next[i]) + base);
             }
-            all.blocks.push_back(std::move(band.blocks[k]));
-            if (!band.normals.empty()) all.normals.push_back(std::move(band.normals[k]));
-            all.used.push_back(band.used[k]);
+            all.chunks.push_back(std::move(strip.chunks[k]));
+            if (!strip.normals.empty()) all.normals.push_back(std::move(strip.normals[k]));
+            all.used.push_back(strip.used[k]);
         }
-        for (const auto& [x, to] : band.up)
-            all.NextAt(std::size_t(below[std::size_t(x)]) + belowBase) = Id(std::size_t(to) + base);
-        // Later bands' pending ids refer to this band's top, in this band's own numbering.
-        band.blocks.clear();
+        strip.chunks.clear();
+        strip.normals.clear();
+        m.base.push_back(std::int64_t(base));
+        m.ends.push_back(&strip.ends);
     }
+    StitchSeams(std::span<SeamEnds* const>(m.ends), std::span<const std::int64_t>(m.base),
+                [&](std::int64_t before, std::int64_t after) {
+                    Id& next = all.NextAt(std::size_t(before));
+                    ISOCONTOUR_CHECK(next == kNone, "a seam crossing is linked once");
+                    next = Id(after);
+                });
 }
 
 // Follows the links of one level's crossings and appends its lines to out in the documented
@@ -283,11 +251,15 @@ template <class T> void JoinBands(std::span<Crossings<T>> bands) {
 // followed first without touching the points (each link is replaced by the crossing's place in
 // the output, or -1 for a dropped repeat), then the points are copied in creation order to their
 // places: a walk through 4 bytes per crossing, then one pass through the points in order.
-template <class T> void WriteLines(Crossings<T>& c, bool normals, Lines<T>& out) {
-    using Block = CrossingBlock<T>;
-    const std::size_t n = c.blocks.size() << Block::kShift;
+template <class T>
+void WriteLines(Crossings<T>& c, bool normals, LinesScratch<T>& m, Lines<T>& out) {
+    using Chunk = CrossingChunk<T>;
+    const std::size_t n = c.chunks.size() << Chunk::kShift;
     if (n == 0) return;
-    std::vector<std::uint64_t> hasPrev(n / 64, 0), done(n / 64, 0);
+    std::vector<std::uint64_t>& hasPrev = m.hasPrev;
+    std::vector<std::uint64_t>& done = m.done;
+    hasPrev.assign(n / 64, 0);
+    done.assign(n / 64, 0);
     const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
         bits[i >> 6] |= std::uint64_t(1) << (i & 63);
     };
@@ -295,41 +267,45 @@ template <class T> void WriteLines(Crossings<T>& c, bool normals, Lines<T>& out)
         return ((bits[i >> 6] >> (i & 63)) & 1u) != 0;
     };
     std::size_t made = 0;
-    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
+    for (std::size_t k = 0; k < c.chunks.size(); ++k) {
         made += c.used[k];
-        const Id* next = c.blocks[k]->next;
+        const Id* next = c.chunks[k]->next;
         for (std::size_t i = 0; i < c.used[k]; ++i)
             if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
     }
-    const auto block = [&](std::size_t i) -> Block& { return *c.blocks[i >> Block::kShift]; };
-    const auto at = [](std::size_t i) { return i & (Block::kSize - 1); };
+    const auto chunk = [&](std::size_t i) -> Chunk& { return *c.chunks[i >> Chunk::kShift]; };
+    const auto at = [](std::size_t i) { return i & (Chunk::kSize - 1); };
     const auto same = [&](std::size_t i, std::size_t j) {
-        return block(i).MayRepeat(at(i)) && block(j).MayRepeat(at(j)) &&
-               block(i).points[at(i)] == block(j).points[at(j)];
+        return chunk(i).MayRepeat(at(i)) && chunk(j).MayRepeat(at(j)) &&
+               chunk(i).points[at(i)] == chunk(j).points[at(j)];
     };
     const std::int64_t base = std::int64_t(out.points.size());
     Id placed = 0;
-    std::vector<std::pair<Id, std::size_t>> closing; // (place, crossing) of each closing point
+    std::vector<std::pair<Id, std::size_t>>& closing = m.closing;
+    closing.clear();
     const auto place = [&](std::size_t start, bool closed) {
         const Id first = placed;
         std::size_t last = start, steps = 0;
-        Id j = block(start).next[at(start)];
-        block(start).next[at(start)] = placed++;
+        Id j = chunk(start).next[at(start)];
+        chunk(start).next[at(start)] = placed++;
         set(done, start);
-        while (j >= 0 && std::size_t(j) != start && steps++ < made) {
+        while (j >= 0 && std::size_t(j) != start) {
+            // Every crossing has one successor at most: a walk longer than there are crossings
+            // has met a cycle that does not pass its start.
+            ISOCONTOUR_CHECK(++steps <= made, "a line's links form a cycle that misses its start");
             const std::size_t i = std::size_t(j);
             set(done, i);
-            j = block(i).next[at(i)];
+            j = chunk(i).next[at(i)];
             if (same(i, last)) {
-                block(i).next[at(i)] = -1;
+                chunk(i).next[at(i)] = -1;
                 continue;
             }
-            block(i).next[at(i)] = placed++;
+            chunk(i).next[at(i)] = placed++;
             last = i;
         }
         if (closed && !same(last, start)) closing.push_back({placed++, start});
         if (placed - first < 2) { // everything fell on one point
-            block(start).next[at(start)] = -1;
+            chunk(start).next[at(start)] = -1;
             placed = first;
             return;
         }
@@ -338,18 +314,18 @@ template <class T> void WriteLines(Crossings<T>& c, bool normals, Lines<T>& out)
     };
     // Open lines first, by their starts (crossings nothing leads to), then closed lines, each
     // from its lowest crossing; both in the numbering's order.
-    for (std::size_t k = 0; k < c.blocks.size(); ++k)
-        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+    for (std::size_t k = 0; k < c.chunks.size(); ++k)
+        for (std::size_t i = k << Chunk::kShift, end = i + c.used[k]; i < end; ++i)
             if (!test(hasPrev, i)) place(i, false);
-    for (std::size_t k = 0; k < c.blocks.size(); ++k)
-        for (std::size_t i = k << Block::kShift, end = i + c.used[k]; i < end; ++i)
+    for (std::size_t k = 0; k < c.chunks.size(); ++k)
+        for (std::size_t i = k << Chunk::kShift, end = i + c.used[k]; i < end; ++i)
             if (!test(done, i)) place(i, true);
     out.points.resize(std::size_t(base + placed));
     if (normals) out.normals.resize(out.points.size());
     Point<T>* pts = out.points.data() + base;
     Point<T>* nrm = normals ? out.normals.data() + base : nullptr;
-    for (std::size_t k = 0; k < c.blocks.size(); ++k) {
-        const Block& b = *c.blocks[k];
+    for (std::size_t k = 0; k < c.chunks.size(); ++k) {
+        const Chunk& b = *c.chunks[k];
         for (std::size_t i = 0; i < c.used[k]; ++i) {
             const Id to = b.next[i];
             if (to < 0) continue;
@@ -358,7 +334,7 @@ template <class T> void WriteLines(Crossings<T>& c, bool normals, Lines<T>& out)
         }
     }
     for (const auto& [to, from] : closing) {
-        const Id first = block(from).next[at(from)];
+        const Id first = chunk(from).next[at(from)];
         pts[to] = pts[first];
         if (nrm) nrm[to] = nrm[first];
     }
@@ -374,32 +350,45 @@ template <class T> void Clear(Lines<T>& out) {
 
 template <class T, class Coords>
 void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& options,
-               const Coords& coords, Lines<T>& out, BlockPool<T>& pool) {
-    const std::vector<RowBand> bands = SplitRows(values.ny - 1, values.nx, options.threads);
-    std::vector<std::vector<Crossings<T>>> crossings(bands.size());
-    for (auto& c : crossings) {
-        c.resize(levels.size());
-        for (Crossings<T>& l : c)
-            l.pool = &pool;
+               const Coords& coords, Lines<T>& out, Scratch<T>& work) {
+    LinesScratch<T>& m = work.lines;
+    SplitRows(values.ny - 1, values.nx, options.threads, m.strips);
+    const std::size_t ns = m.strips.size();
+    if (m.crossings.size() < ns) m.crossings.resize(ns);
+    if (m.rows.size() < ns) m.rows.resize(ns);
+    for (std::size_t s = 0; s < ns; ++s) {
+        if (m.crossings[s].size() < levels.size()) m.crossings[s].resize(levels.size());
+        for (Crossings<T>& l : m.crossings[s])
+            l.pool = &work.pool;
     }
-    auto scan = [&](std::size_t b) {
+    auto scan = [&](std::size_t s) {
+        const std::span<Crossings<T>> out(m.crossings[s].data(), levels.size());
         if (options.normals)
-            BandScan<T, Coords, true>(values, options.mask, coords, options.saddle, levels,
-                                      crossings[b])
-                .Run(bands[b].y0, bands[b].y1);
+            StripScan<T, Coords, true>(values, options.mask, coords, options.saddle, levels, out,
+                                       m.rows[s])
+                .Run(m.strips[s].y0, m.strips[s].y1);
         else
-            BandScan<T, Coords, false>(values, options.mask, coords, options.saddle, levels,
-                                       crossings[b])
-                .Run(bands[b].y0, bands[b].y1);
+            StripScan<T, Coords, false>(values, options.mask, coords, options.saddle, levels, out,
+                                        m.rows[s])
+                .Run(m.strips[s].y0, m.strips[s].y1);
     };
-    RunEach(bands.size(), scan);
-    std::vector<Crossings<T>> level(bands.size());
-    for (std::size_t m = 0; m < levels.size(); ++m) {
-        for (std::size_t b = 0; b < bands.size(); ++b)
-            level[b] = std::move(crossings[b][m]);
-        JoinBands<T>(level);
-        WriteLines(level[0], options.normals, out);
-        pool.Give(level[0].blocks, level[0].normals);
+    // However a call ends, its chunks go back to the pool.
+    struct Release {
+        LinesScratch<T>& m;
+        ~Release() {
+            for (auto& strip : m.crossings)
+                for (Crossings<T>& c : strip)
+                    if (c.pool) c.Reset();
+        }
+    } release{m};
+    RunEach(ns, scan);
+    for (std::size_t l = 0; l < levels.size(); ++l) {
+        m.level.clear();
+        for (std::size_t s = 0; s < ns; ++s)
+            m.level.push_back(&m.crossings[s][l]);
+        JoinStrips<T>(m);
+        WriteLines(*m.level[0], options.normals, m, out);
+        m.level[0]->Reset();
         out.levelOffsets.push_back(std::int64_t(out.closed.size()));
     }
 }
@@ -423,7 +412,7 @@ template <class T>
 void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& options,
                   Lines<T>& out, Workspace& work) {
     using namespace detail;
-    BlockPool<T>& pool = work.Own().Pool<T>();
+    Scratch<T>& scratch = work.Own().Of<T>();
     CheckLevels(levels);
     const CoordKind kind = CheckArguments(values, options);
     Clear(out);
@@ -431,17 +420,9 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
         out.levelOffsets.assign(levels.size() + 1, 0);
         return;
     }
-    switch (kind) {
-    case CoordKind::Grid:
-        RunLevels(values, levels, options, GridCoords<T>{}, out, pool);
-        break;
-    case CoordKind::Rectilinear:
-        RunLevels(values, levels, options, RectilinearCoords<T>{options.x, options.y}, out, pool);
-        break;
-    case CoordKind::Curvilinear:
-        RunLevels(values, levels, options, CurvilinearCoords<T>{options.x, options.y}, out, pool);
-        break;
-    }
+    WithCoords(kind, options.x, options.y, [&](const auto& coords) {
+        RunLevels(values, levels, options, coords, out, scratch);
+    });
 }
 
 template <class T>
@@ -477,7 +458,7 @@ template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&
     return split;
 }
 
-#define CONTOUR_LINES_FOR(T)                                                                       \
+#define ISOCONTOUR_LINES(T)                                                                        \
     template Lines<T> ContourLines(View<T>, T, const Options<T>&);                                 \
     template Lines<T> ContourLines(View<T>, std::span<const T>, const Options<T>&);                \
     template void ContourLines(View<T>, T, const Options<T>&, Lines<T>&);                          \
@@ -486,8 +467,7 @@ template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&
                                Workspace&);                                                        \
     template void ContourLines(View<T>, T, const Options<T>&, Lines<T>&, Workspace&);              \
     template std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&);
-CONTOUR_LINES_FOR(float)
-CONTOUR_LINES_FOR(double)
-#undef CONTOUR_LINES_FOR
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_LINES)
+#undef ISOCONTOUR_LINES
 
 } // namespace isocontour

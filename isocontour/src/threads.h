@@ -19,6 +19,10 @@ void RunOnThreads(std::size_t n, void (*task)(void*, std::size_t), void* context
 // Calls work(b) for b = 0 .. n - 1, each on its own thread but the first; the first exception
 // thrown is rethrown once all have finished.
 template <class Work> void RunEach(std::size_t n, Work&& work) {
+    if (n == 1) { // on the calling thread, with nothing to gather
+        work(std::size_t(0));
+        return;
+    }
     struct Context {
         Work& work;
         std::vector<std::exception_ptr> errors;
