@@ -56,6 +56,10 @@ template <class Cell>
 void ForEachMixedCell(std::span<const std::uint32_t> above, GridSize g, Cell&& cell) {
     const std::size_t words = std::size_t(isocontour::ClassifiedRowWords(g.nx));
     const int lastWord = (g.nx - 2) / kWordBits;
+    // The cells of the last word that exist (x <= nx - 2).
+    const int rest = g.nx - 1 - kWordBits * lastWord;
+    const std::uint32_t lastCells =
+        rest >= kWordBits ? ~std::uint32_t(0) : (std::uint32_t(1) << rest) - 1;
     for (int y = 0; y + 1 < g.ny; ++y) {
         const std::uint32_t* lo = above.data() + std::size_t(y) * words;
         const std::uint32_t* up = lo + words;
@@ -63,9 +67,7 @@ void ForEachMixedCell(std::span<const std::uint32_t> above, GridSize g, Cell&& c
             // The zero word after each row's last supplies node x + 1 of the row's last cell.
             const std::uint32_t c0 = lo[w], c1 = (lo[w] >> 1) | (lo[w + 1] << 31),
                                 c2 = (up[w] >> 1) | (up[w + 1] << 31), c3 = up[w];
-            const int cells = g.nx - 1 - kWordBits * w;
-            const std::uint32_t exists =
-                cells >= kWordBits ? ~std::uint32_t(0) : (std::uint32_t(1) << cells) - 1;
+            const std::uint32_t exists = w < lastWord ? ~std::uint32_t(0) : lastCells;
             for (std::uint32_t m = ((c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3)) & exists; m != 0;
                  m &= m - 1) {
                 const int i = std::countr_zero(m);

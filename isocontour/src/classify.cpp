@@ -164,77 +164,79 @@ void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uin
     }
 }
 
-// Values contiguous along y: each column of a block of 32 is read in one sweep down the stripe,
-// every 32 of its values giving one word per level (bit r for row 32 q + r); transposes then turn
-// the 32 column words of each 32 rows into row words.
+// Eight columns of values contiguous along y against a level, row by row: bit k + c of bits[r]
+// gets value (x0 + c, j0 + r) > level for c = 0 .. 7, and with kNaN bit k + c of nan[r] its NaN.
+// Contiguous loads and stores across r, which the compiler vectorises.
+// kFirst: the first eight columns of the word, which set bits[r] rather than add to it.
+template <bool kNaN, bool kFirst, class T>
+void EightColumns(const T* c0, std::ptrdiff_t stride, std::ptrdiff_t count, T level, int k,
+                  std::uint32_t* bits, std::uint32_t* nan) {
+    const T *c1 = c0 + stride, *c2 = c1 + stride, *c3 = c2 + stride, *c4 = c3 + stride,
+            *c5 = c4 + stride, *c6 = c5 + stride, *c7 = c6 + stride;
+    const std::uint32_t b = std::uint32_t(1) << k;
+    for (std::ptrdiff_t r = 0; r < count; ++r) {
+        const std::uint32_t word = (c0[r] > level ? b : 0u) | (c1[r] > level ? b << 1 : 0u) |
+                                   (c2[r] > level ? b << 2 : 0u) | (c3[r] > level ? b << 3 : 0u) |
+                                   (c4[r] > level ? b << 4 : 0u) | (c5[r] > level ? b << 5 : 0u) |
+                                   (c6[r] > level ? b << 6 : 0u) | (c7[r] > level ? b << 7 : 0u);
+        bits[r] = kFirst ? word : bits[r] | word;
+        if constexpr (kNaN)
+            nan[r] |= (c0[r] != c0[r] ? b : 0u) | (c1[r] != c1[r] ? b << 1 : 0u) |
+                      (c2[r] != c2[r] ? b << 2 : 0u) | (c3[r] != c3[r] ? b << 3 : 0u) |
+                      (c4[r] != c4[r] ? b << 4 : 0u) | (c5[r] != c5[r] ? b << 5 : 0u) |
+                      (c6[r] != c6[r] ? b << 6 : 0u) | (c7[r] != c7[r] ? b << 7 : 0u);
+    }
+}
+
+// Values contiguous along y: the 32 columns of each word are read eight at a time, each in one
+// sweep down the stripe, their comparisons gathered into a word per row on the stack, which then
+// goes to its place in the row-major bits.
 template <class T>
 void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
                   std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
                   std::uint32_t* unusable) {
+    ISOCONTOUR_CHECK(count <= kMaxStripeRows, "a stripe of columns fits its buffers");
     const std::ptrdiff_t words = g.words;
-    const std::ptrdiff_t groups = (count + kWordBits - 1) / kWordBits;
-    assert(count <= kMaxStripeRows && "a stripe of column-major values fits the transpose buffers");
     // On the stack: classifying allocates nothing.
-    std::uint32_t a[kMaxStripeRows], n[kMaxStripeRows];
-    const std::size_t used = std::size_t(groups * kWordBits);
+    std::uint32_t bits[kMaxStripeRows], nan[kMaxStripeRows];
     for (std::ptrdiff_t w = 0; w < words; ++w) {
-        const std::ptrdiff_t cols = std::clamp<std::ptrdiff_t>(v.nx - w * kWordBits, 0, kWordBits);
+        const int cols = int(std::clamp<std::ptrdiff_t>(v.nx - w * kWordBits, 0, kWordBits));
         for (std::size_t m = 0; m < levels.size(); ++m) {
             const T level = levels[m];
-            std::fill(a, a + used, 0u);
-            std::fill(n, n + used, 0u);
-            for (std::ptrdiff_t c = 0; c < cols; ++c) {
+            const bool withNaN = m == 0 && unusable;
+            if (cols < 8) std::fill(bits, bits + count, 0u);
+            if (withNaN) std::fill(nan, nan + count, 0u);
+            int c = 0;
+            for (; c + 8 <= cols; c += 8) {
+                const T* c0 = v.data + (w * kWordBits + c) * v.strideX + j0;
+                if (withNaN && c == 0)
+                    EightColumns<true, true>(c0, v.strideX, count, level, c, bits, nan);
+                else if (withNaN)
+                    EightColumns<true, false>(c0, v.strideX, count, level, c, bits, nan);
+                else if (c == 0)
+                    EightColumns<false, true>(c0, v.strideX, count, level, c, bits, nan);
+                else
+                    EightColumns<false, false>(c0, v.strideX, count, level, c, bits, nan);
+            }
+            for (; c < cols; ++c) {
                 const T* col = v.data + (w * kWordBits + c) * v.strideX + j0;
-                std::ptrdiff_t q = 0;
-                for (; (q + 1) * kWordBits <= count; ++q)
-                    n[std::size_t(q * kWordBits + c)] =
-                        Word32(col + q * kWordBits, level, a[std::size_t(q * kWordBits + c)]);
-                std::uint32_t wa = 0, wn = 0;
-                for (std::ptrdiff_t r = q * kWordBits; r < count; ++r) {
-                    wa |= std::uint32_t(col[r] > level) << (r - q * kWordBits);
-                    wn |= std::uint32_t(col[r] != col[r]) << (r - q * kWordBits);
-                }
-                if (q < groups) {
-                    a[std::size_t(q * kWordBits + c)] = wa;
-                    n[std::size_t(q * kWordBits + c)] = wn;
+                const std::uint32_t b = std::uint32_t(1) << c;
+                for (std::ptrdiff_t r = 0; r < count; ++r) {
+                    bits[r] |= col[r] > level ? b : 0u;
+                    nan[r] |= withNaN && col[r] != col[r] ? b : 0u;
                 }
             }
-            for (std::ptrdiff_t q = 0; q < groups; ++q) {
-                const std::ptrdiff_t rows =
-                    std::min<std::ptrdiff_t>(kWordBits, count - q * kWordBits);
-                std::uint32_t block[32];
-                std::copy_n(&a[std::size_t(q * kWordBits)], 32, block);
-                Transpose32(block);
-                for (std::ptrdiff_t r = 0; r < rows; ++r)
-                    above[(std::ptrdiff_t(m) * rowStride + q * kWordBits + r) * words + w] =
-                        block[r];
-                if (m == 0 && unusable) { // NaNs are rare: their transpose only where there are any
-                    std::copy_n(&n[std::size_t(q * kWordBits)], 32, block);
-                    std::uint32_t any = 0;
-                    for (const std::uint32_t b : block)
-                        any |= b;
-                    if (any != 0) Transpose32(block);
-                    for (std::ptrdiff_t r = 0; r < rows; ++r)
-                        unusable[(q * kWordBits + r) * words + w] = block[r];
-                }
-            }
+            std::uint32_t* a = above + std::ptrdiff_t(m) * rowStride * words + w;
+            for (std::ptrdiff_t r = 0; r < count; ++r)
+                a[r * words] = bits[r];
+            if (withNaN)
+                for (std::ptrdiff_t r = 0; r < count; ++r)
+                    unusable[r * words + w] = nan[r];
         }
     }
 }
 
 } // namespace
-
-void Transpose32(std::uint32_t (&a)[32]) {
-    // Swap ever smaller off-diagonal blocks: 16 x 16, then 8 x 8 inside each, down to bits.
-    std::uint32_t m = 0x0000FFFFu;
-    for (int j = 16; j != 0; j >>= 1, m ^= m << j) {
-        for (int k = 0; k < 32; k = (k + j + 1) & ~j) {
-            const std::uint32_t t = ((a[k] >> j) ^ a[k + j]) & m;
-            a[k + j] ^= t;
-            a[k] ^= t << j;
-        }
-    }
-}
 
 template <class T>
 void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
@@ -245,14 +247,15 @@ void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> 
         ColumnStripe(values, levels, g, j0, count, rowStride, above, unusable);
     } else {
         for (std::ptrdiff_t r = 0; r < count; ++r) {
+            std::uint32_t* nan = unusable ? unusable + r * words : nullptr;
             if (values.strideX == 1 && levels.size() > 1) {
                 ContiguousRowLevels(values.data + (j0 + r) * values.strideY, values.nx, levels,
-                                    above + r * words, rowStride * words, unusable + r * words);
+                                    above + r * words, rowStride * words, nan);
                 continue;
             }
             for (std::size_t m = 0; m < levels.size(); ++m) {
                 std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
-                std::uint32_t* u = m == 0 ? unusable + r * words : nullptr;
+                std::uint32_t* u = m == 0 ? nan : nullptr;
                 if (values.strideX == 1)
                     ContiguousRow(values.data + (j0 + r) * values.strideY, values.nx, levels[m], a,
                                   u);

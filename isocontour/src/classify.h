@@ -12,9 +12,10 @@
 namespace isocontour::detail {
 
 inline constexpr int kWordBits = 32;
-// The most node rows one ClassifyStripe call takes when the values are contiguous along y: its
-// transposes work in buffers of this many words on the stack.
-inline constexpr std::ptrdiff_t kMaxStripeRows = 33 * kWordBits;
+// The most node rows one ClassifyStripe call takes when the values are contiguous along y: it
+// gathers their bits in two buffers of this many words on the stack (33 KiB). Long stripes make
+// long runs of each column for the prefetcher; 4096 rows and one word more.
+inline constexpr std::ptrdiff_t kMaxStripeRows = 129 * kWordBits;
 
 struct BitGrid {
     std::ptrdiff_t nx = 0, ny = 0;
@@ -76,14 +77,11 @@ inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
 // words for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero
 // word included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
 // gets the NaN nodes and, with a mask, the masked ones (unusable may be null without a mask).
-// Values contiguous along x are read row by row; values contiguous along y a column of the stripe
-// at a time, the bits then transposed.
+// Values contiguous along x are read row by row; values contiguous along y eight columns of the
+// stripe at a time (count <= kMaxStripeRows).
 template <class T>
 void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
                     const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
                     std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable);
-
-// Transposes a 32 x 32 bit matrix: bit c of a[r] goes to bit r of a[c].
-void Transpose32(std::uint32_t (&a)[32]);
 
 } // namespace isocontour::detail

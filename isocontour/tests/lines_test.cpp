@@ -9,8 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include "isocontour/isocontour.h"
 #include "classify.h"
+#include "isocontour/isocontour.h"
 
 namespace {
 
@@ -164,7 +164,8 @@ TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
             spaced[std::size_t(3 * (j * nx + i))] = z[std::size_t(j * nx + i)];
         }
     const Lines<T> want = isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0.1));
-    ExpectSame(isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx), T(0.1)), want);
+    ExpectSame(isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx), T(0.1)),
+               want);
     ExpectSame(isocontour::ContourLines(View<T>{spaced.data(), nx, ny, 3, 3 * nx}, T(0.1)), want);
     // Rows read from the last one back: the field upside down, y flipped in the output.
     const View<T> flipped{z.data() + (ny - 1) * nx, nx, ny, 1, -nx};
@@ -204,7 +205,8 @@ TYPED_TEST(LinesTyped, SaddleRules) {
     const auto lines = [](const T* z, Saddle rule) {
         Options<T> o;
         o.saddle = rule;
-        return isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0), o));
+        return isocontour::SplitLines(
+            isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0), o));
     };
     using L = std::vector<std::vector<Point<T>>>;
     // Above joined: lines cut off the corners below, (1, 0) and (0, 1).
@@ -246,8 +248,9 @@ TYPED_TEST(LinesTyped, InfiniteValuesPutCrossingsOnTheFiniteNode) {
         EXPECT_TRUE(p.x == std::round(p.x) && p.y == std::round(p.y)) << p.x << " " << p.y;
     }
     const T both[4] = {-kInf<T>, kInf<T>, -kInf<T>, kInf<T>};
-    EXPECT_EQ(isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(both, 2, 2), T(0))),
-              (std::vector<std::vector<Point<T>>>{{{T(0.5), 1}, {T(0.5), 0}}}));
+    EXPECT_EQ(
+        isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(both, 2, 2), T(0))),
+        (std::vector<std::vector<Point<T>>>{{{T(0.5), 1}, {T(0.5), 0}}}));
 }
 
 // A NaN or masked node removes the four cells around it; lines end where they meet them.
@@ -443,16 +446,38 @@ TEST(LinesSplit, OneVectorPerLine) {
     EXPECT_EQ(split[1], (std::vector<Point<float>>{{2, 2}, {3, 3}}));
 }
 
-TEST(LinesPlanes, TransposeMovesEveryBit) {
-    std::mt19937 rng(5);
-    std::uint32_t a[32], t[32];
-    for (auto& w : a)
-        w = std::uint32_t(rng());
-    std::copy(std::begin(a), std::end(a), t);
-    isocontour::detail::Transpose32(t);
-    for (int r = 0; r < 32; ++r)
-        for (int c = 0; c < 32; ++c)
-            ASSERT_EQ((t[c] >> r) & 1u, (a[r] >> c) & 1u) << r << " " << c;
+// The public classification, in every layout the classifier reads differently (rows in place,
+// columns contiguous along y in stripes, any strides), on shapes around its word and stripe
+// sizes: each bit is the strict comparison, and every other bit is clear.
+TEST(LinesPlanes, ClassifyAboveIsTheStrictComparisonInEveryLayout) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(),
+                inf = std::numeric_limits<float>::infinity();
+    const float values[] = {0.5f, 0.49999997f, 0.50000006f, nan, inf, -inf, 0.0f, -0.0f, 1.0f};
+    for (const auto& [rows, cols] : {std::pair{1, 1}, {5, 33}, {1100, 70}, {40, 9}, {3, 64}}) {
+        std::vector<float> z(std::size_t(2 * rows * cols));
+        for (std::size_t k = 0; k < z.size(); ++k)
+            z[k] = values[(k * 7 + k / 11) % 9];
+        const View<float> layouts[3] = {
+            isocontour::RowMajor(z.data(), rows, cols),
+            isocontour::ColumnMajor(z.data(), rows, cols),
+            {z.data(), cols, rows, 2 * rows, 1, z.size()}}; // every column, every other value
+        for (const View<float>& v : layouts) {
+            const std::ptrdiff_t words = isocontour::ClassifiedRowWords(v.nx);
+            std::vector<std::uint32_t> bits(std::size_t(words * v.ny), 0xDEADBEEFu);
+            for (const float level : {0.5f, -0.0f, inf, nan}) {
+                isocontour::ClassifyAbove(v, level, std::span(bits));
+                for (std::ptrdiff_t j = 0; j < v.ny; ++j)
+                    for (std::ptrdiff_t i = 0; i < 32 * words; ++i) {
+                        const bool bit = (bits[std::size_t(j * words + i / 32)] >> (i % 32)) & 1u;
+                        ASSERT_EQ(bit, i < v.nx && v(i, j) > level)
+                            << rows << "x" << cols << " strides " << v.strideX << "," << v.strideY
+                            << " node (" << i << ", " << j << ") level " << level;
+                    }
+            }
+            EXPECT_THROW(isocontour::ClassifyAbove(v, 0.5f, std::span(bits).first(bits.size() - 1)),
+                         isocontour::Error);
+        }
+    }
 }
 
 } // namespace
