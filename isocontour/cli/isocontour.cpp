@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "isocontour/isocontour.h"
 #include "cli/bands_svg.h"
 #include "cli/bands_text.h"
-#include "cli/options.h"
 #include "cli/lines_svg.h"
 #include "cli/lines_text.h"
 #include "cli/npy_file.h"
+#include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/printable.h"
+#include "isocontour/isocontour.h"
 
 namespace {
 
@@ -111,14 +111,8 @@ std::vector<T> Levels(const ContourToolOptions& o, isocontour::View<T> z,
                       isocontour::View<std::uint8_t> mask) {
     std::vector<double> levels = o.levels;
     if (o.nlevels > 0) {
-        double lo = INFINITY, hi = -INFINITY;
-        for (std::ptrdiff_t j = 0; j < z.ny; ++j)
-            for (std::ptrdiff_t i = 0; i < z.nx; ++i)
-                if (const double v = double(z(i, j));
-                    std::isfinite(v) && !(mask.Present() && mask(i, j)))
-                    lo = std::min(lo, v), hi = std::max(hi, v);
-        if (!(lo < hi)) throw Refusal{"--nlevels: the field has no range of finite values"};
-        levels = EvenLevels(lo, hi, o.nlevels);
+        levels = FieldLevels(o.nlevels, z, mask);
+        if (levels.empty()) throw Refusal{"--nlevels: the field has no range of finite values"};
     }
     std::vector<T> out;
     for (double l : levels) {

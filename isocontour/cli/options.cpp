@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -212,3 +213,19 @@ std::vector<double> EvenLevels(double lo, double hi, int n) {
     }
     return levels;
 }
+
+template <class T>
+std::vector<double> FieldLevels(int n, isocontour::View<T> z, isocontour::View<std::uint8_t> mask) {
+    double lo = INFINITY, hi = -INFINITY;
+    for (std::ptrdiff_t j = 0; j < z.ny; ++j)
+        for (std::ptrdiff_t i = 0; i < z.nx; ++i)
+            if (const double v = double(z(i, j));
+                std::isfinite(v) && !(mask.Present() && mask(i, j)))
+                lo = std::min(lo, v), hi = std::max(hi, v);
+    if (!(lo < hi)) return {};
+    return EvenLevels(lo, hi, n);
+}
+template std::vector<double> FieldLevels(int, isocontour::View<float>,
+                                         isocontour::View<std::uint8_t>);
+template std::vector<double> FieldLevels(int, isocontour::View<double>,
+                                         isocontour::View<std::uint8_t>);

@@ -15,8 +15,8 @@ struct ContourToolOptions {
     isocontour::Saddle saddle = isocontour::Saddle::Above;
     int threads = 1; // 0: one per core
     bool normals = false;
-    bool filled = false;    // --filled: the bands between consecutive levels
-    bool openBands = false; // --open-bands: and below the first, above the last
+    bool filled = false;           // --filled: the bands between consecutive levels
+    bool openBands = false;        // --open-bands: and below the first, above the last
     std::string geojson, csv, svg; // outputs
     bool help = false;
 };
@@ -35,5 +35,10 @@ ParsedContourOptions ParseContourOptions(int argc, const char* const* argv);
 
 // The n levels between lo and hi, evenly spaced: lo + (hi - lo) * (k / (n + 1)), k = 1 .. n.
 std::vector<double> EvenLevels(double lo, double hi, int n);
+
+// --nlevels N on field z: EvenLevels over the range of z's finite values, masked nodes left out;
+// empty when that range is empty or a single value.
+template <class T>
+std::vector<double> FieldLevels(int n, isocontour::View<T> z, isocontour::View<std::uint8_t> mask);
 
 extern const char* const kContourUsage;

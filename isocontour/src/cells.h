@@ -10,6 +10,7 @@
 //            of horizontal edges it shares with the strips below and above
 //   chunk    a fixed block of memory that crossings are stored in and never move from (chunks.h)
 //   stripe   node rows classified together, 32 or more at a time (classify.h)
+//   plane    one level's classification of every node as bits (the filled bands keep one a level)
 //
 // Corners 0 .. 3 of cell (x, y) are (x, y), (x + 1, y), (x + 1, y + 1), (x, y + 1); edge e runs
 // from corner e to corner e + 1 (mod 4): 0 bottom, 1 right, 2 top, 3 left. An edge's first node

@@ -1,10 +1,12 @@
 // Filled bands of the contouring library: the ring rules, tiling, threads, holes and refusals.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -244,14 +246,54 @@ TEST(FilledContours, ThreadsGiveTheSameOutput) {
     }
 }
 
+// The centre rule in the bands: a saddle whose mean lies above the lower level joins its two
+// corners inside the band; one whose mean equals the level does not (equal is not above).
+TEST(FilledContours, CentreRuleAtASaddleWhoseMeanIsTheLevel) {
+    Options<double> o;
+    o.saddle = isocontour::Saddle::Centre;
+    const auto polygons = [&](std::vector<double> z) {
+        return isocontour::FilledContours(isocontour::RowMajor(z.data(), 2, 2), 0.0, 5.0, o)
+            .PolygonCount();
+    };
+    EXPECT_EQ(polygons({1, -1, -1, 1}), 2u);   // mean 0: two corners, cut off apart
+    EXPECT_EQ(polygons({1.5, -1, -1, 1}), 1u); // mean above 0: one band through the centre
+    EXPECT_EQ(polygons({1, -1, -1.5, 1}), 2u); // mean below
+    o.saddle = isocontour::Saddle::Above;
+    EXPECT_EQ(polygons({1, -1, -1, 1}), 1u);
+}
+
+// A value at a level belongs to the band below it (lower < value <= upper).
+TEST(FilledContours, AValueAtALevelLiesInTheBandBelowIt) {
+    const std::vector<double> z = {0, 0, 0, 0, 1, 0, 0, 0, 0};
+    const View<double> v = isocontour::RowMajor(z.data(), 3, 3);
+    const Bands<double> below = isocontour::FilledContours(v, 0.5, 1.0);
+    ASSERT_EQ(below.PolygonCount(), 1u);
+    // The diamond through the four edge midpoints around the centre, counter-clockwise.
+    std::vector<Point<double>> ring = isocontour::SplitPolygons(below)[0][0];
+    ASSERT_EQ(ring.size(), 5u);
+    EXPECT_EQ(SignedArea(ring), 0.5);
+    ring.pop_back();
+    std::sort(ring.begin(), ring.end(),
+              [](auto a, auto b) { return std::tie(a.x, a.y) < std::tie(b.x, b.y); });
+    EXPECT_EQ(ring, (std::vector<Point<double>>{{0.5, 1}, {1, 0.5}, {1, 1.5}, {1.5, 1}}));
+    EXPECT_EQ(isocontour::FilledContours(v, 1.0, 2.0).PolygonCount(), 0u);
+    // All at the level: the whole grid in the band below, none above.
+    const std::vector<double> flat(9, 1.0);
+    const View<double> w = isocontour::RowMajor(flat.data(), 3, 3);
+    EXPECT_EQ(isocontour::FilledContours(w, 0.0, 1.0).PolygonCount(), 1u);
+    EXPECT_EQ(isocontour::FilledContours(w, 1.0, 2.0).PolygonCount(), 0u);
+}
+
 TEST(FilledContours, RefusesBadLevels) {
     const Field f = Smoothed(5, 5, 1);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_THROW(isocontour::FilledContours(f.view(), 1.0, 1.0), isocontour::Error);
     EXPECT_THROW(isocontour::FilledContours(f.view(), 2.0, 1.0), isocontour::Error);
     EXPECT_THROW(isocontour::FilledContours(f.view(), nan, 1.0), isocontour::Error);
-    const std::vector<double> unsorted{0.0, 0.2, 0.1}, single{0.0}, withNan{0.0, nan};
+    const std::vector<double> unsorted{0.0, 0.2, 0.1}, single{0.0}, withNan{0.0, nan},
+        repeated{0.0, 0.1, 0.1, 0.3};
     EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(unsorted)), isocontour::Error);
+    EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(repeated)), isocontour::Error);
     EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(single)), isocontour::Error);
     EXPECT_THROW(isocontour::FilledContours(f.view(), std::span(withNan)), isocontour::Error);
     const View<double> none{nullptr, 4, 4, 4, 1};

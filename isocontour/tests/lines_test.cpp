@@ -1,10 +1,13 @@
 // The library's joined lines: properties that hold on any field (threads, repeated points,
 // closure, orientation, normals), exact small cases (saddle rules, nodes at the level, infinite
 // values, masks), layouts and coordinates, several levels at once, and the refusals.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -153,20 +156,94 @@ TYPED_TEST(LinesTyped, NormalsAreUnitAndPointDownhill) {
     EXPECT_GT(double(downhill), 0.995 * double(lines.points.size()));
 }
 
+// A plane has one exact gradient: central and one-sided differences (border included) give the
+// same unit normal everywhere. Where the gradient interpolated to a crossing vanishes (its two
+// nodes' gradients opposite), the normal runs along the edge from its higher node to its lower.
+TYPED_TEST(LinesTyped, NormalsOnARampAndWhereTheGradientVanishes) {
+    using T = TypeParam;
+    std::vector<T> ramp(5 * 4);
+    for (std::ptrdiff_t j = 0; j < 4; ++j)
+        for (std::ptrdiff_t i = 0; i < 5; ++i)
+            ramp[std::size_t(j * 5 + i)] = T(2 * i + 3 * j);
+    Options<T> o;
+    o.normals = true;
+    const Lines<T> lines =
+        isocontour::ContourLines(isocontour::RowMajor(ramp.data(), 4, 5),
+                                 std::span<const T>(std::vector<T>{T(1), T(6.5), T(13)}), o);
+    ASSERT_EQ(lines.LineCount(), 3u);
+    const double len = std::sqrt(13.0);
+    for (const Point<T> n : lines.normals) {
+        EXPECT_NEAR(n.x, -2 / len, 1e-6);
+        EXPECT_NEAR(n.y, -3 / len, 1e-6);
+    }
+    // Along x: 0, 1, 2, -1 in both rows. At x = 1.5 the nodes' gradients are +1 and -1.
+    const T ridge[8] = {0, 1, 2, -1, 0, 1, 2, -1};
+    const Lines<T> r = isocontour::ContourLines(isocontour::RowMajor(ridge, 2, 4), T(1.5), o);
+    std::size_t flat = 0;
+    for (std::size_t k = 0; k < r.points.size(); ++k)
+        if (r.points[k].x == T(1.5)) {
+            EXPECT_EQ(r.normals[k], (Point<T>{T(-1), T(0)})) << k;
+            ++flat;
+        }
+    EXPECT_EQ(flat, 2u);
+}
+
+// A value exactly at the level is not above it: no line around a node at the level, or through
+// a plateau at it, but one as soon as the node is a step above.
+TYPED_TEST(LinesTyped, AValueAtTheLevelIsNotAboveIt) {
+    using T = TypeParam;
+    T z[9] = {0, 0, 0, 0, 1, 0, 0, 0, 0};
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(1)).LineCount(), 0u);
+    // The same among several levels, which are classified together, in either layout.
+    const T levels[3] = {T(0.5), T(1), T(0)};
+    for (const View<T> v : {isocontour::RowMajor(z, 3, 3), isocontour::ColumnMajor(z, 3, 3)})
+        EXPECT_EQ(isocontour::ContourLines(v, std::span<const T>(levels)).levelOffsets,
+                  (std::vector<std::int64_t>{0, 1, 1, 2}));
+    const T flat[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(flat, 3, 3), T(1)).LineCount(), 0u);
+    z[4] = std::nextafter(T(1), T(2));
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(1)).LineCount(), 1u);
+    // Every node at the level but one below it: the region above is empty.
+    T pit[9] = {1, 1, 1, 1, 0, 1, 1, 1, 1};
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(pit, 3, 3), T(1)).LineCount(), 0u);
+    pit[4] = 2;
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(pit, 3, 3), T(1)).LineCount(), 1u);
+}
+
 TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
     using T = TypeParam;
+    // Fields that vary along both axes; rows past the last full word of cells (150 = 4 * 32 + 22),
+    // and columns longer than one classified stripe of column-major values (4300 > 4128).
+    for (const auto& [nx, ny] : {std::pair<std::ptrdiff_t, std::ptrdiff_t>{150, 91}, {37, 4300}}) {
+        const std::vector<T> z = Waves<T>(nx, ny, unsigned(11 + nx));
+        std::vector<T> colMajor(z.size()), spaced(z.size() * 3);
+        for (std::ptrdiff_t j = 0; j < ny; ++j)
+            for (std::ptrdiff_t i = 0; i < nx; ++i) {
+                colMajor[std::size_t(i * ny + j)] = z[std::size_t(j * nx + i)];
+                spaced[std::size_t(3 * (j * nx + i))] = z[std::size_t(j * nx + i)];
+            }
+        const View<T> rows = isocontour::RowMajor(z.data(), ny, nx);
+        const View<T> layouts[3] = {isocontour::ColumnMajor(colMajor.data(), ny, nx),
+                                    View<T>{spaced.data(), nx, ny, 3, 3 * nx},
+                                    View<T>{colMajor.data(), nx, ny, ny, 1}};
+        const std::vector<T> levels = {T(0.1), T(-0.6), T(1.1)};
+        for (const int threads : {1, 3}) {
+            Options<T> o;
+            o.threads = threads;
+            o.normals = true;
+            const Lines<T> one = isocontour::ContourLines(rows, T(0.1), o);
+            const Lines<T> many = isocontour::ContourLines(rows, std::span<const T>(levels), o);
+            for (const View<T>& v : layouts) {
+                SCOPED_TRACE(testing::Message() << nx << " x " << ny << " strides " << v.strideX
+                                                << ", " << v.strideY << " threads " << threads);
+                ExpectSame(isocontour::ContourLines(v, T(0.1), o), one);
+                ExpectSame(isocontour::ContourLines(v, std::span<const T>(levels), o), many);
+            }
+        }
+    }
     const std::ptrdiff_t nx = 150, ny = 91;
     const std::vector<T> z = Waves<T>(nx, ny, 11);
-    std::vector<T> colMajor(z.size()), spaced(z.size() * 3);
-    for (std::ptrdiff_t j = 0; j < ny; ++j)
-        for (std::ptrdiff_t i = 0; i < nx; ++i) {
-            colMajor[std::size_t(i * ny + j)] = z[std::size_t(j * nx + i)];
-            spaced[std::size_t(3 * (j * nx + i))] = z[std::size_t(j * nx + i)];
-        }
     const Lines<T> want = isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0.1));
-    ExpectSame(isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx), T(0.1)),
-               want);
-    ExpectSame(isocontour::ContourLines(View<T>{spaced.data(), nx, ny, 3, 3 * nx}, T(0.1)), want);
     // Rows read from the last one back: the field upside down, y flipped in the output.
     const View<T> flipped{z.data() + (ny - 1) * nx, nx, ny, 1, -nx};
     const Lines<T> upside = isocontour::ContourLines(flipped, T(0.1));
@@ -247,6 +324,18 @@ TYPED_TEST(LinesTyped, InfiniteValuesPutCrossingsOnTheFiniteNode) {
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
         EXPECT_TRUE(p.x == std::round(p.x) && p.y == std::round(p.y)) << p.x << " " << p.y;
     }
+    // The centre is the first node of the edges to its right and above it, the second of the
+    // others: each crossing lands on the finite node, whichever end the infinity is at.
+    const T peak[9] = {0, 0, 0, 0, kInf<T>, 0, 0, 0, 0},
+            pit[9] = {0, 0, 0, 0, -kInf<T>, 0, 0, 0, 0};
+    const std::vector<std::vector<Point<T>>> diamond = {{{1, 0}, {2, 1}, {1, 2}, {0, 1}, {1, 0}}};
+    EXPECT_EQ(
+        isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(peak, 3, 3), T(1))),
+        diamond);
+    const std::vector<std::vector<Point<T>>> around = {{{1, 0}, {0, 1}, {1, 2}, {2, 1}, {1, 0}}};
+    EXPECT_EQ(
+        isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(pit, 3, 3), T(-1))),
+        around);
     const T both[4] = {-kInf<T>, kInf<T>, -kInf<T>, kInf<T>};
     EXPECT_EQ(
         isocontour::SplitLines(isocontour::ContourLines(isocontour::RowMajor(both, 2, 2), T(0))),
@@ -256,11 +345,13 @@ TYPED_TEST(LinesTyped, InfiniteValuesPutCrossingsOnTheFiniteNode) {
 // A NaN or masked node removes the four cells around it; lines end where they meet them.
 TYPED_TEST(LinesTyped, NaNAndMaskedNodesCutLines) {
     using T = TypeParam;
-    const std::ptrdiff_t nx = 60, ny = 50;
+    const std::ptrdiff_t nx = 70, ny = 50;
     std::vector<T> z = Waves<T>(nx, ny, 21), holes = z;
     std::vector<std::uint8_t> mask(z.size(), 0);
+    // Some on either side of a 32-node word's boundary (x = 31, 32, 63, 64).
     for (const std::ptrdiff_t at :
-         {5 * nx + 7, 20 * nx + 30, 21 * nx + 30, 44 * nx + 59, std::ptrdiff_t(0)}) {
+         {5 * nx + 7, 20 * nx + 30, 21 * nx + 30, 44 * nx + 69, std::ptrdiff_t(0), 10 * nx + 31,
+          30 * nx + 32, 37 * nx + 63, 38 * nx + 64, 47 * nx + 31, 47 * nx + 32}) {
         holes[std::size_t(at)] = kNaN<T>;
         mask[std::size_t(at)] = 1;
     }
@@ -271,6 +362,18 @@ TYPED_TEST(LinesTyped, NaNAndMaskedNodesCutLines) {
     ExpectSame(isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0), o), cut);
     o.threads = 5;
     ExpectSame(isocontour::ContourLines(v, T(0), o), cut);
+    // Read with y contiguous (the last word's six columns one at a time), the same cut.
+    std::vector<T> columns(holes.size());
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i)
+            columns[std::size_t(i * ny + j)] = holes[std::size_t(j * nx + i)];
+    ExpectSame(isocontour::ContourLines(isocontour::ColumnMajor(columns.data(), ny, nx), T(0)),
+               cut);
+    // Among several levels (classified together), the first level's lines are cut the same way.
+    const T two[2] = {T(0), T(0.3)};
+    const Lines<T> both = isocontour::ContourLines(v, std::span<const T>(two));
+    const auto end = std::ptrdiff_t(both.offsets[std::size_t(both.levelOffsets[1])]);
+    EXPECT_EQ(std::vector<Point<T>>(both.points.begin(), both.points.begin() + end), cut.points);
     // No point in a removed cell's interior, and open ends on the border or a removed cell's edge.
     const auto removed = [&](std::ptrdiff_t i, std::ptrdiff_t j) {
         return i >= 0 && j >= 0 && i < nx && j < ny && std::isnan(v(i, j));
@@ -294,6 +397,26 @@ TYPED_TEST(LinesTyped, NaNAndMaskedNodesCutLines) {
     EXPECT_GT(cutEnds, 0u);
     for (const Point<T> p : cut.points)
         EXPECT_TRUE(std::isfinite(p.x) && std::isfinite(p.y));
+    // No piece crosses a removed cell (one with a removed corner), and the lines of the field
+    // without holes do where they are cut.
+    const auto inRemovedCell = [&](Point<T> p, Point<T> q) {
+        const double mx = (double(p.x) + double(q.x)) / 2, my = (double(p.y) + double(q.y)) / 2;
+        const std::ptrdiff_t i = std::ptrdiff_t(mx), j = std::ptrdiff_t(my);
+        return removed(i, j) || removed(i + 1, j) || removed(i, j + 1) || removed(i + 1, j + 1);
+    };
+    const auto piecesInRemoved = [&](const Lines<T>& lines) {
+        std::size_t n = 0;
+        for (std::size_t k = 0; k < lines.LineCount(); ++k) {
+            const auto line = lines.Line(k);
+            for (std::size_t i = 0; i + 1 < line.size(); ++i)
+                n += inRemovedCell(line[i], line[i + 1]);
+        }
+        return n;
+    };
+    EXPECT_EQ(piecesInRemoved(cut), 0u);
+    EXPECT_GT(
+        piecesInRemoved(isocontour::ContourLines(isocontour::RowMajor(z.data(), ny, nx), T(0))),
+        3u);
 }
 
 TYPED_TEST(LinesTyped, CoordinatesMoveCrossingsAlongTheirEdges) {
@@ -413,6 +536,11 @@ TYPED_TEST(LinesTyped, BadArgumentsAreRefused) {
             isocontour::ContourLines(View<T>{z.data(), 4, 3, -1, 4, z.size()}, T(0));
         },
         "outside");
+    refused(
+        [&] {
+            isocontour::ContourLines(View<T>{z.data(), 4, 3, 1, 4, z.size() - 1}, T(0));
+        },
+        "outside");
     refused([&] { isocontour::ContourLines(View<T>{z.data(), -4, 3, 1, 4}, T(0)); }, "negative");
     refused(
         [&] {
@@ -422,6 +550,10 @@ TYPED_TEST(LinesTyped, BadArgumentsAreRefused) {
     Options<T> o;
     o.mask = isocontour::RowMajor(m.data(), 4, 3);
     refused([&] { isocontour::ContourLines(v, T(0), o); }, "mask is 3 x 4");
+    o.mask = isocontour::RowMajor(m.data(), 2, 4); // the right width, one row short
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "mask is 4 x 2");
+    o.mask = isocontour::RowMajor(m.data(), 3, 3); // the right height, one column short
+    refused([&] { isocontour::ContourLines(v, T(0), o); }, "mask is 3 x 3");
     o = {};
     o.x = {x.data(), 4, 1, 1, 0};
     refused([&] { isocontour::ContourLines(v, T(0), o); }, "together");

@@ -90,6 +90,14 @@ TEST_F(NpyFile, ReadsEachTypeAndOrderWithItsStrides) {
     EXPECT_EQ(a.RowStride(), 1);
     EXPECT_EQ(a.f64[std::size_t(1 * a.RowStride() + 2 * a.ColumnStride())], 6.0); // z[1][2]
 
+    // Version 3 (the header in UTF-8) has version 2's four-byte header length.
+    ASSERT_TRUE(ReadNpy(Write(Npy("{'descr': '<f4', 'fortran_order': False, 'shape': (1, 2), }",
+                                  Bytes<float>({7, 8}), 3)),
+                        a, error))
+        << error;
+    EXPECT_EQ(a.f32, (std::vector<float>{7, 8}));
+    EXPECT_EQ(a.cols, 2);
+
     // A 1-D bool array is one row; any nonzero byte is true.
     ASSERT_TRUE(ReadNpy(Write(Npy("{'descr': '|b1', 'fortran_order': False, 'shape': (3,), }",
                                   std::string("\x01\x00\x07", 3))),

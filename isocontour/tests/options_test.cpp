@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -108,6 +110,18 @@ TEST(ContourOptions, EvenLevelsLieStrictlyInsideTheRange) {
     const double big = 1.7e308;
     for (double l : EvenLevels(-big, big, 4))
         EXPECT_TRUE(l > -big && l < big) << l;
+}
+
+// --nlevels spans the finite, unmasked values: a masked or infinite extreme moves no level.
+TEST(ContourOptions, NLevelsSpanTheUnmaskedFiniteValues) {
+    const double z[6] = {0, 1, 2, 3, 100, -INFINITY};
+    const std::uint8_t m[6] = {0, 0, 0, 0, 1, 0};
+    const auto view = isocontour::RowMajor(z, 2, 3);
+    EXPECT_EQ(FieldLevels(3, view, isocontour::RowMajor(m, 2, 3)),
+              (std::vector<double>{0.75, 1.5, 2.25}));
+    EXPECT_EQ(FieldLevels(1, view, {}), (std::vector<double>{50}));
+    const float flat[4] = {2, 2, NAN, 2};
+    EXPECT_TRUE(FieldLevels(2, isocontour::RowMajor(flat, 2, 2), {}).empty());
 }
 
 } // namespace

@@ -88,6 +88,15 @@ def test_coordinates_one_and_two_dimensional_agree(field):
                                                            np.arange(len(ys)), ys), atol=1e-12)
     bands = ic.filled(field, -0.05, 0.05, x=xs, y=ys)
     assert_same_bands(bands, ic.filled(field, -0.05, 0.05, x=gx, y=gy))
+    # 1-D coordinates read through their strides: every other element of a longer array, and
+    # one read backwards, give what their contiguous copies give.
+    spaced_x, spaced_y = np.repeat(xs, 2)[::2], np.repeat(ys, 2)[::2]
+    assert spaced_x.strides[0] == 2 * xs.strides[0]
+    assert_same_lines(one, ic.multi_lines(field, [-0.05, 0.05], x=spaced_x, y=spaced_y))
+    assert_same_bands(bands, ic.filled(field, -0.05, 0.05, x=spaced_x, y=spaced_y))
+    back = ys[::-1].copy()[::-1]
+    assert back.strides[0] < 0
+    assert_same_lines(one, ic.multi_lines(field, [-0.05, 0.05], x=xs, y=back))
 
 
 def test_masks_from_arrays_and_masked_arrays_agree(field):
