@@ -25,6 +25,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 #include "coords.h"
 #include "isocontour/isocontour.h"
@@ -118,23 +119,25 @@ int JoinOf(Saddle rule, unsigned k, View<T> v, std::ptrdiff_t x, std::ptrdiff_t 
 
 // The fraction s of the way from a to b at which level lies, for a and b on opposite sides of
 // it: (level - a) / (b - a), or on the finite node when the other is infinite (halfway between
-// two infinite ones), and never NaN.
+// two infinite ones), and never NaN. A fraction within half an ulp of 1 of either end is that
+// end: the crossing is the node, as rounding makes it on every edge but those at coordinate 0,
+// so that no crossing lies closer to a node than the arithmetic of the output can resolve (a
+// ring through such a point and the node would touch itself in a geometry library's eyes).
+template <class T> inline constexpr T kNodeSnap = std::numeric_limits<T>::epsilon() / 2;
 template <class T> [[gnu::noinline]] T CrossingFractionAtEnds(T a, T b, T level, T s);
 template <class T> inline T CrossingFraction(T a, T b, T level) {
     const T s = (level - a) / (b - a);
-    if (s > T(0) && s < T(1)) [[likely]]
+    if (s > kNodeSnap<T> && s < T(1) - kNodeSnap<T>) [[likely]]
         return s;
     return CrossingFractionAtEnds(a, b, level, s);
 }
-// Infinite nodes, differences beyond the range and nodes exactly at the level.
+// Infinite nodes, differences beyond the range, and fractions at or next to a node.
 template <class T> T CrossingFractionAtEnds(T a, T b, T level, T s) {
     if (std::isinf(a)) return std::isinf(b) ? T(0.5) : T(1);
     if (std::isinf(b)) return T(0);
-    if (std::isinf(b - a)) { // a difference beyond the range: the same fraction from halves
-        const T h = (level / 2 - a / 2) / (b / 2 - a / 2);
-        return h < T(0) ? T(0) : h > T(1) ? T(1) : h;
-    }
-    return s; // 0 or 1: a node exactly at the level
+    if (std::isinf(b - a)) // a difference beyond the range: the same fraction from halves
+        s = (level / 2 - a / 2) / (b / 2 - a / 2);
+    return s <= kNodeSnap<T> ? T(0) : s >= T(1) - kNodeSnap<T> ? T(1) : s;
 }
 
 // A level's crossing of edge e of cell (x, y): the edge's node A = (i, j), its direction, the

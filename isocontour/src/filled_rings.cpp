@@ -227,6 +227,35 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
     }
 }
 
+// Whether ring outer encloses ring hole, which touches it at a vertex at most: the middle of the
+// hole's steepest piece (never the shared vertex) lies inside outer, by the parity of the
+// crossings of a ray towards -x, in grid units.
+template <class T>
+bool Encloses(const BandPieces<T>& p, std::span<const std::int64_t> outer,
+              std::span<const std::int64_t> hole) {
+    using Wide = long double;
+    std::size_t best = 0;
+    Wide rise = -1;
+    for (std::size_t k = 0; k < hole.size(); ++k) {
+        const Point<T>& a = p.Grid(std::size_t(hole[k]));
+        const Point<T>& b = p.Grid(std::size_t(hole[(k + 1) % hole.size()]));
+        if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
+    }
+    const Point<T>& a = p.Grid(std::size_t(hole[best]));
+    const Point<T>& b = p.Grid(std::size_t(hole[(best + 1) % hole.size()]));
+    const Wide hx = (Wide(a.x) + Wide(b.x)) / 2, hy = (Wide(a.y) + Wide(b.y)) / 2;
+    bool inside = false;
+    for (std::size_t k = 0; k < outer.size(); ++k) {
+        const Point<T>& c = p.Grid(std::size_t(outer[k]));
+        const Point<T>& d = p.Grid(std::size_t(outer[(k + 1) % outer.size()]));
+        const Wide cy = c.y, dy = d.y;
+        if ((cy > hy) == (dy > hy)) continue;
+        const Wide x = Wide(c.x) + (hy - cy) * (Wide(d.x) - Wide(c.x)) / (dy - cy);
+        inside ^= x < hx;
+    }
+    return inside;
+}
+
 // Whether the path turns straight back at b along one grid line (a and c on the same side of b):
 // a spike of no width, left where pieces of both levels ran along one edge out and back.
 template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
@@ -327,13 +356,16 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
     if (holes) {
         // A hole split from its outer ring at a vertex they share belongs to that ring: no ray
         // is needed (nor reliable, beside a touching point).
+        // Split apart where two parts of a band touch, a clockwise loop can also lie outside the
+        // other (a figure of eight): then the ray decides.
         owner.assign(rings.Count(), -1);
         for (const auto& [loop, from] : rings.splits) {
             if (from < 0) continue;
-            if (area[loop] < 0 && area[std::size_t(from)] > 0)
+            const std::size_t f = std::size_t(from);
+            if (area[loop] < 0 && area[f] > 0 && Encloses(p, rings.Ring(f), rings.Ring(loop)))
                 owner[loop] = from;
-            else if (area[loop] > 0 && area[std::size_t(from)] < 0)
-                owner[std::size_t(from)] = std::int64_t(loop);
+            else if (area[loop] > 0 && area[f] < 0 && Encloses(p, rings.Ring(loop), rings.Ring(f)))
+                owner[f] = std::int64_t(loop);
         }
         HoleOwners(p, rings, ny, s);
     }

@@ -284,6 +284,33 @@ TEST(FilledContours, AValueAtALevelLiesInTheBandBelowIt) {
     EXPECT_EQ(isocontour::FilledContours(w, 1.0, 2.0).PolygonCount(), 0u);
 }
 
+// Inputs that once gave rings a geometry library rejects: a crossing a denormal away from a node
+// (a ring through it and the node touched itself), and two parts of a band touching at a node
+// as a figure of eight (the clockwise part was taken for a hole of the other, outside it).
+TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::vector<double> tiny = {1e300, -1e300, 1e300, 3, -1, -1, 0, 1};
+    const std::vector<double> levels = {-1e-32, 5e-324, 2e-32};
+    Options<double> o;
+    o.saddle = isocontour::Saddle::Below;
+    CheckRings(isocontour::FilledContours(isocontour::RowMajor(tiny.data(), 4, 2),
+                                          std::span<const double>(levels), o));
+    const std::vector<float> eight = {
+        1,       1, 3,          -1e-32f,    0.5f,    0.5f,        0,           3,
+        -1e-32f, 0, 0,          0.5f,       0.5f,    float(inf),  3,           -float(inf),
+        -1,      0, float(inf), float(inf), -1e-32f, -float(inf), -float(inf), 1};
+    const std::vector<float> flevels = {-1e-32f, 0, 3};
+    const Bands<float> f = isocontour::FilledContours(isocontour::RowMajor(eight.data(), 6, 4),
+                                                      std::span<const float>(flevels));
+    Bands<double> wide;
+    for (const auto& q : f.points)
+        wide.points.push_back({q.x, q.y});
+    wide.ringOffsets = f.ringOffsets;
+    wide.polygonOffsets = f.polygonOffsets;
+    wide.bandOffsets = f.bandOffsets;
+    CheckRings(wide);
+}
+
 TEST(FilledContours, RefusesBadLevels) {
     const Field f = Smoothed(5, 5, 1);
     const double nan = std::numeric_limits<double>::quiet_NaN();

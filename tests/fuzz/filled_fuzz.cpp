@@ -14,6 +14,8 @@
 // - the flat arrays are consistent: offsets start at 0, never fall and end at their arrays' ends;
 // - every ring is closed, has at least four points, no two equal consecutive points, only
 //   finite points; an outer ring's area (in grid units) is positive and a hole's negative;
+// - every polygon is valid as GEOS (the geometry engine under shapely and GDAL) judges it: no
+//   ring touches or crosses itself, holes lie inside their outer ring and meet it at points;
 // - with the open bands, the bands' areas sum to the cells without a NaN or masked corner;
 // - three threads give the same arrays as one.
 #include <cmath>
@@ -23,8 +25,10 @@
 #include <span>
 #include <vector>
 
-#include "isocontour/isocontour.h"
+#include <geos_c.h>
+
 #include "fuzz_values.h"
+#include "isocontour/isocontour.h"
 
 namespace {
 
@@ -50,9 +54,32 @@ void Check(bool ok, const char* what) {
 template <class T> double Area(std::span<const isocontour::Point<T>> ring) {
     double twice = 0;
     for (std::size_t k = 0; k + 1 < ring.size(); ++k)
-        twice += double(ring[k].x) * double(ring[k + 1].y) -
-                 double(ring[k + 1].x) * double(ring[k].y);
+        twice +=
+            double(ring[k].x) * double(ring[k + 1].y) - double(ring[k + 1].x) * double(ring[k].y);
     return twice / 2;
+}
+
+// GEOS's verdict on polygon p of the bands; aborts with its reason when it is not valid.
+template <class T> void CheckValid(const isocontour::Bands<T>& b, std::size_t p) {
+    static const GEOSContextHandle_t geos = GEOS_init_r();
+    std::vector<GEOSGeometry*> rings;
+    for (auto r = b.polygonOffsets[p]; r < b.polygonOffsets[p + 1]; ++r) {
+        const auto a = std::size_t(b.ringOffsets[std::size_t(r)]);
+        const auto e = std::size_t(b.ringOffsets[std::size_t(r) + 1]);
+        GEOSCoordSequence* seq = GEOSCoordSeq_create_r(geos, unsigned(e - a), 2);
+        for (std::size_t k = a; k < e; ++k)
+            GEOSCoordSeq_setXY_r(geos, seq, unsigned(k - a), double(b.points[k].x),
+                                 double(b.points[k].y));
+        rings.push_back(GEOSGeom_createLinearRing_r(geos, seq));
+    }
+    GEOSGeometry* polygon =
+        GEOSGeom_createPolygon_r(geos, rings[0], rings.data() + 1, unsigned(rings.size() - 1));
+    if (GEOSisValid_r(geos, polygon) != 1) {
+        char* why = GEOSisValidReason_r(geos, polygon);
+        std::fprintf(stderr, "filled_fuzz: polygon %zu is not valid: %s\n", p, why);
+        std::abort();
+    }
+    GEOSGeom_destroy_r(geos, polygon);
 }
 
 // The structural rules; returns the total area.
@@ -85,6 +112,7 @@ template <class T> double CheckBands(const isocontour::Bands<T>& b, std::size_t 
             Check(r == b.polygonOffsets[p] ? area > 0 : area < 0, "a ring the wrong way round");
             total += area;
         }
+        CheckValid(b, p);
     }
     return total;
 }
@@ -106,7 +134,7 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
             m = in.ConsumeIntegral<std::uint8_t>() < 40;
     const bool columns = flags & kColumnMajor;
     const isocontour::View<T> view = columns ? isocontour::ColumnMajor(z.data(), ny, nx)
-                                          : isocontour::RowMajor(z.data(), ny, nx);
+                                             : isocontour::RowMajor(z.data(), ny, nx);
     isocontour::Options<T> o;
     o.saddle = (flags & kSaddleBits) == 0   ? isocontour::Saddle::Above
                : (flags & kSaddleBits) == 1 ? isocontour::Saddle::Below
