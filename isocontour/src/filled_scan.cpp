@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cmath>
+#include <limits>
 #include <type_traits>
 #include <utility>
 
@@ -46,6 +47,10 @@ template <class T, class Coords> class Scanner {
           ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), slots_(slots),
           mixed_(mixed) {
         unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
+        // A few units in the last place of the largest grid coordinate: closer than that to a node
+        // or to each other, crossings are not told apart once rounded to points.
+        const T extent = T(std::max<std::ptrdiff_t>({nx_, ny_, 2}));
+        resolution_ = T(4) * std::numeric_limits<T>::epsilon() * std::exp2(std::ceil(std::log2(extent)));
         const std::size_t nb = std::size_t(kLast - kFirst + 1);
         if (out.size() < nb) out.resize(nb);
         if (slots.size() < nb) slots.resize(nb);
@@ -177,9 +182,10 @@ template <class T, class Coords> class Scanner {
         v.at = x.at;
         v.edge = e;
         v.level = m;
-        if (v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
+        if (x.s <= resolution_ || v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
             v = Node(x.i, x.j);
-        else if (v.grid == grid.Node(iB, jB) || v.at == coords_.Node(iB, jB))
+        else if (x.s >= T(1) - resolution_ || v.grid == grid.Node(iB, jB) ||
+                 v.at == coords_.Node(iB, jB))
             v = Node(iB, jB);
         return v;
     }
@@ -205,7 +211,10 @@ template <class T, class Coords> class Scanner {
             for (int m = 0; m < 2; ++m)
                 if (has[e][m]) cross[e][m] = Cross(i, j, e, m, std::size_t(k - 1 + m));
             if (has[e][0] && has[e][1] && !cross[e][0].keyed && !cross[e][1].keyed &&
-                (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
+                (cross[e][0].at == cross[e][1].at ||
+                 std::fabs(cross[e][0].grid.x - cross[e][1].grid.x) +
+                         std::fabs(cross[e][0].grid.y - cross[e][1].grid.y) <=
+                     resolution_)) {
                 // Both levels cross at one point: the band is pinched to it there.
                 Vertex<T> p = cross[e][0];
                 p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * 4 +
@@ -261,9 +270,10 @@ template <class T, class Coords> class Scanner {
     }
 
     // Where a crossing of each level landed on the same corner (an infinite value beside it, or
-    // a level within rounding of a value), the two lines may run out along one edge and back:
-    // X -> N -> Y with X, N, Y on one edge. The band between them has no width, so the two
-    // pieces become X -> Y; nothing is left when X is Y.
+    // a level within rounding of a value), the two lines may run out along one edge and back,
+    // X -> N -> Y with X, N, Y on one edge, or across the cell from one node to another and back,
+    // X -> N -> X. What lies between them has no width, so the two pieces become X -> Y; nothing
+    // is left when X is Y.
     static void FoldBack(std::array<std::pair<Vertex<T>, Vertex<T>>, 4>& line, int& lines) {
         for (bool again = true; again;) {
             again = false;
@@ -277,7 +287,10 @@ template <class T, class Coords> class Scanner {
                                           (x.grid.y > n.grid.y) == (y.grid.y > n.grid.y);
                     const bool horizontal = x.grid.y == n.grid.y && y.grid.y == n.grid.y &&
                                             (x.grid.x > n.grid.x) == (y.grid.x > n.grid.x);
-                    if (!vertical && !horizontal) continue;
+                    // Out to N and straight back to X across the cell: a sliver of no width
+                    // between two pieces, band or not, which the two pieces leave out.
+                    const bool back = Same(y, x);
+                    if (!vertical && !horizontal && !back) continue;
                     line[p].second = y;
                     line[q] = line[--lines];
                     if (q < lines && p == lines) p = q; // the merged piece moved
@@ -339,6 +352,7 @@ template <class T, class Coords> class Scanner {
     std::vector<BandSlots>& slots_;
     std::vector<std::size_t>& mixed_;
     std::array<std::int64_t, 8> local_;
+    T resolution_;
 };
 
 } // namespace

@@ -6,6 +6,7 @@
 #include <limits>
 #include <random>
 #include <set>
+#include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -125,6 +126,30 @@ double CheckRings(const Bands<double>& bands) {
                     EXPECT_FALSE(Meet(ring[p], ring[p + 1], ring[q], ring[q + 1]))
                         << "ring touches itself near (" << ring[p].x << ", " << ring[p].y << ")";
                 }
+            // Another ring of the polygon meets this one at points at most: no piece crosses or
+            // runs along one of its pieces.
+            for (std::size_t o = 0; o < r; ++o) {
+                const auto& other = polygon[o];
+                for (std::size_t p = 0; p < n; ++p)
+                    for (std::size_t q = 0; q + 1 < other.size(); ++q) {
+                        const auto a = ring[p], b = ring[p + 1], c = other[q], d = other[q + 1];
+                        const double d1 = Cross(c, d, a), d2 = Cross(c, d, b);
+                        const double d3 = Cross(a, b, c), d4 = Cross(a, b, d);
+                        const bool crosses = ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) &&
+                                             ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+                        const bool along =
+                            d1 == 0 && d2 == 0 && Meet(a, b, c, d) && !(a == c && b == d) &&
+                                    !(a == d && b == c)
+                                ? std::max(std::min(a.x, b.x), std::min(c.x, d.x)) <
+                                          std::min(std::max(a.x, b.x), std::max(c.x, d.x)) ||
+                                      std::max(std::min(a.y, b.y), std::min(c.y, d.y)) <
+                                          std::min(std::max(a.y, b.y), std::max(c.y, d.y))
+                                : d1 == 0 && d2 == 0 && (a == d && b == c);
+                        EXPECT_FALSE(crosses || along)
+                            << "rings " << o << " and " << r << " meet along (" << a.x << ", "
+                            << a.y << ")-(" << b.x << ", " << b.y << ")";
+                    }
+            }
             if (r > 0) {
                 // Inside the outer ring: some hole point off the outer ring is inside it.
                 bool checked = false;
@@ -295,6 +320,41 @@ TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
     o.saddle = isocontour::Saddle::Below;
     CheckRings(isocontour::FilledContours(isocontour::RowMajor(tiny.data(), 4, 2),
                                           std::span<const double>(levels), o));
+    // Values and levels a unit in the last place apart around 0.3 (and nodes exactly at a
+    // level): bands of no width, and crossings closer to nodes and to each other than points can
+    // show, which the construction takes as nodes and pinches.
+    const double near3[7] = {0.1,
+                             0.2,
+                             0.3,
+                             std::nextafter(0.3, 1.0),
+                             std::nextafter(std::nextafter(0.3, 1.0), 1.0),
+                             std::nextafter(0.3, 0.0),
+                             0.7};
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"0366226", "3254426", "2343550", "3061510", "1166604", "4602603", "2560026"}, "234"},
+        {{"6313302", "2143322", "4360310", "6466566", "4512140", "5642322"}, "035"},
+        {{"32561", "36020", "04312", "34461", "00503", "40016", "32523"}, "146"},
+        {{"51111", "13313", "56416", "35152"}, "125"},
+        {{"0252636", "4102654", "1666115", "4242466"}, "134"},
+        {{"30213", "54432", "62526", "31200"}, "246"},
+        {{"44", "66", "56", "62", "05"}, "023"},
+        {{"6656550", "3462515", "2315064", "6646166"}, "234"},
+        {{"65251", "45340", "66121", "46422", "35316", "56143"}, "235"}};
+    for (const auto& [rows, levelDigits] : cases) {
+        std::vector<double> z;
+        for (const std::string& row : rows)
+            for (const char c : row)
+                z.push_back(near3[c - '0']);
+        std::vector<double> lv;
+        for (const char c : levelDigits)
+            lv.push_back(near3[c - '0']);
+        std::sort(lv.begin(), lv.end());
+        SCOPED_TRACE(rows[0]);
+        CheckRings(
+            isocontour::FilledContours(isocontour::RowMajor(z.data(), std::ptrdiff_t(rows.size()),
+                                                            std::ptrdiff_t(rows[0].size())),
+                                       std::span<const double>(lv), o));
+    }
     const std::vector<float> eight = {
         1,       1, 3,          -1e-32f,    0.5f,    0.5f,        0,           3,
         -1e-32f, 0, 0,          0.5f,       0.5f,    float(inf),  3,           -float(inf),

@@ -12,7 +12,8 @@
 //   Crossing   On the edge from node A to node B, A the node with the smaller index (i, or j):
 //              s = (L - vA) / (vB - vA) in T, and the point is PA + (PB - PA) * s. An infinite
 //              node counts as a very high or very low value: the crossing lands on the finite
-//              node (between two infinite ones, halfway), never at NaN.
+//              node (between two infinite ones, halfway), never at NaN. An s within half a unit
+//              in the last place of 1 from 0 or 1 is 0 or 1: the crossing is the node.
 //   Lines      Higher values lie on the LEFT of every line's direction of travel (x right, y up),
 //              so a closed line around a maximum runs counter-clockwise. Open lines begin and end
 //              on the grid's border or beside a masked or NaN cell. Closed lines repeat their
@@ -23,8 +24,11 @@
 //              lines, each starting at its lowest-numbered crossing, in the order of those
 //              numbers; several levels come level by level.
 //   Bands      The region lower < value <= upper as polygons: an outer ring, counter-clockwise,
-//              then its holes, clockwise (the GeoJSON rule). Rings are closed, simple, and have no
-//              two equal consecutive points. A band's boundary is made of the lines of its levels.
+//              then its holes, clockwise (the GeoJSON rule), valid as geometry libraries judge
+//              them. Rings are closed, simple, and have no two equal consecutive points. A band's
+//              boundary is made of the lines of its levels, but where its crossings lie closer to
+//              a node or to each other than a few units in the last place of the grid's extent:
+//              there they are the node, or one point.
 //   Masks      A nonzero mask entry removes its node: every cell touching it, or touching a NaN
 //              value, yields nothing.
 //   Threads    Any thread count gives the same output, point for point and in order.
