@@ -47,10 +47,6 @@ template <class T, class Coords> class Scanner {
           ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), slots_(slots),
           mixed_(mixed) {
         unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
-        // A few units in the last place of the largest grid coordinate: closer than that to a node
-        // or to each other, crossings are not told apart once rounded to points.
-        const T extent = T(std::max<std::ptrdiff_t>({nx_, ny_, 2}));
-        resolution_ = T(4) * std::numeric_limits<T>::epsilon() * std::exp2(std::ceil(std::log2(extent)));
         const std::size_t nb = std::size_t(kLast - kFirst + 1);
         if (out.size() < nb) out.resize(nb);
         if (slots.size() < nb) slots.resize(nb);
@@ -182,12 +178,20 @@ template <class T, class Coords> class Scanner {
         v.at = x.at;
         v.edge = e;
         v.level = m;
-        if (x.s <= resolution_ || v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
+        const T resolution = Resolution(x.i, x.j);
+        if (x.s <= resolution || v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
             v = Node(x.i, x.j);
-        else if (x.s >= T(1) - resolution_ || v.grid == grid.Node(iB, jB) ||
+        else if (x.s >= T(1) - resolution || v.grid == grid.Node(iB, jB) ||
                  v.at == coords_.Node(iB, jB))
             v = Node(iB, jB);
         return v;
+    }
+
+    // Four units in the last place of the coordinates at node (i, j), in grid units: crossings
+    // closer than that to the node or to each other are not told apart once rounded to points.
+    static T Resolution(std::ptrdiff_t i, std::ptrdiff_t j) {
+        const auto magnitude = std::bit_ceil(std::uint64_t(std::max(i, j)) + 1);
+        return T(4) * std::numeric_limits<T>::epsilon() * T(magnitude);
     }
 
     Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
@@ -214,7 +218,7 @@ template <class T, class Coords> class Scanner {
                 (cross[e][0].at == cross[e][1].at ||
                  std::fabs(cross[e][0].grid.x - cross[e][1].grid.x) +
                          std::fabs(cross[e][0].grid.y - cross[e][1].grid.y) <=
-                     resolution_)) {
+                     Resolution(i + EdgeDx(e), j + EdgeDy(e)))) {
                 // Both levels cross at one point: the band is pinched to it there.
                 Vertex<T> p = cross[e][0];
                 p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * 4 +
@@ -352,7 +356,6 @@ template <class T, class Coords> class Scanner {
     std::vector<BandSlots>& slots_;
     std::vector<std::size_t>& mixed_;
     std::array<std::int64_t, 8> local_;
-    T resolution_;
 };
 
 } // namespace

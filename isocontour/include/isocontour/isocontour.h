@@ -27,7 +27,7 @@
 //              then its holes, clockwise (the GeoJSON rule), valid as geometry libraries judge
 //              them. Rings are closed, simple, and have no two equal consecutive points. A band's
 //              boundary is made of the lines of its levels, but where its crossings lie closer to
-//              a node or to each other than a few units in the last place of the grid's extent:
+//              a node or to each other than four units in the last place of the coordinates there:
 //              there they are the node, or one point.
 //   Masks      A nonzero mask entry removes its node: every cell touching it, or touching a NaN
 //              value, yields nothing.
