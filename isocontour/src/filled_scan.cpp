@@ -188,7 +188,7 @@ template <class T, class Coords> class Scanner {
     }
 
     // Four units in the last place of the coordinates at node (i, j), in grid units: crossings
-    // closer than that to the node or to each other are not told apart once rounded to points.
+    // closer than that to the node are not told apart from it once rounded to points.
     static T Resolution(std::ptrdiff_t i, std::ptrdiff_t j) {
         const auto magnitude = std::bit_ceil(std::uint64_t(std::max(i, j)) + 1);
         return T(4) * std::numeric_limits<T>::epsilon() * T(magnitude);
@@ -215,10 +215,7 @@ template <class T, class Coords> class Scanner {
             for (int m = 0; m < 2; ++m)
                 if (has[e][m]) cross[e][m] = Cross(i, j, e, m, std::size_t(k - 1 + m));
             if (has[e][0] && has[e][1] && !cross[e][0].keyed && !cross[e][1].keyed &&
-                (cross[e][0].at == cross[e][1].at ||
-                 std::fabs(cross[e][0].grid.x - cross[e][1].grid.x) +
-                         std::fabs(cross[e][0].grid.y - cross[e][1].grid.y) <=
-                     Resolution(i + EdgeDx(e), j + EdgeDy(e)))) {
+                (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
                 // Both levels cross at one point: the band is pinched to it there.
                 Vertex<T> p = cross[e][0];
                 p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * 4 +

@@ -26,9 +26,9 @@
 //   Bands      The region lower < value <= upper as polygons: an outer ring, counter-clockwise,
 //              then its holes, clockwise (the GeoJSON rule), valid as geometry libraries judge
 //              them. Rings are closed, simple, and have no two equal consecutive points. A band's
-//              boundary is made of the lines of its levels, but where its crossings lie closer to
-//              a node or to each other than four units in the last place of the coordinates there:
-//              there they are the node, or one point.
+//              boundary is made of the lines of its levels, but where a crossing lies closer to
+//              a node than four units in the last place of the coordinates there: then it is the
+//              node.
 //   Masks      A nonzero mask entry removes its node: every cell touching it, or touching a NaN
 //              value, yields nothing.
 //   Threads    Any thread count gives the same output, point for point and in order.
