@@ -6,7 +6,7 @@
 
 namespace gfx {
 
-// kDefaultFontPath at kFontPixelSize, written by tools/glyph_table.
+// kDefaultFontPath at kFontPixelSize, written by gfx/glyph_table.
 extern const GlyphTable kBuiltInGlyphs;
 
 } // namespace gfx
