@@ -158,6 +158,37 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
     return rings;
 }
 
+// Long double: the midpoint of two doubles is then exact, strictly between them.
+using Wide = long double;
+
+// The middle of a ring's steepest piece, which lies strictly inside the piece's cell row (and is
+// never a vertex the ring shares with another), and that piece's rise (0 for a flat ring).
+struct Probe {
+    Wide x, y, rise;
+    std::size_t row;
+};
+template <class T>
+Probe SteepestMiddle(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
+    std::size_t best = 0;
+    Wide rise = -1;
+    for (std::size_t k = 0; k < ring.size(); ++k) {
+        const Point<T>& a = p.Grid(std::size_t(ring[k]));
+        const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
+        if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
+    }
+    const Point<T>& a = p.Grid(std::size_t(ring[best]));
+    const Point<T>& b = p.Grid(std::size_t(ring[(best + 1) % ring.size()]));
+    return {(Wide(a.x) + Wide(b.x)) / 2, (Wide(a.y) + Wide(b.y)) / 2, rise,
+            std::size_t(std::floor(std::min(double(a.y), double(b.y))))};
+}
+
+// Whether piece ab crosses the ray from (x, y) towards -x.
+template <class T> bool CrossesRay(const Point<T>& a, const Point<T>& b, Wide x, Wide y) {
+    const Wide ay = a.y, by = b.y;
+    if ((ay > y) == (by > y)) return false;
+    return Wide(a.x) + (y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay) < x;
+}
+
 // For each hole, the innermost outer ring around it (or -1): a ray from the middle of one of
 // the hole's non-horizontal pieces runs towards -x along that piece's cell row, and an outer
 // ring crossed an odd number of times surrounds the hole. Pieces stay inside their cell, so
@@ -166,8 +197,6 @@ template <class T>
 void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, RingScratch<T>& s) {
     const std::vector<double>& area = s.area;
     std::vector<std::int64_t>& owner = s.owner;
-    // Long double: the midpoint of two doubles is then exact, strictly between them.
-    using Wide = long double;
     using Query = typename RingScratch<T>::Query;
     std::vector<Query>& queries = s.queries;
     std::vector<std::size_t>& holeRing = s.holeRing;
@@ -177,21 +206,10 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
     rowHead.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] < 0) || owner[r] >= 0) continue;
-        // The ring's steepest piece: its middle lies inside the piece's cell row.
-        const auto ring = rings.Ring(r);
-        std::size_t best = 0;
-        Wide rise = -1;
-        for (std::size_t k = 0; k < ring.size(); ++k) {
-            const Point<T>& a = p.Grid(std::size_t(ring[k]));
-            const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
-            if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
-        }
-        const Point<T>& a = p.Grid(std::size_t(ring[best]));
-        const Point<T>& b = p.Grid(std::size_t(ring[(best + 1) % ring.size()]));
-        if (!(rise > 0)) continue;
-        const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
-        queries.push_back({(Wide(a.x) + Wide(b.x)) / 2, (Wide(a.y) + Wide(b.y)) / 2, rowHead[row]});
-        rowHead[row] = std::int64_t(queries.size() - 1);
+        const Probe h = SteepestMiddle(p, rings.Ring(r));
+        if (!(h.rise > 0)) continue;
+        queries.push_back({h.x, h.y, rowHead[h.row]});
+        rowHead[h.row] = std::int64_t(queries.size() - 1);
         holeRing.push_back(r);
     }
     std::vector<std::pair<std::size_t, std::size_t>>& hits = s.hits; // query, outer ring
@@ -203,13 +221,10 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
             const Point<T>& a = p.Grid(std::size_t(ring[k]));
             const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
             if (a.y == b.y) continue;
-            const Wide ay = a.y, by = b.y;
             const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
             for (std::int64_t q = rowHead[row]; q >= 0; q = queries[std::size_t(q)].next) {
                 const Query& h = queries[std::size_t(q)];
-                if ((ay > h.y) == (by > h.y)) continue;
-                const Wide x = Wide(a.x) + (h.y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay);
-                if (x < h.x) hits.push_back({std::size_t(q), r});
+                if (CrossesRay(a, b, h.x, h.y)) hits.push_back({std::size_t(q), r});
             }
         }
     }
@@ -233,26 +248,11 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
 template <class T>
 bool Encloses(const BandPieces<T>& p, std::span<const std::int64_t> outer,
               std::span<const std::int64_t> hole) {
-    using Wide = long double;
-    std::size_t best = 0;
-    Wide rise = -1;
-    for (std::size_t k = 0; k < hole.size(); ++k) {
-        const Point<T>& a = p.Grid(std::size_t(hole[k]));
-        const Point<T>& b = p.Grid(std::size_t(hole[(k + 1) % hole.size()]));
-        if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
-    }
-    const Point<T>& a = p.Grid(std::size_t(hole[best]));
-    const Point<T>& b = p.Grid(std::size_t(hole[(best + 1) % hole.size()]));
-    const Wide hx = (Wide(a.x) + Wide(b.x)) / 2, hy = (Wide(a.y) + Wide(b.y)) / 2;
+    const Probe h = SteepestMiddle(p, hole);
     bool inside = false;
-    for (std::size_t k = 0; k < outer.size(); ++k) {
-        const Point<T>& c = p.Grid(std::size_t(outer[k]));
-        const Point<T>& d = p.Grid(std::size_t(outer[(k + 1) % outer.size()]));
-        const Wide cy = c.y, dy = d.y;
-        if ((cy > hy) == (dy > hy)) continue;
-        const Wide x = Wide(c.x) + (hy - cy) * (Wide(d.x) - Wide(c.x)) / (dy - cy);
-        inside ^= x < hx;
-    }
+    for (std::size_t k = 0; k < outer.size(); ++k)
+        inside ^= CrossesRay(p.Grid(std::size_t(outer[k])),
+                             p.Grid(std::size_t(outer[(k + 1) % outer.size()])), h.x, h.y);
     return inside;
 }
 
