@@ -42,9 +42,6 @@ inline constexpr int kCornerY[4] = {0, 0, 1, 1};
 constexpr bool Horizontal(int e) { return (e & 1) == 0; }
 constexpr int EdgeDx(int e) { return e == 1 ? 1 : 0; }
 constexpr int EdgeDy(int e) { return e == 2 ? 1 : 0; }
-// The cell across edge e, which meets it as its edge (e + 2) mod 4.
-constexpr int StepX(int e) { return e == 1 ? 1 : e == 3 ? -1 : 0; }
-constexpr int StepY(int e) { return e == 2 ? 1 : e == 0 ? -1 : 0; }
 
 constexpr bool CornerAbove(unsigned k, int corner) {
     constexpr int kBit[4] = {0, 1, 3, 2};
@@ -64,9 +61,8 @@ constexpr bool IsSaddle(unsigned k) { return k == 0b1001u || k == 0b0110u; }
 enum Join : int { kJoinAbove = 0, kJoinBelow = 1 };
 
 struct CaseTable {
-    // exit[join][k][e]: the edge a line entering across e leaves by, or -1; entry the reverse.
+    // exit[join][k][e]: the edge a line entering across e leaves by, or -1.
     std::int8_t exit[2][16][4];
-    std::int8_t entry[2][16][4];
     std::uint8_t entries[16]; // bit e set when a line enters across edge e
     std::uint8_t crossed[16]; // bit e set when edge e's corners lie on opposite sides
 };
@@ -76,7 +72,7 @@ constexpr CaseTable MakeCaseTable() {
     for (int join = 0; join < 2; ++join)
         for (unsigned k = 0; k < 16; ++k)
             for (int e = 0; e < 4; ++e)
-                t.exit[join][k][e] = t.entry[join][k][e] = -1;
+                t.exit[join][k][e] = -1;
     for (unsigned k = 0; k < 16; ++k) {
         int in[2] = {-1, -1}, out[2] = {-1, -1}, nin = 0, nout = 0;
         t.entries[k] = t.crossed[k] = 0;
@@ -96,7 +92,6 @@ constexpr CaseTable MakeCaseTable() {
                 const int x =
                     IsSaddle(k) ? (join == kJoinAbove ? (e + 1) & 3 : (e + 3) & 3) : out[0];
                 t.exit[join][k][e] = std::int8_t(x);
-                t.entry[join][k][x] = std::int8_t(e);
             }
         }
         (void)nout;

@@ -38,19 +38,6 @@ inline std::uint32_t Pair(const std::uint32_t* bits, const BitGrid& g, std::ptrd
     return std::uint32_t(both >> (i & 31)) & 3u;
 }
 
-inline bool Bit(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
-    return (bits[g.At(i, j)] >> (i & 31)) & 1u;
-}
-
-// Sets the bit and says whether it was set before.
-inline bool TestAndSet(std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t i, std::ptrdiff_t j) {
-    std::uint32_t& w = bits[g.At(i, j)];
-    const std::uint32_t m = std::uint32_t(1) << (i & 31);
-    const bool was = (w & m) != 0;
-    w |= m;
-    return was;
-}
-
 // The 32 cells of word w in cell row j as corner words: bit k of c0 is corner 0 of cell
 // x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
 struct CellCorners {

@@ -28,9 +28,6 @@ template <class T> struct Crossings {
     Id left = kNone;                    // id on the current cell's left edge
     ChunkPool<T>* pool = nullptr;
 
-    Point<T>& PointAt(std::size_t i) {
-        return chunks[i >> Chunk::kShift]->points[i & (Chunk::kSize - 1)];
-    }
     Id& NextAt(std::size_t i) { return chunks[i >> Chunk::kShift]->next[i & (Chunk::kSize - 1)]; }
 
     // A new crossing's slot.
