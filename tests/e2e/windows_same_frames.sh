@@ -15,6 +15,24 @@ tmp=$(mktemp -d "${TMPDIR:-/tmp}/same-frames.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+# One run of a Windows program under wine. A failed run is reported with its exit code and
+# output, then tried once more: wine itself (its server, its services starting on demand beside
+# other tests' wine processes) can fail a launch now and then, where a fault of the program
+# fails both times.
+windows_run() {
+  local what=$1 rc=0
+  shift
+  "$runner" "$@" >"$tmp/wine.out" 2>&1 || rc=$?
+  if [ "$rc" -ne 0 ]; then
+    echo "note: $what under wine exited $rc; output:" >&2
+    sed 's/^/  /' "$tmp/wine.out" | tail -n 20 >&2
+    rc=0
+    "$runner" "$@" >"$tmp/wine.out" 2>&1 || rc=$?
+    [ "$rc" -eq 0 ] || { sed 's/^/  /' "$tmp/wine.out" | tail -n 20 >&2; fail "$what under wine exited $rc twice"; }
+  fi
+  cat "$tmp/wine.out"
+}
+
 # The segments and the picture of frame t at threshold level; the pictures are kept as
 # <n>-linux.png and <n>-windows.png for the checks after the loop.
 frames=0
@@ -22,8 +40,10 @@ check() {
   local t=$1 level=$2
   local args=(--time "$t" --threshold "$level")
   frames=$((frames + 1))
-  "$linux" "${args[@]}" --segments "$tmp/linux.csv" --png "$tmp/$frames-linux.png"
-  "$runner" "$windows" "${args[@]}" --segments "$tmp/windows.csv" --png "$tmp/$frames-windows.png"
+  "$linux" "${args[@]}" --segments "$tmp/linux.csv" --png "$tmp/$frames-linux.png" ||
+    fail "t = $t, threshold = $level: the Linux renderer exited $?"
+  windows_run "t = $t, threshold = $level: the Windows renderer" \
+    "$windows" "${args[@]}" --segments "$tmp/windows.csv" --png "$tmp/$frames-windows.png"
   [ "$(head -n 1 "$tmp/linux.csv")" = "x1,y1,x2,y2,nx1,ny1,nx2,ny2" ] || fail "t = $t: no CSV header"
   if ! cmp -s "$tmp/linux.csv" "$tmp/windows.csv"; then
     diff "$tmp/linux.csv" "$tmp/windows.csv" | head -n 6 >&2 || true
@@ -50,7 +70,7 @@ done
 # Every Linux picture written again by the Windows PNG writer (one wine run for all of them).
 pairs=()
 for n in $(seq 1 "$frames"); do pairs+=("$tmp/$n-linux.png" "$tmp/$n-rewritten.png"); done
-"$runner" "$rewrite" "${pairs[@]}" || fail "png_rewrite failed"
+windows_run "png_rewrite" "$rewrite" "${pairs[@]}"
 for n in $(seq 1 "$frames"); do
   cmp -s "$tmp/$n-linux.png" "$tmp/$n-rewritten.png" ||
     fail "frame $n: the Windows PNG writer's bytes differ from the Linux writer's"
