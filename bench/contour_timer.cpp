@@ -10,7 +10,16 @@
 //   fresh call used beyond its output (peak_extra_bytes: the most it held at once, less what
 //   the result holds), and the median processor time of the calls (cpu_us).
 //   With --filled: the library's filled bands between the levels (two levels: one band; more:
-//   every band in one call), a fresh result each call; prints the polygons, rings and points.
+//   every band in one call), a fresh result each call (or with --reuse, one kept result and
+//   Workspace); prints the polygons, rings and points.
+//   With --stream: one plain read of the same array (a sum over every value in the array's own
+//   memory order), the bound the library's calls are measured against; prints the same
+//   median_us and cpu_us.
+//   --spread K (with --npy, C order) lays the array's columns K elements apart, so that the
+//   library and the read see a strided slice of a K times wider array.
+//   The library's figures also give rss_extra_bytes: the process's peak resident memory during
+//   one fresh call (the peak reset before it), less the resident memory before it and the bytes
+//   of its output.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -18,15 +27,18 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "bench/picture.h"
-#include "isocontour/isocontour.h"
+#include "bench/stream_sum.h"
+#include "cli/npy_file.h"
 #include "field/case_table.h"
 #include "field/crossings.h"
-#include "cli/npy_file.h"
+#include "isocontour/isocontour.h"
 
 // ---- Every allocation of the process counted, live and peak: the memory a call uses.
 namespace {
@@ -71,7 +83,9 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: gradient-bench-contour (--field FILE --size N | --npy FILE) (--threshold V | --levels "
-    "A,B,...) --repeat R [--lines [--reuse] | --filled] [--threads N] [--points FILE]";
+    "A,B,...) --repeat R [--lines | --filled] [--reuse] [--threads N] [--spread K] [--points FILE] "
+    "| "
+    "--npy FILE --repeat R --stream [--spread K]";
 
 struct Options {
     std::string field, npy, points;
@@ -81,6 +95,8 @@ struct Options {
     bool lines = false;
     bool filled = false; // the library's bands (implies the library, like --lines)
     bool reuse = false;  // time calls that reuse one output and one Workspace
+    bool stream = false; // time one plain read of the array instead
+    int spread = 1;      // columns this many elements apart
     int threads = 1;
     bool haveThreads = false;
 };
@@ -138,12 +154,16 @@ Options Parse(int argc, char** argv) {
             std::printf("%s\n", kUsage);
             std::exit(0);
         }
-        if (opt == "--lines" || opt == "--filled" || opt == "--reuse") {
-            (opt == "--lines" ? o.lines : opt == "--filled" ? o.filled : o.reuse) = true;
+        if (opt == "--lines" || opt == "--filled" || opt == "--reuse" || opt == "--stream") {
+            (opt == "--lines"    ? o.lines
+             : opt == "--filled" ? o.filled
+             : opt == "--reuse"  ? o.reuse
+                                 : o.stream) = true;
             continue;
         }
         if (opt != "--field" && opt != "--size" && opt != "--threshold" && opt != "--repeat" &&
-            opt != "--points" && opt != "--levels" && opt != "--threads" && opt != "--npy")
+            opt != "--points" && opt != "--levels" && opt != "--threads" && opt != "--npy" &&
+            opt != "--spread")
             Fail("unknown argument '" + opt + "' (" + kUsage + ")");
         if (i + 1 >= argc) Fail(opt + " needs a value");
         const std::string val = argv[++i];
@@ -152,6 +172,7 @@ Options Parse(int argc, char** argv) {
         if (opt == "--points") o.points = val;
         if (opt == "--size") o.size = int(ParseCount(opt, val, 2, 46340));
         if (opt == "--repeat") o.repeat = int(ParseCount(opt, val, 1, 1000000));
+        if (opt == "--spread") o.spread = int(ParseCount(opt, val, 1, 64));
         if (opt == "--threads")
             o.threads = int(ParseCount(opt, val, 0, 1024)), o.haveThreads = true;
         if (opt == "--threshold" || opt == "--levels") {
@@ -161,13 +182,20 @@ Options Parse(int argc, char** argv) {
         }
     }
     const bool raw = !o.field.empty() && o.size != 0;
+    if (o.stream) {
+        if (o.npy.empty() || o.repeat == 0 || o.lines || o.filled || !o.levels.empty())
+            Fail(std::string("--stream reads a --npy array --repeat times, alone (") + kUsage +
+                 ")");
+        return o;
+    }
+    if (o.spread != 1 && o.npy.empty()) Fail("--spread goes with --npy");
     if ((raw == !o.npy.empty()) || o.levels.empty() || o.repeat == 0)
         Fail(std::string("a field (--field and --size, or --npy), --threshold or --levels, and "
                          "--repeat are required (") +
              kUsage + ")");
     if (o.lines && o.filled) Fail("--lines and --filled are two different timings: one at a time");
     if (o.filled && o.levels.size() < 2) Fail("--filled needs --levels with two levels or more");
-    if (o.reuse && !o.lines) Fail("--reuse goes with --lines");
+    if (o.reuse && !o.lines && !o.filled) Fail("--reuse goes with --lines or --filled");
     const bool library = o.lines || o.filled;
     if (!library && (!o.npy.empty() || o.levels.size() != 1 || o.haveThreads))
         Fail("--npy, --levels and --threads go with --lines or --filled");
@@ -221,76 +249,151 @@ void TimeCore(const Options& o) {
     int count = 0;
     for (int r = 0; r < o.repeat; ++r)
         micros.push_back(TimeMicros([&] {
-            count = field::ExtractContourLines(f, g, size, threshold, field::kCaseSegments,
-                                               points, normals, work);
+            count = field::ExtractContourLines(f, g, size, threshold, field::kCaseSegments, points,
+                                               normals, work);
         }));
     if (!o.points.empty()) WritePoints(o.points, points);
     std::printf("median_us %.3f end_points %d\n", Median(micros), count);
 }
 
-// The library's joined lines, each call returning a fresh result as a caller would get it.
+// Resident memory from /proc/self/status (VmRSS now, VmHWM the peak), in bytes; 0 if unknown.
+long long ResidentBytes(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string name;
+    long long kb = 0;
+    while (status >> name) {
+        if (name == key) {
+            status >> kb;
+            return kb * 1024;
+        }
+        status.ignore(1 << 20, '\n');
+    }
+    return 0;
+}
+
+// Sets the peak resident memory to the present one (Linux 4.0 on); false where it cannot.
+bool ResetResidentPeak() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return bool(clear);
+}
+
+// What the first, untimed call of a library timing used: the counted allocator's peak beyond
+// its output, the output's bytes, and the peak resident memory beyond what was resident before
+// and the output.
+struct CallMemory {
+    long long extra = 0, output = 0, residentExtra = -1;
+};
+template <class Call> CallMemory Measure(Call&& call) {
+    CallMemory m;
+    const long long before = liveBytes;
+    peakBytes = before;
+    const bool peak = ResetResidentPeak();
+    const long long resident = ResidentBytes("VmRSS:");
+    call();
+    const long long high = ResidentBytes("VmHWM:");
+    m.extra = peakBytes - liveBytes;
+    m.output = liveBytes - before;
+    if (peak && resident > 0 && high > 0) m.residentExtra = high - resident - m.output;
+    return m;
+}
+
+// Times calls: fresh() returns a new result as a caller gets it, reuse() writes into one kept
+// result with one kept Workspace (--reuse). Returns the medians of wall-clock and processor time.
+template <class Fresh, class Reuse>
+std::pair<double, double> TimeCalls(const Options& o, Fresh&& fresh, Reuse&& reuse) {
+    std::vector<double> micros, cpu;
+    micros.reserve(std::size_t(o.repeat));
+    cpu.reserve(std::size_t(o.repeat));
+    for (int r = 0; r < o.repeat; ++r)
+        micros.push_back(o.reuse ? TimeMicros(reuse, &cpu) : TimeMicros(fresh, &cpu));
+    return {Median(micros), Median(cpu)};
+}
+
+void PrintMemory(const CallMemory& m, std::size_t inputBytes) {
+    std::printf(" peak_extra_bytes %lld output_bytes %lld rss_extra_bytes %lld input_bytes %zu",
+                m.extra, m.output, m.residentExtra, inputBytes);
+}
+
+// The library's joined lines at every level in one call.
 template <class T> void TimeLines(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
     const std::vector<T> levels = Levels<T>(o);
     isocontour::Options<T> options;
     options.threads = o.threads;
-    const auto run = [&] { return isocontour::ContourLines(z, std::span<const T>(levels), options); };
-    // One untimed call for the memory: the peak from a baseline, less what the result holds.
-    const long long before = liveBytes;
-    peakBytes = before;
-    isocontour::Lines<T> lines = run();
-    const long long extra = peakBytes - liveBytes, output = liveBytes - before;
-    std::vector<double> micros, cpu;
-    micros.reserve(std::size_t(o.repeat));
-    cpu.reserve(std::size_t(o.repeat));
+    const std::span<const T> all(levels);
+    isocontour::Lines<T> lines;
+    const CallMemory memory = Measure([&] { lines = isocontour::ContourLines(z, all, options); });
     isocontour::Workspace work;
-    for (int r = 0; r < o.repeat; ++r) {
-        if (o.reuse)
-            micros.push_back(TimeMicros(
-                [&] { isocontour::ContourLines(z, std::span<const T>(levels), options, lines, work); },
-                &cpu));
-        else
-            micros.push_back(TimeMicros([&] { lines = run(); }, &cpu));
-    }
-    std::printf("median_us %.3f lines %zu points %zu peak_extra_bytes %lld output_bytes %lld "
-                "input_bytes %zu cpu_us %.3f\n",
-                Median(micros), lines.LineCount(), lines.points.size(), extra, output, inputBytes,
-                Median(cpu));
+    const auto [wall, cpu] = TimeCalls(
+        o, [&] { lines = isocontour::ContourLines(z, all, options); },
+        [&] { isocontour::ContourLines(z, all, options, lines, work); });
+    std::printf("median_us %.3f cpu_us %.3f lines %zu points %zu", wall, cpu, lines.LineCount(),
+                lines.points.size());
+    PrintMemory(memory, inputBytes);
+    std::printf("\n");
 }
 
-// The library's filled bands between the levels, in one call, a fresh result each time.
-template <class T> void TimeFilled(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
+// The library's filled bands between the levels, in one call.
+template <class T>
+void TimeFilled(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
     const std::vector<T> levels = Levels<T>(o);
     isocontour::Options<T> options;
     options.threads = o.threads;
-    const auto run = [&] {
-        return isocontour::FilledContours(z, std::span<const T>(levels), options);
-    };
-    const long long before = liveBytes;
-    peakBytes = before;
-    isocontour::Bands<T> bands = run();
-    const long long extra = peakBytes - liveBytes;
-    std::vector<double> micros, cpu;
-    micros.reserve(std::size_t(o.repeat));
-    for (int r = 0; r < o.repeat; ++r)
-        micros.push_back(TimeMicros([&] { bands = run(); }, &cpu));
-    std::printf("median_us %.3f polygons %zu rings %zu points %zu peak_extra_bytes %lld "
-                "input_bytes %zu cpu_us %.3f\n",
-                Median(micros), bands.PolygonCount(), bands.ringOffsets.size() - 1,
-                bands.points.size(), extra, inputBytes, Median(cpu));
+    const std::span<const T> all(levels);
+    isocontour::Bands<T> bands;
+    const CallMemory memory = Measure([&] { bands = isocontour::FilledContours(z, all, options); });
+    isocontour::Workspace work;
+    const auto [wall, cpu] = TimeCalls(
+        o, [&] { bands = isocontour::FilledContours(z, all, options); },
+        [&] { isocontour::FilledContours(z, all, options, bands, work); });
+    std::printf("median_us %.3f cpu_us %.3f polygons %zu rings %zu points %zu", wall, cpu,
+                bands.PolygonCount(), bands.ringOffsets.size() - 1, bands.points.size());
+    PrintMemory(memory, inputBytes);
+    std::printf("\n");
+}
+
+// One plain read of the array, as the library's calls are timed.
+template <class T> void TimeStream(const Options& o, isocontour::View<T> z) {
+    volatile T sink = 0;
+    const auto read = [&] { sink = bench::StreamSum(z.data, z.nx, z.ny, z.strideX, z.strideY); };
+    const auto [wall, cpu] = TimeCalls(o, read, read);
+    std::printf("median_us %.3f cpu_us %.3f sum %.17g\n", wall, cpu, double(sink));
 }
 
 template <class T> void Time(const Options& o, isocontour::View<T> z, std::size_t inputBytes) {
-    if (o.filled)
+    if (o.stream)
+        TimeStream(o, z);
+    else if (o.filled)
         TimeFilled(o, z, inputBytes);
     else
         TimeLines(o, z, inputBytes);
+}
+
+// The array as the timings see it: as read, or with its columns spread apart (--spread).
+template <class T>
+void TimeArray(const Options& o, const NpyArray& a, const std::vector<T>& values) {
+    const std::ptrdiff_t cs = a.ColumnStride(), rs = a.RowStride();
+    if (o.spread == 1) {
+        Time<T>(o, {values.data(), a.cols, a.rows, cs, rs, values.size()},
+                values.size() * sizeof(T));
+        return;
+    }
+    if (a.fortranOrder) Fail("--spread needs an array in C order");
+    const std::ptrdiff_t k = o.spread;
+    std::vector<T> wide(values.size() * std::size_t(k));
+    for (std::ptrdiff_t r = 0; r < a.rows; ++r)
+        for (std::ptrdiff_t c = 0; c < a.cols; ++c)
+            wide[std::size_t((r * a.cols + c) * k)] = values[std::size_t(r * a.cols + c)];
+    Time<T>(o, {wide.data(), a.cols, a.rows, k, a.cols * k, wide.size()},
+            values.size() * sizeof(T));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     const Options o = Parse(argc, argv);
-    if (!o.lines && !o.filled) {
+    if (!o.lines && !o.filled && !o.stream) {
         TimeCore(o);
         return 0;
     }
@@ -305,11 +408,10 @@ int main(int argc, char** argv) {
         if (!ReadNpy(o.npy, a, error)) Fail(error);
         if (a.dims != 2 || a.type == NpyArray::Type::Bool)
             Fail(o.npy + ": a " + a.Describe() + "; the values are a 2-D float32 or float64 array");
-        const std::ptrdiff_t cs = a.ColumnStride(), rs = a.RowStride();
         if (a.type == NpyArray::Type::Float32)
-            Time<float>(o, {a.f32.data(), a.cols, a.rows, cs, rs, a.f32.size()}, a.f32.size() * 4);
+            TimeArray<float>(o, a, a.f32);
         else
-            Time<double>(o, {a.f64.data(), a.cols, a.rows, cs, rs, a.f64.size()}, a.f64.size() * 8);
+            TimeArray<double>(o, a, a.f64);
     } catch (const isocontour::Error& e) {
         Fail(e.what());
     }

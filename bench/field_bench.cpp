@@ -102,7 +102,7 @@ void BM_StreamField(benchmark::State& state) {
     const int n = int(state.range(0));
     const std::vector<float> f = bench::PictureField(n);
     for (auto _ : state)
-        benchmark::DoNotOptimize(bench::StreamSum(f));
+        benchmark::DoNotOptimize(bench::StreamSum(std::span<const float>(f)));
     state.counters["bytes_per_s"] = benchmark::Counter(
         double(state.iterations()) * double(f.size() * sizeof(float)), benchmark::Counter::kIsRate);
 }

@@ -38,18 +38,21 @@ inline std::uint32_t Pair(const std::uint32_t* bits, const BitGrid& g, std::ptrd
     return std::uint32_t(both >> (i & 31)) & 3u;
 }
 
-// The 32 cells of word w in cell row j as corner words: bit k of c0 is corner 0 of cell
-// x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
+// The 32 cells of word w in cell row j as corner words (from the rows of their lower and upper
+// corners, lo and up, or from rows j and j + 1 of a whole grid's bits): bit k of c0 is corner 0 of
+// cell x = 32 w + k at (x, j), c1 at (x + 1, j), c2 at (x + 1, j + 1), c3 at (x, j + 1).
 struct CellCorners {
     std::uint32_t c0, c1, c2, c3;
     std::uint32_t Mixed() const { return (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3); }
     std::uint32_t Any() const { return c0 | c1 | c2 | c3; }
 };
+inline CellCorners CornersOf(const std::uint32_t* lo, const std::uint32_t* up, std::ptrdiff_t w) {
+    return {lo[w], (lo[w] >> 1) | (lo[w + 1] << 31), (up[w] >> 1) | (up[w + 1] << 31), up[w]};
+}
 inline CellCorners CornersOf(const std::uint32_t* bits, const BitGrid& g, std::ptrdiff_t w,
                              std::ptrdiff_t j) {
-    const std::uint32_t* lo = bits + std::size_t(j * g.words + w);
-    const std::uint32_t* up = lo + g.words;
-    return {lo[0], (lo[0] >> 1) | (lo[1] << 31), (up[0] >> 1) | (up[1] << 31), up[0]};
+    const std::uint32_t* lo = bits + std::size_t(j * g.words);
+    return CornersOf(lo, lo + g.words, w);
 }
 
 // The bits of word w's cells that exist (cell x exists for x <= nx - 2).

@@ -1,5 +1,6 @@
 // Filled bands: the public entry points. Arguments are checked, the cell rows are scanned in
-// strips (one per thread), and each band's pieces become polygons (bands on threads too).
+// strips (one per thread), each classifying its rows as it goes, and each band's pieces become
+// polygons (bands on threads too).
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -83,23 +84,12 @@ void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Ba
     }
     SplitRows(ny - 1, nx, o.threads, m.strips);
     const std::size_t ns = m.strips.size();
-    m.planes.Size(nx, ny, in.levels.size());
-    m.unusable.assign(ns, 0);
     if (m.pieces.size() < ns) m.pieces.resize(ns);
     if (m.slots.size() < ns) m.slots.resize(ns);
-    if (m.mixed.size() < ns) m.mixed.resize(ns);
+    if (m.rows.size() < ns) m.rows.resize(ns);
     RunEach(ns, [&](std::size_t s) {
-        // Strip s classifies its cells' lower rows of nodes, the last strip the top row too.
-        bool any = false;
-        const std::ptrdiff_t end = s + 1 == ns ? ny : m.strips[s].y1;
-        ClassifyBands(in, m.planes, m.strips[s].y0, end, any);
-        m.unusable[s] = any;
-    });
-    for (const char u : m.unusable)
-        m.planes.anyUnusable = m.planes.anyUnusable || u;
-    RunEach(ns, [&](std::size_t s) {
-        ScanBands(in, m.planes, kFirst, kLast, m.strips[s].y0, m.strips[s].y1, m.pieces[s],
-                  m.slots[s], m.mixed[s]);
+        ScanBands(in, kFirst, kLast, m.strips[s].y0, m.strips[s].y1, m.pieces[s], m.rows[s],
+                  m.slots[s]);
     });
     // One strip's pieces are the band's own; several are joined first.
     if (ns > 1 && m.joined.size() < std::size_t(nb)) m.joined.resize(std::size_t(nb));

@@ -64,30 +64,13 @@ template <class T> struct BandInput {
     std::span<const T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
 };
 
-// Each level's nodes above it, and the NaN or masked ones, as bit planes.
-struct BandPlanes {
-    BitGrid g;
-    // Left uninitialised when allocated: each strip clears and fills its own rows on its thread,
-    // so that the first touch of the memory is shared out too.
-    std::unique_ptr<std::uint32_t[]> above; // one plane per level, one after the other
-    std::unique_ptr<std::uint32_t[]> unusable;
-    std::size_t aboveWords = 0, unusableWords = 0; // what the two hold
-    bool anyUnusable = false;
-    const std::uint32_t* Plane(std::size_t level) const { return above.get() + level * g.Size(); }
-
-    // Room for levels planes of nx x ny nodes.
-    void Size(std::ptrdiff_t nx, std::ptrdiff_t ny, std::size_t levels) {
-        g = BitGrid::Of(nx, ny);
-        if (aboveWords < levels * g.Size()) {
-            above.reset(new std::uint32_t[levels * g.Size()]);
-            aboveWords = levels * g.Size();
-        }
-        if (unusableWords < g.Size()) {
-            unusable.reset(new std::uint32_t[g.Size()]);
-            unusableWords = g.Size();
-        }
-        anyUnusable = false;
-    }
+// A strip's node rows as bits while it scans them: each level's nodes above it, and the NaN or
+// masked ones, for the few rows around the cell row being scanned (a ring of rows, node row y at
+// y mod count), so that each crossing finds its values still in cache.
+struct BandRows {
+    std::vector<std::uint32_t> above;    // [level][row of the ring][word]
+    std::vector<std::uint32_t> unusable; // [row of the ring][word]
+    std::vector<std::uint8_t> any;       // [row of the ring]: an unusable node in it
 };
 
 // A strip's link slots for one band while it scans: [2 * i + m] for the crossings of level m on
@@ -120,11 +103,9 @@ template <class T> struct RingScratch {
 template <class T> struct FilledScratch {
     std::vector<T> levels;
     std::vector<Strip> strips;
-    BandPlanes planes;
-    std::vector<char> unusable;                     // [strip]: any NaN or masked node
+    std::vector<BandRows> rows;                     // [strip]
     std::vector<std::vector<BandPieces<T>>> pieces; // [strip][band]
     std::vector<std::vector<BandSlots>> slots;      // [strip][band]
-    std::vector<std::vector<std::size_t>> mixed;    // [strip][level]
     std::vector<BandPieces<T>> joined;              // [band], with several strips
     std::vector<BandPieces<T>*> parts;              // one band's strips, while joined
     std::vector<SeamEnds*> ends;
@@ -133,20 +114,13 @@ template <class T> struct FilledScratch {
     std::vector<Bands<T>> bands;       // [band], with several bands
 };
 
-// Fills node rows [j0, j1) of the planes (sized by the caller); anyUnusable says whether
-// those rows hold a NaN or masked node.
-template <class T>
-void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                   bool& anyUnusable);
-
 // Scans cell rows [j0, j1) and leaves the pieces of bands kFirst .. kLast (band k being
 // levels[k-1] < value <= levels[k], with no lower level for k = 0 and no upper one for
-// k = levels.size()) in out[k - kFirst], with local piece numbers. slots and mixed are the
+// k = levels.size()) in out[k - kFirst], with local piece numbers. rows and slots are the
 // strip's scratch.
 template <class T>
-void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
-               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out,
-               std::vector<BandSlots>& slots, std::vector<std::size_t>& mixed);
+void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
+               std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots);
 
 // Joins one band's pieces of consecutive strips (in order) into all, with global numbers.
 template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all);

@@ -40,13 +40,10 @@ template <class T, class Coords> class Scanner {
     static constexpr bool kOwnGrid = !std::is_same_v<Coords, GridCoords<T>>;
 
   public:
-    Scanner(const BandInput<T>& in, const Coords& coords, const BandPlanes& planes, int kFirst,
-            int kLast, std::vector<BandPieces<T>>& out, std::vector<BandSlots>& slots,
-            std::vector<std::size_t>& mixed)
-        : in_(in), coords_(coords), planes_(planes), g_(planes.g), nx_(in.values.nx),
-          ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), slots_(slots),
-          mixed_(mixed) {
-        unusable_ = planes.anyUnusable ? planes.unusable.get() : nullptr;
+    Scanner(const BandInput<T>& in, const Coords& coords, int kFirst, int kLast,
+            std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots)
+        : in_(in), coords_(coords), g_(BitGrid::Of(in.values.nx, in.values.ny)), nx_(in.values.nx),
+          ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), rows_(rows), slots_(slots) {
         const std::size_t nb = std::size_t(kLast - kFirst + 1);
         if (out.size() < nb) out.resize(nb);
         if (slots.size() < nb) slots.resize(nb);
@@ -56,11 +53,25 @@ template <class T, class Coords> class Scanner {
             slots[b].above.assign(2 * std::size_t(nx_), -1);
             slots[b].across.assign(2 * std::size_t(nx_), -1);
         }
+        // Rows read in place are classified one at a time, just before their cells need them;
+        // values contiguous along y 1024 rows at a time, each column read in one sweep. The ring
+        // holds the rows a cell row reads (one below it to two above) and one batch beyond.
+        batch_ = in.values.strideY == 1 && in.values.strideX != 1 ? 32 * kWordBits : 1;
+        ring_ = batch_ + 3;
+        const std::size_t words = std::size_t(ring_ * g_.words);
+        rows.above.resize(in.levels.size() * words);
+        rows.unusable.resize(words);
+        rows.any.resize(std::size_t(ring_));
     }
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
-        Reserve(j0, j1);
+        next_ = std::max<std::ptrdiff_t>(j0 - 1, 0);
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
+            Classify(std::min(j + 3, ny_));
+            bad_ = false;
+            for (std::ptrdiff_t r = std::max<std::ptrdiff_t>(j - 1, 0); r < std::min(j + 3, ny_);
+                 ++r)
+                bad_ = bad_ || rows_.any[std::size_t(r % ring_)];
             for (int k = kFirst_; k <= kLast_; ++k) {
                 BandState<T> b = State(std::size_t(k - kFirst_));
                 Row(b, k, j);
@@ -88,33 +99,38 @@ template <class T, class Coords> class Scanner {
         return {&out_[b], s.below, s.above, s.across, local_};
     }
 
-    // Room for about as many pieces as the strip has cells with corners on both sides of a
-    // level, so that the arrays grow once.
-    void Reserve(std::ptrdiff_t j0, std::ptrdiff_t j1) {
-        const int nl = int(in_.levels.size());
-        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
-        std::vector<std::size_t>& mixed = mixed_;
-        mixed.assign(in_.levels.size(), 0);
-        for (std::ptrdiff_t y = j0; y < j1; ++y)
-            for (std::ptrdiff_t w = 0; w <= lastWord; ++w)
-                for (int l = std::max(kFirst_ - 1, 0); l < std::min(kLast_ + 1, nl); ++l)
-                    mixed[std::size_t(l)] += std::size_t(
-                        std::popcount(CornersOf(planes_.Plane(std::size_t(l)), g_, w, y).Mixed()));
-        for (int k = kFirst_; k <= kLast_; ++k) {
-            std::size_t n = std::size_t(2 * (nx_ + j1 - j0)) + 16; // the border
-            if (k >= 1) n += mixed[std::size_t(k - 1)];
-            if (k < nl) n += mixed[std::size_t(k)];
-            BandPieces<T>& o = out_[std::size_t(k - kFirst_)];
-            o.from.reserve(n + n / 8);
-            o.next.reserve(n + n / 8);
-            if constexpr (kOwnGrid) o.gridFrom.reserve(n + n / 8);
+    // Classifies node rows up to end (exclusive) into the ring, a batch at a time.
+    void Classify(std::ptrdiff_t end) {
+        while (next_ < end) {
+            const std::ptrdiff_t r = next_ % ring_;
+            const std::ptrdiff_t n = std::min({batch_, ny_ - next_, ring_ - r});
+            const std::size_t at = std::size_t(r * g_.words);
+            ClassifyStripe(in_.values, in_.mask, in_.levels, g_, next_, n, ring_,
+                           rows_.above.data() + at, rows_.unusable.data() + at);
+            for (std::ptrdiff_t q = 0; q < n; ++q) {
+                const std::uint32_t* u = rows_.unusable.data() + at + std::size_t(q * g_.words);
+                rows_.any[std::size_t(r + q)] =
+                    std::any_of(u, u + g_.words, [](std::uint32_t w) { return w != 0; });
+            }
+            next_ += n;
         }
+    }
+
+    // Node row y of level m's bits, and of the unusable nodes.
+    const std::uint32_t* Above(std::size_t m, std::ptrdiff_t y) const {
+        return rows_.above.data() + (std::ptrdiff_t(m) * ring_ + y % ring_) * g_.words;
+    }
+    const std::uint32_t* Unusable(std::ptrdiff_t y) const {
+        return rows_.unusable.data() + (y % ring_) * g_.words;
+    }
+    CellCorners UnusableCorners(std::ptrdiff_t w, std::ptrdiff_t y) const {
+        return CornersOf(Unusable(y), Unusable(y + 1), w);
     }
 
     // Cell (x, y) exists and has no unusable corner.
     bool Usable(std::ptrdiff_t x, std::ptrdiff_t y) const {
         if (x < 0 || y < 0 || x > nx_ - 2 || y > ny_ - 2) return false;
-        return !unusable_ || (Pair(unusable_, g_, x, y) | Pair(unusable_, g_, x, y + 1)) == 0;
+        return !bad_ || (Pair(Unusable(y), g_, x, 0) | Pair(Unusable(y + 1), g_, x, 0)) == 0;
     }
 
     // The cells of word w in row y that have a neighbour missing or unusable (a candidate
@@ -124,11 +140,11 @@ template <class T, class Coords> class Scanner {
         std::uint32_t m = 0;
         if (w == 0) m |= 1u;
         if (w == (nx_ - 2) / kWordBits) m |= 1u << ((nx_ - 2) % kWordBits);
-        if (unusable_) {
+        if (bad_) {
             const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
             const auto bad = [&](std::ptrdiff_t ww, std::ptrdiff_t yy) -> std::uint32_t {
                 if (ww < 0 || ww > lastWord) return 0;
-                return CornersOf(unusable_, g_, ww, yy).Any();
+                return UnusableCorners(ww, yy).Any();
             };
             const std::uint32_t here = bad(w, y);
             m |= bad(w, y - 1) | bad(w, y + 1) | here << 1 | bad(w - 1, y) >> 31 | here >> 1 |
@@ -139,22 +155,37 @@ template <class T, class Coords> class Scanner {
 
     void Row(BandState<T>& b, int k, std::ptrdiff_t y) {
         const int nl = int(in_.levels.size());
-        const std::uint32_t* lower = k >= 1 ? planes_.Plane(std::size_t(k - 1)) : nullptr;
-        const std::uint32_t* upper = k < nl ? planes_.Plane(std::size_t(k)) : nullptr;
+        const std::uint32_t* lower = k >= 1 ? Above(std::size_t(k - 1), y) : nullptr;
+        const std::uint32_t* upper = k < nl ? Above(std::size_t(k), y) : nullptr;
+        const std::uint32_t* lowerUp = k >= 1 ? Above(std::size_t(k - 1), y + 1) : nullptr;
+        const std::uint32_t* upperUp = k < nl ? Above(std::size_t(k), y + 1) : nullptr;
         const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
         for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
             const CellCorners L =
-                lower ? CornersOf(lower, g_, w, y) : CellCorners{~0u, ~0u, ~0u, ~0u};
-            const CellCorners U = upper ? CornersOf(upper, g_, w, y) : CellCorners{0, 0, 0, 0};
+                lower ? CornersOf(lower, lowerUp, w) : CellCorners{~0u, ~0u, ~0u, ~0u};
+            const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
             const std::uint32_t inside = (L.c0 & L.c1 & L.c2 & L.c3) & ~U.Any();
-            std::uint32_t m = L.Mixed() | U.Mixed();
-            if (inside) m |= inside & NearDomain(w, y);
+            const std::uint32_t lowerMixed = L.Mixed(), upperMixed = U.Mixed();
+            std::uint32_t m = lowerMixed | upperMixed;
+            if (m == 0 && inside == 0) continue;
+            const std::uint32_t near = NearDomain(w, y);
+            m |= inside & near;
             m &= ExistingCells(g_, w);
             if (m == 0) continue;
-            if (unusable_) m &= ~CornersOf(unusable_, g_, w, y).Any();
+            if (bad_) m &= ~UnusableCorners(w, y).Any();
+            // Cells crossed by one level only, away from the border and unusable cells: the
+            // common case, whose pieces are that level's line alone.
+            const std::uint32_t lean = (lowerMixed ^ upperMixed) & ~near;
             for (; m != 0; m &= m - 1) {
                 const int bit = __builtin_ctz(m);
                 const std::ptrdiff_t x = w * kWordBits + bit;
+                if ((lean >> bit) & 1u) {
+                    const bool lowerLevel = (lowerMixed >> bit) & 1u;
+                    const CellCorners& c = lowerLevel ? L : U;
+                    const unsigned kase = CaseOf((c.c0 >> bit) & 1u, (c.c1 >> bit) & 1u,
+                                                 (c.c2 >> bit) & 1u, (c.c3 >> bit) & 1u);
+                    if (OneLevel(b, k, x, y, lowerLevel ? 0 : 1, kase)) continue;
+                }
                 std::array<int, 4> st;
                 st[0] = int((L.c0 >> bit) & 1u) + int((U.c0 >> bit) & 1u);
                 st[1] = int((L.c1 >> bit) & 1u) + int((U.c1 >> bit) & 1u);
@@ -165,6 +196,32 @@ template <class T, class Coords> class Scanner {
                 Cell(b, k, x, y, st, domain);
             }
         }
+    }
+
+    // The pieces of cell (i, j) of case kase of level m (0 lower, 1 upper), when that level
+    // alone crosses the cell and no edge of it is on the domain's border: what Cell makes of it,
+    // made directly. False, with nothing made, when a crossing lands on a node: then Cell decides.
+    bool OneLevel(BandState<T>& b, int k, std::ptrdiff_t i, std::ptrdiff_t j, int m,
+                  unsigned kase) {
+        const std::size_t li = std::size_t(k - 1 + m);
+        std::array<Vertex<T>, 4> cross;
+        for (unsigned bits = kCases.crossed[kase]; bits != 0; bits &= bits - 1) {
+            const int e = __builtin_ctz(bits);
+            cross[std::size_t(e)] = Cross(i, j, e, m, li);
+            if (cross[std::size_t(e)].keyed) return false;
+        }
+        const int join = JoinOf(in_.saddle, kase, in_.values, i, j, in_.levels[li]);
+        static constexpr std::array<bool, 4> kInside{};
+        for (unsigned bits = kCases.entries[kase]; bits != 0; bits &= bits - 1) {
+            const int e = __builtin_ctz(bits);
+            const Vertex<T>& ex = cross[std::size_t(e)];
+            const Vertex<T>& en = cross[std::size_t(kCases.exit[join][kase][e])];
+            if (m == 0)
+                Emit(b, i, kInside, ex, en);
+            else
+                Emit(b, i, kInside, en, ex);
+        }
+        return true;
     }
 
     // The crossing of level levels[li] on edge e of cell (i, j), as the lines place it; a
@@ -344,45 +401,25 @@ template <class T, class Coords> class Scanner {
 
     const BandInput<T>& in_;
     Coords coords_;
-    const BandPlanes& planes_;
     BitGrid g_;
-    const std::uint32_t* unusable_;
     std::ptrdiff_t nx_, ny_;
     int kFirst_, kLast_;
     std::vector<BandPieces<T>>& out_;
+    BandRows& rows_;
     std::vector<BandSlots>& slots_;
-    std::vector<std::size_t>& mixed_;
+    std::ptrdiff_t batch_ = 1, ring_ = 4; // rows classified at once; rows the ring holds
+    std::ptrdiff_t next_ = 0;             // the first node row not yet classified
+    bool bad_ = false;                    // an unusable node in the rows the current cell row reads
     std::array<std::int64_t, 8> local_;
 };
 
 } // namespace
 
 template <class T>
-void ClassifyBands(const BandInput<T>& in, BandPlanes& planes, std::ptrdiff_t j0, std::ptrdiff_t j1,
-                   bool& anyUnusable) {
-    const BitGrid& g = planes.g;
-    const std::size_t first = std::size_t(j0 * g.words), last = std::size_t(j1 * g.words);
-    for (std::size_t l = 0; l < in.levels.size(); ++l)
-        std::fill(planes.above.get() + l * g.Size() + first,
-                  planes.above.get() + l * g.Size() + last, 0u);
-    std::fill(planes.unusable.get() + first, planes.unusable.get() + last, 0u);
-    for (std::ptrdiff_t j = j0; j < j1; j += kWordBits) {
-        const std::ptrdiff_t count = std::min<std::ptrdiff_t>(kWordBits, j1 - j);
-        ClassifyStripe(in.values, in.mask, std::span<const T>(in.levels), g, j, count, g.ny,
-                       planes.above.get() + std::size_t(j * g.words),
-                       planes.unusable.get() + std::size_t(j * g.words));
-    }
-    anyUnusable = std::any_of(planes.unusable.get() + first, planes.unusable.get() + last,
-                              [](std::uint32_t w) { return w != 0; });
-}
-
-template <class T>
-void ScanBands(const BandInput<T>& in, const BandPlanes& planes, int kFirst, int kLast,
-               std::ptrdiff_t j0, std::ptrdiff_t j1, std::vector<BandPieces<T>>& out,
-               std::vector<BandSlots>& slots, std::vector<std::size_t>& mixed) {
+void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
+               std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots) {
     WithCoords(in.kind, in.x, in.y, [&](const auto& coords) {
-        Scanner<T, std::decay_t<decltype(coords)>>(in, coords, planes, kFirst, kLast, out, slots,
-                                                   mixed)
+        Scanner<T, std::decay_t<decltype(coords)>>(in, coords, kFirst, kLast, out, rows, slots)
             .Rows(j0, j1);
     });
 }
@@ -420,11 +457,8 @@ template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all) {
 }
 
 #define ISOCONTOUR_SCAN(T)                                                                         \
-    template void ClassifyBands(const BandInput<T>&, BandPlanes&, std::ptrdiff_t, std::ptrdiff_t,  \
-                                bool&);                                                            \
-    template void ScanBands(const BandInput<T>&, const BandPlanes&, int, int, std::ptrdiff_t,      \
-                            std::ptrdiff_t, std::vector<BandPieces<T>>&, std::vector<BandSlots>&,  \
-                            std::vector<std::size_t>&);                                            \
+    template void ScanBands(const BandInput<T>&, int, int, std::ptrdiff_t, std::ptrdiff_t,         \
+                            std::vector<BandPieces<T>>&, BandRows&, std::vector<BandSlots>&);      \
     template void JoinStrips(FilledScratch<T>&, BandPieces<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_SCAN)
 #undef ISOCONTOUR_SCAN
