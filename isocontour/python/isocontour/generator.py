@@ -22,6 +22,7 @@ import os
 import numpy as np
 
 from . import _isocontour
+from ._order import arranged
 from ._xarray import grid as _dataarray_grid
 from ._xarray import is_dataarray as _is_dataarray
 
@@ -205,7 +206,7 @@ class ContourGenerator:
 
     def lines(self, level):
         """The lines at level, in this generator's line_type."""
-        return _line_layout(_isocontour.lines(self._z, level, **self._options), self._line_type)
+        return self.multi_lines([level])[0]
 
     def filled(self, lower_level, upper_level):
         """The polygons of lower_level < z <= upper_level, in this generator's fill_type."""
@@ -220,7 +221,8 @@ class ContourGenerator:
         """lines() at each of levels, computed in one pass: a list with one entry per level."""
         levels = np.asarray(levels, dtype=np.float64)
         result = _isocontour.multi_lines(self._z, levels, **self._options)
-        return [_line_layout(result, self._line_type, m) for m in range(len(levels))]
+        flat = arranged(result, self._z, levels, self._options) + (result.level_offsets,)
+        return [_line_layout(flat, self._line_type, m) for m in range(len(levels))]
 
     def multi_filled(self, levels):
         """filled() between each pair of consecutive levels (increasing), in one pass."""
@@ -282,13 +284,15 @@ def _codes(offsets, closed):
     return codes
 
 
-def _line_layout(result, line_type, level=0):
-    """Level `level` of a Lines result in contourpy's layout for line_type."""
-    first, last = result.level_offsets[level], result.level_offsets[level + 1]
-    offsets = result.offsets[first:last + 1]
-    points = np.asarray(result.points[offsets[0]:offsets[-1]], dtype=np.float64)
+def _line_layout(flat, line_type, level):
+    """Level `level` of lines as flat arrays (points, offsets, closed, level_offsets) in
+    contourpy's layout for line_type."""
+    all_points, all_offsets, all_closed, level_offsets = flat
+    first, last = level_offsets[level], level_offsets[level + 1]
+    offsets = all_offsets[first:last + 1]
+    points = np.asarray(all_points[offsets[0]:offsets[-1]], dtype=np.float64)
     offsets = offsets - offsets[0]
-    closed = result.closed[first:last]
+    closed = all_closed[first:last]
     empty = last == first
     if line_type in (LineType.Separate, LineType.SeparateCode):
         lines = np.split(points, offsets[1:-1]) if not empty else []
