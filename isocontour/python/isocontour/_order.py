@@ -64,3 +64,31 @@ def arranged(result, z, levels, options):
     index = np.repeat(offsets[:-1][order], new_lengths) + np.where(
         np.repeat(closed[order], new_lengths), wrapped, within)
     return np.asarray(result.points)[index], new_offsets, closed[order]
+
+
+def mirrored(x, y):
+    """Whether coordinates x and y (None, 1-D or 2-D) turn the grid over: x falling where y
+    rises or the other way round, judged on the first cell."""
+    if x is None:
+        return False
+    x, y = np.asarray(x, dtype=np.float64), np.asarray(y, dtype=np.float64)
+    if x.ndim == 1:
+        return bool((x[-1] - x[0]) * (y[-1] - y[0]) < 0)
+    ax, ay = x[0, 1] - x[0, 0], y[0, 1] - y[0, 0]
+    bx, by = x[1, 0] - x[0, 0], y[1, 0] - y[0, 0]
+    return bool(ax * by - ay * bx < 0)
+
+
+def ring_points(bands, x, y):
+    """The points of bands with each ring running as contourpy runs it. The library turns
+    every ring to keep outer rings counter-clockwise in x and y; contourpy leaves them as the
+    grid runs, so where the coordinates turn the grid over its rings run the other way (the
+    same polygons; matplotlib's nonzero fill draws both alike, but Agg's pixel rule on edges
+    through pixel centres follows direction)."""
+    points = np.asarray(bands.points)
+    if not mirrored(x, y) or not len(points):
+        return points
+    offsets = np.asarray(bands.ring_offsets)
+    lengths = np.diff(offsets)
+    within = np.arange(len(points)) - np.repeat(offsets[:-1], lengths)
+    return points[np.repeat(offsets[1:] - 1, lengths) - within]

@@ -22,7 +22,7 @@ import os
 import numpy as np
 
 from . import _isocontour
-from ._order import arranged
+from ._order import arranged, ring_points
 from ._xarray import grid as _dataarray_grid
 from ._xarray import is_dataarray as _is_dataarray
 
@@ -214,8 +214,8 @@ class ContourGenerator:
             raise ValueError("upper and lower levels are the wrong way round"
                              if lower_level > upper_level else
                              "lower_level must be below upper_level")
-        return _fill_layout(_isocontour.filled(self._z, lower_level, upper_level,
-                                               **self._options), self._fill_type)
+        result = _isocontour.filled(self._z, lower_level, upper_level, **self._options)
+        return _fill_layout(result, ring_points(result, self._x, self._y), self._fill_type)
 
     def multi_lines(self, levels):
         """lines() at each of levels, computed in one pass: a list with one entry per level."""
@@ -230,7 +230,8 @@ class ContourGenerator:
         if levels.ndim != 1 or len(levels) < 2 or np.any(np.diff(levels) <= 0):
             raise ValueError("levels must be increasing, and at least two")
         result = _isocontour.multi_filled(self._z, levels, **self._options)
-        return [_fill_layout(result, self._fill_type, b) for b in range(len(levels) - 1)]
+        points = ring_points(result, self._x, self._y)
+        return [_fill_layout(result, points, self._fill_type, b) for b in range(len(levels) - 1)]
 
     def create_contour(self, level):
         """lines(level): the name matplotlib calls."""
@@ -314,12 +315,12 @@ def _line_layout(flat, line_type, level):
     return ([out],)
 
 
-def _fill_layout(result, fill_type, band=0):
-    """Band `band` of a Bands result in contourpy's layout for fill_type."""
+def _fill_layout(result, all_points, fill_type, band=0):
+    """Band `band` of a Bands result, its points all_points, in contourpy's layout."""
     first, last = result.band_offsets[band], result.band_offsets[band + 1]
     polygons = result.polygon_offsets[first:last + 1]  # ring indices
     rings = result.ring_offsets[polygons[0]:polygons[-1] + 1]  # point indices
-    points = np.asarray(result.points[rings[0]:rings[-1]], dtype=np.float64)
+    points = np.asarray(all_points[rings[0]:rings[-1]], dtype=np.float64)
     rings = rings - rings[0]
     polygons = polygons - polygons[0]
     empty = last == first

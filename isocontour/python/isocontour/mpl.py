@@ -27,7 +27,7 @@ from matplotlib.contour import ContourSet
 from matplotlib.path import Path
 
 from . import _isocontour
-from ._order import arranged
+from ._order import arranged, ring_points
 from ._xarray import grid as _dataarray_grid
 from ._xarray import is_dataarray as _is_dataarray
 from .generator import CLOSEPOLY, LINETO, MOVETO
@@ -135,7 +135,7 @@ def _draw(ax, z, levels, x, y, filled, saddle, corner_mask, threads, kwargs):
     if filled:
         bounds = _band_bounds(levels, zmin, extend, logscale)
         bands = _isocontour.multi_filled(z64, bounds, **options)
-        allsegs, allkinds = _filled_paths(bands)
+        allsegs, allkinds = _filled_paths(bands, ring_points(bands, x, y))
     else:
         levels64 = np.asarray(levels, dtype=np.float64)
         result = _isocontour.multi_lines(z64, levels64, **options)
@@ -262,10 +262,10 @@ def _line_paths(flat, level_offsets):
     return allsegs, allkinds
 
 
-def _filled_paths(bands):
-    """allsegs and allkinds of a Bands result: per band, one array and codes per polygon, its
-    outer ring then its holes (matplotlib's OuterCode layout)."""
-    points = bands.points
+def _filled_paths(bands, points):
+    """allsegs and allkinds of a Bands result with its points (turned as contourpy turns them):
+    per band, one array and codes per polygon, its outer ring then its holes (matplotlib's
+    OuterCode layout)."""
     ring_lengths = np.diff(bands.ring_offsets)
     codes = _codes_for(ring_lengths, np.ones(len(ring_lengths), dtype=bool))
     starts = bands.ring_offsets[bands.polygon_offsets]  # each polygon's first point, then n
