@@ -45,6 +45,8 @@ struct Common {
     py::handle x, y, mask;
     std::string saddle;
     int threads;
+    std::string atLevel = "below", interpolation = "linear";
+    bool cornerMask = false;
 };
 
 // Everything the library reads, held for the length of a call: the values, the options, and
@@ -60,6 +62,9 @@ template <class T> struct Call {
         ReadMask(common.mask, zObject, z, options, keep);
         options.saddle = SaddleByName(common.saddle);
         options.threads = common.threads;
+        options.atLevel = AtLevelByName(common.atLevel);
+        options.interpolation = InterpolationByName(common.interpolation);
+        options.cornerMask = common.cornerMask;
     }
     isocontour::View<T> Values() const { return ValuesView(z); }
 };
@@ -97,12 +102,14 @@ template <class Work> auto Dispatch(const py::array& z, Work&& work) {
 template <class T> py::array OneLevel(T level) { return AdoptVector(std::vector<T>{level}); }
 
 LinesResult Lines(py::handle z, py::handle level, py::handle x, py::handle y, py::handle mask,
-                  const std::string& saddle, bool normals, int threads) {
+                  const std::string& saddle, bool normals, int threads, const std::string& atLevel,
+                  const std::string& interpolation, bool cornerMask) {
     const Inputs in = Unpack(z, x, y, mask);
     const py::array za = ValuesArray(in.z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
-        Call<T> call(in.z, za, {in.x, in.y, in.mask, saddle, threads});
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
         call.options.normals = normals;
         const T at = LevelAs<T>(level, "level");
         isocontour::Lines<T> out;
@@ -115,12 +122,15 @@ LinesResult Lines(py::handle z, py::handle level, py::handle x, py::handle y, py
 }
 
 LinesResult MultiLines(py::handle z, py::handle levels, py::handle x, py::handle y, py::handle mask,
-                       const std::string& saddle, bool normals, int threads) {
+                       const std::string& saddle, bool normals, int threads,
+                       const std::string& atLevel, const std::string& interpolation,
+                       bool cornerMask) {
     const Inputs in = Unpack(z, x, y, mask);
     const py::array za = ValuesArray(in.z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
-        Call<T> call(in.z, za, {in.x, in.y, in.mask, saddle, threads});
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
         call.options.normals = normals;
         const Strided<T> at = LevelsAs<T>(levels);
         isocontour::Lines<T> out;
@@ -137,12 +147,14 @@ LinesResult MultiLines(py::handle z, py::handle levels, py::handle x, py::handle
 }
 
 BandsResult Filled(py::handle z, py::handle lower, py::handle upper, py::handle x, py::handle y,
-                   py::handle mask, const std::string& saddle, int threads) {
+                   py::handle mask, const std::string& saddle, int threads,
+                   const std::string& atLevel, const std::string& interpolation, bool cornerMask) {
     const Inputs in = Unpack(z, x, y, mask);
     const py::array za = ValuesArray(in.z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
-        Call<T> call(in.z, za, {in.x, in.y, in.mask, saddle, threads});
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
         const T lo = LevelAs<T>(lower, "lower"), hi = LevelAs<T>(upper, "upper");
         isocontour::Bands<T> out;
         {
@@ -154,12 +166,15 @@ BandsResult Filled(py::handle z, py::handle lower, py::handle upper, py::handle 
 }
 
 BandsResult MultiFilled(py::handle z, py::handle levels, bool openBands, py::handle x, py::handle y,
-                        py::handle mask, const std::string& saddle, int threads) {
+                        py::handle mask, const std::string& saddle, int threads,
+                        const std::string& atLevel, const std::string& interpolation,
+                        bool cornerMask) {
     const Inputs in = Unpack(z, x, y, mask);
     const py::array za = ValuesArray(in.z);
     return Dispatch(za, [&](auto type) {
         using T = decltype(type);
-        Call<T> call(in.z, za, {in.x, in.y, in.mask, saddle, threads});
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
         call.options.openBands = openBands;
         const Strided<T> at = LevelsAs<T>(levels);
         isocontour::Bands<T> out;
@@ -206,6 +221,12 @@ Conventions
   mask     Nonzero or True removes a node: cells touching it, or a NaN, yield nothing.
   saddle   'above' (default): a saddle cell joins its two above corners; 'below': its
            two other corners; 'centre': the mean of the four corners decides.
+  at_level 'below' (default): a value equal to a level is not above it, bands are
+           lower < z <= upper; 'above': it is, bands are lower <= z < upper.
+  interpolation  'linear' (default) or 'log': crossings placed along each edge in the
+           logarithms of the values (every usable value and every level > 0).
+  corner_mask  False (default): a cell touching a masked or NaN node yields nothing; True:
+           a cell missing exactly one corner is contoured as the triangle of the other three.
   threads  Bands of rows worked in parallel (0: one per core); any count gives the same
            output. The interpreter lock is released while the library works.
   errors   ValueError (isocontour.Error, a subclass) for bad levels, shapes, masks and
@@ -214,7 +235,7 @@ Conventions
 )";
 
 constexpr const char* kLinesDoc =
-    R"(lines(z, level, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1) -> Lines
+    R"(lines(z, level, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1, at_level='below', interpolation='linear', corner_mask=False) -> Lines
 
 The contour lines of z at one level, as flat arrays (see Lines). With normals=True,
 Lines.normals holds a unit normal per point, pointing towards lower values.
@@ -223,7 +244,7 @@ z (rows = y, columns = x) is read in place when float32 or float64, through any 
 other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kMultiLinesDoc =
-    R"(multi_lines(z, levels, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1) -> Lines
+    R"(multi_lines(z, levels, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1, at_level='below', interpolation='linear', corner_mask=False) -> Lines
 
 The contour lines of z at each of levels (a 1-D sequence, any order, repeats allowed), in
 one call. Level m owns lines level_offsets[m] .. level_offsets[m + 1];
@@ -232,7 +253,7 @@ z (rows = y, columns = x) is read in place when float32 or float64, through any 
 other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kFilledDoc =
-    R"(filled(z, lower, upper, *, x=None, y=None, mask=None, saddle='above', threads=1) -> Bands
+    R"(filled(z, lower, upper, *, x=None, y=None, mask=None, saddle='above', threads=1, at_level='below', interpolation='linear', corner_mask=False) -> Bands
 
 The band lower < z <= upper as polygons (see Bands). ValueError unless lower < upper.
 Bands.split() gives, per polygon, a list of (k, 2) rings, the outer one first.
@@ -240,7 +261,7 @@ z (rows = y, columns = x) is read in place when float32 or float64, through any 
 other types and layouts are converted once (see help(isocontour)).)";
 
 constexpr const char* kMultiFilledDoc =
-    R"(multi_filled(z, levels, *, open_bands=False, x=None, y=None, mask=None, saddle='above', threads=1) -> Bands
+    R"(multi_filled(z, levels, *, open_bands=False, x=None, y=None, mask=None, saddle='above', threads=1, at_level='below', interpolation='linear', corner_mask=False) -> Bands
 
 Every band between consecutive levels (strictly increasing, at least two), in one call.
 With open_bands=True also z <= levels[0] first and z > levels[-1] last (their open
@@ -306,6 +327,11 @@ py::object Geometry(const char* helper, py::handle self) {
 } // namespace
 } // namespace isocontour::python
 
+// The engine's options every call takes, after the call's own.
+#define ENGINE_ARGS                                                                                \
+    py::arg("at_level") = "below", py::arg("interpolation") = "linear",                            \
+    py::arg("corner_mask") = false
+
 PYBIND11_MODULE(_isocontour, m) {
     using namespace isocontour::python;
     namespace py = pybind11;
@@ -314,7 +340,8 @@ PYBIND11_MODULE(_isocontour, m) {
     m.doc() = kModuleDoc;
     m.attr("__version__") = ISOCONTOUR_VERSION;
     // The keyword options every call takes, for the package's Python layers to ask.
-    m.attr("_options") = py::make_tuple("x", "y", "mask", "saddle", "threads");
+    m.attr("_options") = py::make_tuple("x", "y", "mask", "saddle", "threads", "at_level",
+                                        "interpolation", "corner_mask");
     py::register_exception<isocontour::Error>(m, "Error", PyExc_ValueError);
 
     py::class_<LinesResult>(m, "Lines", kLinesClassDoc)
@@ -385,16 +412,18 @@ PYBIND11_MODULE(_isocontour, m) {
 
     m.def("lines", &Lines, kLinesDoc, py::arg("z"), py::arg("level"), py::kw_only(),
           py::arg("x") = py::none(), py::arg("y") = py::none(), py::arg("mask") = py::none(),
-          py::arg("saddle") = "above", py::arg("normals") = false, py::arg("threads") = 1);
+          py::arg("saddle") = "above", py::arg("normals") = false, py::arg("threads") = 1,
+          ENGINE_ARGS);
     m.def("multi_lines", &MultiLines, kMultiLinesDoc, py::arg("z"), py::arg("levels"),
           py::kw_only(), py::arg("x") = py::none(), py::arg("y") = py::none(),
           py::arg("mask") = py::none(), py::arg("saddle") = "above", py::arg("normals") = false,
-          py::arg("threads") = 1);
+          py::arg("threads") = 1, ENGINE_ARGS);
     m.def("filled", &Filled, kFilledDoc, py::arg("z"), py::arg("lower"), py::arg("upper"),
           py::kw_only(), py::arg("x") = py::none(), py::arg("y") = py::none(),
-          py::arg("mask") = py::none(), py::arg("saddle") = "above", py::arg("threads") = 1);
+          py::arg("mask") = py::none(), py::arg("saddle") = "above", py::arg("threads") = 1,
+          ENGINE_ARGS);
     m.def("multi_filled", &MultiFilled, kMultiFilledDoc, py::arg("z"), py::arg("levels"),
           py::kw_only(), py::arg("open_bands") = false, py::arg("x") = py::none(),
           py::arg("y") = py::none(), py::arg("mask") = py::none(), py::arg("saddle") = "above",
-          py::arg("threads") = 1);
+          py::arg("threads") = 1, ENGINE_ARGS);
 }

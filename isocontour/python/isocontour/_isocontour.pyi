@@ -12,6 +12,8 @@ _options: tuple[str, ...]
 _Array = npt.ArrayLike
 _Real = Union[float, int, np.floating, np.integer]
 _Saddle = Literal["above", "below", "centre", "center"]
+_AtLevel = Literal["below", "above"]
+_Interpolation = Literal["linear", "log"]
 
 class Error(ValueError):
     """A refusal of the library: bad levels, shapes, masks or options."""
@@ -86,21 +88,25 @@ class Bands:
 
 def lines(z: _Array, level: _Real, *, x: Optional[_Array] = None, y: Optional[_Array] = None,
           mask: Optional[_Array] = None, saddle: _Saddle = "above", normals: bool = False,
-          threads: int = 1) -> Lines:
+          threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Lines:
     """The contour lines of z (rows = y, columns = x) at one level."""
 
 def multi_lines(z: _Array, levels: Sequence[_Real] | _Array, *, x: Optional[_Array] = None,
                 y: Optional[_Array] = None, mask: Optional[_Array] = None,
-                saddle: _Saddle = "above", normals: bool = False, threads: int = 1) -> Lines:
+                saddle: _Saddle = "above", normals: bool = False, threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Lines:
     """The contour lines of z at each of levels, in one call."""
 
 def filled(z: _Array, lower: _Real, upper: _Real, *, x: Optional[_Array] = None,
            y: Optional[_Array] = None, mask: Optional[_Array] = None,
-           saddle: _Saddle = "above", threads: int = 1) -> Bands:
+           saddle: _Saddle = "above", threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Bands:
     """The band lower < z <= upper as polygons."""
 
 def multi_filled(z: _Array, levels: Sequence[_Real] | _Array, *, open_bands: bool = False,
                  x: Optional[_Array] = None, y: Optional[_Array] = None,
                  mask: Optional[_Array] = None, saddle: _Saddle = "above",
-                 threads: int = 1) -> Bands:
+                 threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Bands:
     """Every band between consecutive levels, in one call."""

@@ -116,15 +116,8 @@ class ContourGenerator:
         if mask is not None:
             self._options["mask"] = mask
         if self._corner_mask and mask is not None:
-            if not _engine_option("corner_mask"):
-                raise ValueError("corner_mask=True with masked or non-finite values needs the "
-                                 "library's corner mask, which this build lacks; pass "
-                                 "corner_mask=False")
             self._options["corner_mask"] = True
         if z_interp == ZInterp.Log:
-            if not _engine_option("interpolation"):
-                raise ValueError("z_interp=Log needs the library's log interpolation, which this "
-                                 "build lacks")
             self._options["interpolation"] = "log"
 
     # --- contourpy's properties ----------------------------------------------------------------

@@ -124,12 +124,7 @@ def _draw(ax, z, levels, x, y, filled, saddle, corner_mask, threads, kwargs):
     mask = np.ma.getmaskarray(values)
     if mask.any():
         options["mask"] = mask
-        if corner_mask:
-            if "corner_mask" not in _isocontour._options:
-                raise ValueError("corner_mask=True with masked or non-finite values needs the "
-                                 "library's corner mask, which this build lacks; pass "
-                                 "corner_mask=False")
-            options["corner_mask"] = True
+        options["corner_mask"] = bool(corner_mask)
     z64 = np.ma.getdata(values).astype(np.float64, copy=False)
 
     if filled:

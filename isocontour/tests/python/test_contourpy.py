@@ -7,8 +7,8 @@ import numpy as np
 import pytest
 
 import isocontour as ic
-from conftest import (assert_same_shapes, canonical_ring, ring_area, smooth_field,
-                      without_repeats)
+from conftest import (assert_same_shapes, canonical_ring, filled_corner_mask, ring_area,
+                      smooth_field, without_repeats)
 
 LINE_TYPES = list(ic.LineType.__members__)
 FILL_TYPES = list(ic.FillType.__members__)
@@ -185,6 +185,8 @@ def test_every_line_type_gives_contourpy_s_lines(name, line_type):
 @pytest.mark.parametrize("fill_type", FILL_TYPES)
 @pytest.mark.parametrize("name", list(CASES))
 def test_every_fill_type_gives_contourpy_s_polygons(name, fill_type):
+    if CASES[name][3].get("corner_mask") and not filled_corner_mask():
+        pytest.skip("the engine's filled bands take no corner mask yet")
     ours, theirs = pair(name, fill_type=fill_type)
     assert ours.fill_type == theirs.fill_type
     total = 0
@@ -270,9 +272,8 @@ def test_refusals_of_the_calls():
         ic.contour_generator(z=np.zeros(5))
     with pytest.raises(TypeError, match="both"):
         ic.contour_generator(x=np.arange(10), z=np.zeros((10, 10)))
-    if "corner_mask" not in ENGINE:
-        with pytest.raises(ValueError, match="corner_mask=False"):
-            ic.contour_generator(z=np.ma.masked_invalid([[0, 1, np.nan], [1, 2, 3]]))
+    with pytest.raises(ValueError, match="above 0"):
+        ic.contour_generator(z=[[1.0, 2.0], [-1.0, 3.0]], z_interp="Log").lines(1.5)
 
 
 # --- matplotlib, drawing through the drop-in ------------------------------------------------
@@ -290,7 +291,7 @@ def test_matplotlib_draws_through_the_drop_in(monkeypatch):
 
     def draw(ax):
         filled = ax.contourf(x, y, z, 9, cmap="viridis", extend="both", algorithm="serial",
-                             corner_mask="corner_mask" in ENGINE)
+                             corner_mask=filled_corner_mask())
         lines = ax.contour(x, y, z, filled.levels, colors="k", algorithm="serial",
                            corner_mask="corner_mask" in ENGINE)
         ax.clabel(lines, fontsize=7)

@@ -12,7 +12,7 @@ from matplotlib.contour import ContourSet  # noqa: E402
 
 import isocontour as ic  # noqa: E402
 import isocontour.mpl as icm  # noqa: E402
-from conftest import smooth_field  # noqa: E402
+from conftest import filled_corner_mask, smooth_field  # noqa: E402
 
 CORNER = "corner_mask" in ic._isocontour._options
 
@@ -83,6 +83,8 @@ def ours(ax, z, x, y, filled, kwargs):
 @pytest.mark.parametrize("name", list(CASES))
 def test_pictures_equal_matplotlib_s_own(name, filled):
     z, x, y, kwargs = CASES[name]
+    if filled and "corner_mask" in kwargs:
+        kwargs = dict(kwargs, corner_mask=CORNER and filled_corner_mask())
     sets = {}
 
     def drawer(which):
