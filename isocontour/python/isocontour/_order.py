@@ -36,15 +36,15 @@ def arranged(result, z, levels, options):
     cell = (np.floor(middles[:, 1]).astype(np.int64) * cells_per_row +
             np.floor(middles[:, 0]).astype(np.int64))
     lengths = np.diff(offsets)
-    line = np.repeat(np.arange(count), lengths)[:-1]
-    # Segment k joins points k and k + 1 of one line unless k is a line's last point.
-    inside = np.ones(len(middles), dtype=bool)
-    inside[offsets[1:-1] - 1] = False
-    k = np.flatnonzero(inside)
-    by_line = k[np.lexsort((k, cell[k], line[k]))]
-    first = np.ones(len(by_line), dtype=bool)
-    first[1:] = line[by_line][1:] != line[by_line][:-1]
-    lowest = by_line[first]  # per line, its first segment in the scan of cells
+    # Segment k joins points k and k + 1 of one line unless k is a line's last point: those are
+    # never the lowest.
+    cell[offsets[1:-1] - 1] = np.iinfo(np.int64).max
+    lowest_cell = np.minimum.reduceat(cell, offsets[:-1]) if len(cell) else cell
+    at_lowest = np.flatnonzero(cell == np.repeat(lowest_cell, lengths)[:len(cell)])
+    owner = np.searchsorted(offsets, at_lowest, side="right") - 1
+    first = np.ones(len(at_lowest), dtype=bool)
+    first[1:] = owner[1:] != owner[:-1]
+    lowest = at_lowest[first]  # per line, its first segment in the scan of cells
     closed = np.asarray(result.closed)
     start = np.where(closed, lowest, offsets[:-1])
     key = cell[start]

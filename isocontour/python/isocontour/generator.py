@@ -289,11 +289,12 @@ def _line_layout(flat, line_type, level):
     closed = all_closed[first:last]
     empty = last == first
     if line_type in (LineType.Separate, LineType.SeparateCode):
-        lines = np.split(points, offsets[1:-1]) if not empty else []
+        spans = list(zip(offsets[:-1], offsets[1:]))
+        lines = [points[a:b] for a, b in spans]
         if line_type == LineType.Separate:
             return lines
-        codes = np.split(_codes(offsets, closed), offsets[1:-1]) if not empty else []
-        return lines, codes
+        codes = _codes(offsets, closed) if not empty else None
+        return lines, [codes[a:b] for a, b in spans]
     if empty:
         return ([None], [None]) if line_type != LineType.ChunkCombinedNan else ([None],)
     if line_type == LineType.ChunkCombinedCode:
@@ -322,9 +323,10 @@ def _fill_layout(result, all_points, fill_type, band=0):
         if empty:
             return [], []
         starts = rings[polygons]  # point offsets of each polygon
-        outer_points = np.split(points, starts[1:-1])
+        spans = list(zip(starts[:-1], starts[1:]))
+        outer_points = [points[a:b] for a, b in spans]
         if fill_type == FillType.OuterCode:
-            return outer_points, np.split(codes, starts[1:-1])
+            return outer_points, [codes[a:b] for a, b in spans]
         return outer_points, [(rings[polygons[p]:polygons[p + 1] + 1] - starts[p])
                               .astype(np.uint32) for p in range(len(polygons) - 1)]
     if empty:
