@@ -3,8 +3,9 @@
 The layout is the isocontour tool's GeoJSON: a FeatureCollection with one Feature per level
 (properties {"level": L}, a MultiLineString) or per band (properties {"lower": ..., "upper": ...},
 null on an open side, a MultiPolygon: each polygon its outer ring, counter-clockwise, then its
-holes, clockwise). shapely is imported only here; the geometries are made with the constructors that shapely 1.8
-and 2.x share (MultiLineString, Polygon, MultiPolygon), one geometry at a time.
+holes, clockwise). shapely is imported only here; the geometries are made with the
+constructors that shapely 1.8 and 2.x share (MultiLineString, Polygon, MultiPolygon), one
+geometry at a time.
 """
 
 import math

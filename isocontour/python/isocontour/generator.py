@@ -158,7 +158,7 @@ class ContourGenerator:
         """Threads a call uses (0 asked for one per core); any count gives the same output."""
         return self._threads if self._threads > 0 else (os.cpu_count() or 1)
 
-    # --- contourpy's class-level answers -----------------------------------------------------------
+    # --- contourpy's class-level answers ------------------------------------------------
 
     default_line_type = LineType.Separate
     default_fill_type = FillType.OuterOffset
@@ -202,7 +202,8 @@ class ContourGenerator:
         return self.multi_lines([level])[0]
 
     def filled(self, lower_level, upper_level):
-        """The polygons of lower_level < z <= upper_level, in this generator's fill_type."""
+        """The polygons of lower_level < z <= upper_level, in this generator's fill_type.
+        Equal levels are refused (contourpy returns rings of no area for them)."""
         if not lower_level < upper_level:
             raise ValueError("upper and lower levels are the wrong way round"
                              if lower_level > upper_level else

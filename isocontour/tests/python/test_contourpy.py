@@ -156,9 +156,9 @@ def contourpy_nan_layout(offset_lines):
         if points is None:
             out.append(None)
             continue
-        pieces = [points[a:b] for a, b in zip(offsets[:-1], offsets[1:])]
-        gaps = [np.full((1, 2), np.nan)] * len(pieces)
-        out.append(np.concatenate([p for piece, gap in zip(pieces, gaps) for p in (gap, piece)][1:]))
+        gap = np.full((1, 2), np.nan)
+        pieces = [p for a, b in zip(offsets[:-1], offsets[1:]) for p in (gap, points[a:b])]
+        out.append(np.concatenate(pieces[1:]))
     return (out,)
 
 
