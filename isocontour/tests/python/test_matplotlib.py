@@ -154,3 +154,13 @@ def test_options_of_the_library_are_keywords():
     above = icm.contour(ax, z, [0.0], saddle="above", threads=2)
     assert sum(map(len, centre.allsegs)) != sum(map(len, above.allsegs))
     plt.close("all")
+
+
+def test_a_dataarray_draws_as_its_coordinates():
+    xr = pytest.importorskip("xarray")
+    z = smooth_field(60, 80, 3.0, seed=49)
+    da = xr.DataArray(z, dims=("lat", "lon"), coords={"lon": XS, "lat": YS})
+    for call in (icm.contourf, icm.contour):
+        a = picture(lambda ax: call(ax, da.T, 8, x="lon", y="lat"))
+        b = picture(lambda ax: call(ax, z, 8, x=XS, y=YS))
+        assert differing(a, b) == 0
