@@ -104,7 +104,8 @@ class ContourGenerator:
     """
 
     def __init__(self, x, y, z, *, corner_mask, line_type, fill_type, z_interp, thread_count):
-        self._z, self._x, self._y, self._mask = z, x, y, mask = _read(x, y, z)
+        z, x, y, mask = _read(x, y, z)
+        self._z, self._x, self._y = z, x, y
         self._corner_mask = bool(corner_mask)
         self._line_type = line_type
         self._fill_type = fill_type
