@@ -553,7 +553,7 @@ template <class T, class Coords> class Scanner {
 template <class T>
 void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
                std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots) {
-    WithCoords(in.kind, in.x, in.y, [&](const auto& coords) {
+    WithCoords(in.kind, in.x, in.y, GridCoords<T>{}, [&](const auto& coords) {
         Scanner<T, std::decay_t<decltype(coords)>>(in, coords, kFirst, kLast, out, rows, slots)
             .Rows(j0, j1);
     });
