@@ -128,7 +128,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                                              u0};
                         const std::uint32_t tri = triangles[w];
                         std::uint32_t mixed =
-                            ((cc.Mixed() & ~(skipHere[w] | tri)) | tri) & InFrame(w);
+                            ((cc.Mixed() & ~(skipHere[w] | tri)) | tri) & frame_.CellsOfWord(w);
                         for (; mixed != 0; mixed &= mixed - 1) {
                             const int b = __builtin_ctz(mixed);
                             const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
@@ -169,13 +169,6 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         return (bits[x >> 5] >> (x & 31)) & 1u;
     }
 
-    // The cells of word w that the frame contours.
-    std::uint32_t InFrame(std::ptrdiff_t w) const {
-        const auto upTo = [](std::ptrdiff_t n) { // bits of the cells below x = 32 w + n
-            return n >= kWordBits ? ~std::uint32_t(0) : n <= 0 ? 0u : (std::uint32_t(1) << n) - 1;
-        };
-        return upTo(frame_.cx1 - w * kWordBits) & ~upTo(frame_.cx0 - w * kWordBits);
-    }
 
     // The number in the grid's order of the crossing on edge e of cell (x, y): the cell that
     // makes it in a whole grid's call is the one below or to the left where the frame's edge
@@ -558,14 +551,6 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
     }
 }
 
-// A whole view as the frame of a plain call.
-inline Frame WholeView(std::ptrdiff_t nx, std::ptrdiff_t ny) {
-    Frame f;
-    f.cx1 = nx - 1;
-    f.cy1 = ny - 1;
-    f.gridCellsX = nx - 1;
-    return f;
-}
 
 } // namespace
 } // namespace detail

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "chunks.h"
+#include "frame.h"
 #include "isocontour/isocontour.h"
 #include "strips.h"
 
@@ -53,28 +54,6 @@ template <class T> struct Crossings {
         count = 0;
         left = kNone;
     }
-};
-
-// The cells a call contours and how it numbers its crossings: every cell of the view (a plain
-// call), or a window of a larger grid (see isocontour::Window), in view indices.
-struct Frame {
-    std::ptrdiff_t cx0 = 0, cx1 = 0, cy0 = 0, cy1 = 0; // the cells contoured
-    std::ptrdiff_t gx = 0, gy = 0;                     // the view's node (0, 0) in the grid
-    std::ptrdiff_t gridCellsX = 0;                     // cells per row of the grid
-    bool below = false, left = false, above = false, right = false; // the grid goes on there
-
-    // A crossing's number in the grid's order: made by cell (x, y) (view indices) as its rank-th
-    // edge (0 bottom, 1 left, 2 right, 3 top, 4 a triangle's diagonal), the order in which a
-    // whole grid's call makes them.
-    std::uint64_t Key(std::ptrdiff_t x, std::ptrdiff_t y, int rank) const {
-        return (std::uint64_t(y + gy) * std::uint64_t(gridCellsX) + std::uint64_t(x + gx)) * 5 +
-               std::uint64_t(rank);
-    }
-    // Marks on a stored key: the line goes on past the frame there; the crossing may equal its
-    // neighbour along the line (see CrossingChunk::mayRepeat).
-    static constexpr std::uint64_t kGoesOn = std::uint64_t(1) << 63;
-    static constexpr std::uint64_t kMayRepeat = std::uint64_t(1) << 62;
-    static constexpr std::uint64_t kMarks = kGoesOn | kMayRepeat;
 };
 
 // One line's crossings in order, while a window's lines are written or pieces joined.

@@ -263,6 +263,55 @@ template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts)
 /// window not joined) or the parts disagree on the level count.
 template <class T> Lines<T> FinishLines(const LinePieces<T>& joined);
 
+/// The filled bands of one or more windows of a grid. Rings found whole are final: ring r, of
+/// band ringBand[r], is written as points[ringOffsets[r] .. ringOffsets[r+1]) (no points when
+/// it came to fewer than three), with what FinishPolygons needs to make polygons of it: its
+/// boundary's pieces in grid units (ringGrid[gridOffsets[r] ..]), its signed area in grid units,
+/// its place in the band's order (ringOrder, then ringSplit) and, when the window already knows,
+/// the ring it is a hole of (ringOwner, an index here, else -1). Pieces of boundary that go on
+/// into other windows are kept one by one (piece*) with their open ends: a regular crossing on a
+/// window's side (seam*: the grid's edge number, the band's lower (0) or upper (1) level, the
+/// piece, whether it begins there) and a vertex other windows share (vertex*). cover lists the
+/// windows' cells, four numbers each (cellX0, cellY0, cellX1, cellY1).
+template <class T> struct PolygonPieces {
+    std::ptrdiff_t gridNx = 0, gridNy = 0;
+    std::vector<T> lower, upper; // per band
+    std::vector<std::ptrdiff_t> cover;
+    std::vector<Point<T>> points, ringGrid;
+    std::vector<std::int64_t> ringOffsets{0}, gridOffsets{0};
+    std::vector<double> ringArea;
+    std::vector<std::uint32_t> ringBand, ringSplit;
+    std::vector<std::uint64_t> ringOrder;
+    std::vector<std::int64_t> ringOwner;
+    std::vector<Point<T>> pieceFrom, pieceGrid;
+    std::vector<std::uint64_t> pieceKey, pieceVertex;
+    std::vector<std::int64_t> pieceNext;
+    std::vector<std::uint32_t> pieceBand;
+    std::vector<std::uint64_t> seamEdge;
+    std::vector<std::int64_t> seamPiece;
+    std::vector<std::uint8_t> seamLevel, seamOut;
+    std::vector<std::uint64_t> vertexKey;
+    std::vector<std::int64_t> vertexPiece;
+    std::vector<Point<T>> vertexAt, vertexFar;
+    std::vector<std::uint8_t> vertexOut;
+
+    std::size_t RingCount() const { return ringBand.size(); }
+    std::size_t PieceCount() const { return pieceBand.size(); }
+};
+
+/// The filled bands between consecutive levels (with Options::openBands, also below the first
+/// and above the last) of the cells of a window (see Window): whole rings, and pieces for
+/// JoinPolygons. Throws Error as FilledContours and ContourLines on a window do.
+template <class T>
+PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<const T> levels,
+                                const Options<T>& options = {});
+/// The bands of several windows (of one grid, levels and options) together: pieces that meet
+/// are joined, and a ring whose pieces are all there becomes whole. Any grouping and order.
+template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts);
+/// The bands of a whole grid from the joined bands of all its windows: exactly what
+/// FilledContours gives on the whole grid. Throws Error while pieces remain.
+template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined);
+
 /// Words per row of a node classification (ClassifyAbove): 32 nodes a word, then one zero word,
 /// so that the four corners of any cell of a row read as whole words.
 constexpr std::ptrdiff_t ClassifiedRowWords(std::ptrdiff_t nx) {
