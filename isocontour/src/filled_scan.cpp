@@ -214,8 +214,7 @@ template <class T, class Coords> class Scanner {
         const std::uint32_t* upper = k < nl ? Above(std::size_t(k), y) : nullptr;
         const std::uint32_t* lowerUp = k >= 1 ? Above(std::size_t(k - 1), y + 1) : nullptr;
         const std::uint32_t* upperUp = k < nl ? Above(std::size_t(k), y + 1) : nullptr;
-        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
-        for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
+        for (std::ptrdiff_t w = cells_.first; w <= cells_.last; ++w) {
             const CellCorners L =
                 lower ? CornersOf(lower, lowerUp, w) : CellCorners{~0u, ~0u, ~0u, ~0u};
             const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
@@ -234,10 +233,9 @@ template <class T, class Coords> class Scanner {
             if (m == 0 && inside == 0 && triangles == 0) continue;
             const std::uint32_t near = NearDomain(w, y);
             m |= inside & near;
-            m &= ExistingCells(g_, w);
             m &= ~missing.Any();
             m |= triangles;
-            m &= frame_.CellsOfWord(w);
+            m &= cells_.Cells(w);
             if (m == 0) continue;
             // Cells crossed by one level only, away from the border and unusable cells: the
             // common case, whose pieces are that level's line alone.
@@ -580,9 +578,10 @@ template <class T, class Coords> class Scanner {
     bool bad_ = false;                    // an unusable node in the rows the current cell row reads
     std::array<std::int64_t, 10> local_;
     const Frame& frame_;
-    GridCoords<T> grid_;        // nodes in the grid's units
-    std::ptrdiff_t row_ = 0;    // the cell row being scanned
-    std::uint64_t emitted_ = 0; // pieces the current cell has made
+    Frame::Words cells_ = frame_.CellWords(); // the words of a cell row the frame holds
+    GridCoords<T> grid_;                      // nodes in the grid's units
+    std::ptrdiff_t row_ = 0;                  // the cell row being scanned
+    std::uint64_t emitted_ = 0;               // pieces the current cell has made
 };
 
 } // namespace

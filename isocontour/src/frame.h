@@ -26,12 +26,22 @@ struct Frame {
     std::uint64_t Cell(std::ptrdiff_t x, std::ptrdiff_t y) const {
         return std::uint64_t(y + gy) * std::uint64_t(gridCellsX) + std::uint64_t(x + gx);
     }
-    // The cells of word w (x = 32 w .. 32 w + 31) that the frame holds.
-    std::uint32_t CellsOfWord(std::ptrdiff_t w) const {
-        const auto upTo = [](std::ptrdiff_t n) { // bits of the cells below x = 32 w + n
-            return n >= 32 ? ~std::uint32_t(0) : n <= 0 ? 0u : (std::uint32_t(1) << n) - 1;
+    // The words of a row of cells (x = 32 w .. 32 w + 31) that hold the frame's cells, first to
+    // last, and the cells of the first and last of them that it holds.
+    struct Words {
+        std::ptrdiff_t first, last;
+        std::uint32_t firstCells, lastCells;
+        std::uint32_t Cells(std::ptrdiff_t w) const {
+            return (w == first ? firstCells : ~0u) & (w == last ? lastCells : ~0u);
+        }
+    };
+    Words CellWords() const {
+        if (cx1 <= cx0) return {0, -1, 0, 0};
+        const auto below = [](std::ptrdiff_t n) { // the bits of cells x < 32 w + n, 0 <= n <= 32
+            return n >= 32 ? ~std::uint32_t(0) : (std::uint32_t(1) << n) - 1;
         };
-        return upTo(cx1 - w * 32) & ~upTo(cx0 - w * 32);
+        const std::ptrdiff_t first = cx0 / 32, last = (cx1 - 1) / 32;
+        return {first, last, ~below(cx0 - first * 32), below(cx1 - last * 32)};
     }
     // Marks on a stored key: the line goes on past the frame there; the crossing may equal its
     // neighbour along the line (see CrossingChunk::mayRepeat).

@@ -86,6 +86,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         std::uint32_t* skipBelow = bad.data();
         std::uint32_t* skipHere = bad.data() + words;
         std::uint32_t* triangles = bad.data() + 2 * words;
+        bool zeroBelow = false, zeroHere = false; // each skip buffer known to be all clear
         if (y0 > 0) { // the cells below the strip: whether the strip makes its bottom crossings
             ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, y0 - 1, 2, kRows, above.data(),
                            unusable.data());
@@ -93,7 +94,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         } else {
             std::fill(skipBelow, skipBelow + words, 0u);
         }
-        const std::ptrdiff_t lastWord = (g_.nx - 2) / kWordBits;
+        const Frame::Words cells = frame_.CellWords();
         for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
             const std::ptrdiff_t cellRows = std::min(kStripe, y1 - s);
             if (s == y0) {
@@ -107,11 +108,22 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, cellRows, kRows,
                                above.data() + words, unusable.data() + words);
             }
+            // Node rows of the stripe with an unusable node: the others' cells skip nothing.
+            rows_.dirty.resize(std::size_t(kRows));
+            for (std::ptrdiff_t r = 0; r <= cellRows; ++r) {
+                const std::uint32_t* u = &unusable[std::size_t(r * words)];
+                rows_.dirty[std::size_t(r)] =
+                    std::any_of(u, u + words, [](std::uint32_t x) { return x != 0; });
+            }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
                 const std::uint32_t* lo = &unusable[std::size_t(r * words)];
                 const std::uint32_t* up = &unusable[std::size_t((r + 1) * words)];
-                BadCells(lo, up, skipHere, triangles);
+                const bool clean = !rows_.dirty[std::size_t(r)] && !rows_.dirty[std::size_t(r + 1)];
+                if (!clean || !zeroHere) {
+                    BadCells(lo, up, skipHere, triangles);
+                    zeroHere = clean;
+                }
                 skipBelow_ = skipBelow;
                 skipHere_ = skipHere;
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
@@ -121,26 +133,13 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                     c_ = &c;
                     const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
                     const std::uint32_t* rup = rlo + words;
-                    for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
-                        const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w],
-                                            u1 = rup[w + 1];
-                        const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31),
-                                             u0};
-                        const std::uint32_t tri = triangles[w];
-                        std::uint32_t mixed =
-                            ((cc.Mixed() & ~(skipHere[w] | tri)) | tri) & frame_.CellsOfWord(w);
-                        for (; mixed != 0; mixed &= mixed - 1) {
-                            const int b = __builtin_ctz(mixed);
-                            const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
-                                               ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
-                            if ((tri >> b) & 1u)
-                                Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
-                            else
-                                Cell(w * kWordBits + b, y, k);
-                        }
-                    }
+                    if (clean)
+                        ScanRow<true>(rlo, rup, lo, up, cells, y, skipHere, triangles);
+                    else
+                        ScanRow<false>(rlo, rup, lo, up, cells, y, skipHere, triangles);
                 }
                 std::swap(skipBelow, skipHere);
+                std::swap(zeroBelow, zeroHere);
             }
         }
         // The top row's crossings are the strip above's to link to.
@@ -152,6 +151,31 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     }
 
   private:
+    // The cells of cell row y (node rows' bits rlo and rup for the level, unusable nodes lo and
+    // up) that have corners on both sides, a word at a time; kClean: no unusable node in them.
+    template <bool kClean>
+    [[gnu::always_inline]] void ScanRow(const std::uint32_t* rlo, const std::uint32_t* rup,
+                                        const std::uint32_t* lo, const std::uint32_t* up,
+                                        const Frame::Words& cells, std::ptrdiff_t y,
+                                        const std::uint32_t* skip, const std::uint32_t* triangles) {
+        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w) {
+            const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w], u1 = rup[w + 1];
+            const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31), u0};
+            const std::uint32_t tri = kClean ? 0u : triangles[w];
+            std::uint32_t mixed = kClean ? cc.Mixed() & cells.Cells(w)
+                                         : ((cc.Mixed() & ~(skip[w] | tri)) | tri) & cells.Cells(w);
+            for (; mixed != 0; mixed &= mixed - 1) {
+                const int b = __builtin_ctz(mixed);
+                const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
+                                   ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
+                if (!kClean && ((tri >> b) & 1u))
+                    Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
+                else
+                    Cell(w * kWordBits + b, y, k);
+            }
+        }
+    }
+
     // Of a cell row, from the unusable nodes of its two node rows: the cells left out, and the
     // triangles (with a corner mask, the cells missing exactly one corner; else none).
     void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* skip,
@@ -168,7 +192,6 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     static bool BitOf(const std::uint32_t* bits, std::ptrdiff_t x) {
         return (bits[x >> 5] >> (x & 31)) & 1u;
     }
-
 
     // The number in the grid's order of the crossing on edge e of cell (x, y): the cell that
     // makes it in a whole grid's call is the one below or to the left where the frame's edge
@@ -550,7 +573,6 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
         m.level[0]->Reset();
     }
 }
-
 
 } // namespace
 } // namespace detail

@@ -70,6 +70,7 @@ template <class T> struct LineCrossings {
 // A strip's classification buffers.
 struct StripRows {
     std::vector<std::uint32_t> above, unusable, bad, top;
+    std::vector<std::uint8_t> dirty; // per node row of a stripe: an unusable node in it
 };
 
 // Everything a call of ContourLines works in besides its output.

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "classify.h"
+#include "classify_rows.h"
 #include "isocontour/isocontour.h"
 
 namespace {
@@ -842,6 +843,79 @@ TEST(LinesSplit, OneVectorPerLine) {
 // The public classification, in every layout the classifier reads differently (rows in place,
 // columns contiguous along y in stripes, any strides), on shapes around its word and stripe
 // sizes: each bit is the strict comparison, and every other bit is clear.
+// Each version of the rows' classification (the machine's widest and its narrower one) against
+// the plain comparisons, on rows of every corner value, NaN in every lane, one and several levels,
+// either side of a level.
+template <class T> void ExpectRowsClassified() {
+    const T nan = kNaN<T>, inf = kInf<T>;
+    const T values[] = {T(0.5),
+                        std::nextafter(T(0.5), T(0)),
+                        std::nextafter(T(0.5), T(1)),
+                        nan,
+                        inf,
+                        -inf,
+                        T(0),
+                        T(-0.0),
+                        T(1),
+                        T(-2)};
+    std::mt19937 rng(3);
+    for (const std::ptrdiff_t nx : {1, 31, 32, 33, 64, 100}) {
+        std::vector<T> r(static_cast<std::size_t>(nx));
+        for (int trial = 0; trial < 40; ++trial) {
+            for (T& v : r)
+                v = trial % 4 == 0 ? T(0.75) : values[rng() % 10]; // words without a NaN too
+            const std::vector<T> levels = {T(0.5), T(-0.0), inf, T(-1)};
+            const std::ptrdiff_t words = isocontour::ClassifiedRowWords(nx);
+            for (const bool narrow : {false, true})
+                for (const bool orEqual : {false, true}) {
+                    std::vector<std::uint32_t> a(levels.size() * std::size_t(words), 7u),
+                        n(words, 7u);
+                    const auto run = [&](auto eq) {
+                        constexpr bool kEq = decltype(eq)::value;
+                        if (narrow)
+                            isocontour::detail::ContiguousRowLevelsNarrow<kEq>(
+                                r.data(), nx, std::span(levels), a.data(), words, n.data());
+                        else
+                            isocontour::detail::ContiguousRowLevels<kEq>(
+                                r.data(), nx, std::span(levels), a.data(), words, n.data());
+                    };
+                    if (orEqual)
+                        run(std::true_type{});
+                    else
+                        run(std::false_type{});
+                    for (std::size_t m = 0; m < levels.size(); ++m)
+                        for (std::ptrdiff_t i = 0; i < 32 * words; ++i) {
+                            const bool up = i < nx && (orEqual ? r[std::size_t(i)] >= levels[m]
+                                                               : r[std::size_t(i)] > levels[m]);
+                            ASSERT_EQ(
+                                (a[m * std::size_t(words) + std::size_t(i / 32)] >> (i % 32)) & 1u,
+                                unsigned(up))
+                                << "narrow " << narrow << " level " << m << " node " << i;
+                            if (m == 0) {
+                                ASSERT_EQ((n[std::size_t(i / 32)] >> (i % 32)) & 1u,
+                                          unsigned(i < nx && std::isnan(r[std::size_t(i)])));
+                            }
+                        }
+                    // One level, NaN bits asked for and not.
+                    std::vector<std::uint32_t> one(std::size_t(words), 7u), nan1(words, 7u);
+                    if (narrow)
+                        isocontour::detail::ContiguousRowNarrow<false>(r.data(), nx, T(0.5),
+                                                                       one.data(), nan1.data());
+                    else
+                        isocontour::detail::ContiguousRow<false>(r.data(), nx, T(0.5), one.data(),
+                                                                 nan1.data());
+                    EXPECT_TRUE(std::equal(one.begin(), one.end(), a.begin()) || orEqual);
+                    EXPECT_TRUE(std::equal(nan1.begin(), nan1.end(), n.begin()));
+                }
+        }
+    }
+}
+
+TEST(LinesPlanes, EveryVersionOfTheRowsClassificationGivesTheSameBits) {
+    ExpectRowsClassified<float>();
+    ExpectRowsClassified<double>();
+}
+
 TEST(LinesPlanes, ClassifyAboveIsTheStrictComparisonInEveryLayout) {
     const float nan = std::numeric_limits<float>::quiet_NaN(),
                 inf = std::numeric_limits<float>::infinity();
