@@ -45,12 +45,15 @@ bool SegmentContains(const double* a, const double* b, const double* c) {
     return collinear && ((a[i] <= c[i] && c[i] <= b[i]) || (b[i] <= c[i] && c[i] <= a[i]));
 }
 
-int RingContains(std::span<const double> ring, const double* p) {
+// The ring as d3 holds it repeats its start point, and d3's test of the zero-length segment
+// there counts any point at that point's y as on the ring: so d3's answer depends on where d3
+// started the ring (start, an index into ring's points).
+int RingContains(std::span<const double> ring, std::size_t start, const double* p) {
     const double x = p[0], y = p[1];
+    if (y == ring[2 * start + 1]) return 0;
     int contains = -1;
-    const std::size_t n = ring.size() / 2;
-    for (std::size_t i = 0, j = n - 1; i < n; j = i++) {
-        const double *pi = &ring[2 * i], *pj = &ring[2 * j];
+    for (std::size_t k = 2; k < ring.size(); k += 2) {
+        const double *pi = &ring[k], *pj = &ring[k - 2];
         if (SegmentContains(pi, pj, p)) return 0;
         if (((pi[1] > y) != (pj[1] > y)) &&
             (x < (pj[0] - pi[0]) * (y - pi[1]) / (pj[1] - pi[1]) + pi[0]))
@@ -59,24 +62,64 @@ int RingContains(std::span<const double> ring, const double* p) {
     return contains;
 }
 
-int Contains(std::span<const double> ring, std::span<const double> hole) {
+int Contains(std::span<const double> ring, std::size_t start, std::span<const double> hole) {
     for (std::size_t k = 0; k < hole.size(); k += 2)
-        if (const int c = RingContains(ring, &hole[k])) return c;
+        if (const int c = RingContains(ring, start, &hole[k])) return c;
     return 0;
 }
 
-// When d3's scan closes a ring: the last of its segments in scan order (cell rows from y = -1,
-// cells from x = -1, and in a saddle cell the segment by its left edge first).
+// Where d3's scan meets the segment from a to b (d3's unsmoothed coordinates): its cell, rows
+// from y = -1 and cells from x = -1, and in a saddle cell the segment by the left edge first.
+std::uint64_t SegmentKey(const double* a, const double* b, std::ptrdiff_t dx) {
+    const double cx = std::floor((a[0] + b[0]) / 2 - 0.5), cy = std::floor((a[1] + b[1]) / 2 - 0.5);
+    const bool left = a[0] == cx + 0.5 || b[0] == cx + 0.5;
+    const auto cell = std::uint64_t((cy + 1) * double(dx + 1) + (cx + 1));
+    return cell * 2 + (left ? 0 : 1);
+}
+
+// When d3's scan closes a ring: at the last of its segments.
 std::uint64_t CloseKey(std::span<const double> ring, std::ptrdiff_t dx) {
     std::uint64_t key = 0;
-    for (std::size_t k = 2; k < ring.size(); k += 2) {
-        const double ax = ring[k - 2], ay = ring[k - 1], bx = ring[k], by = ring[k + 1];
-        const double cx = std::floor((ax + bx) / 2 - 0.5), cy = std::floor((ay + by) / 2 - 0.5);
-        const bool left = ax == cx + 0.5 || bx == cx + 0.5;
-        const auto cell = std::uint64_t((cy + 1) * double(dx + 1) + (cx + 1));
-        key = std::max(key, cell * 2 + (left ? 0 : 1));
-    }
+    for (std::size_t k = 2; k < ring.size(); k += 2)
+        key = std::max(key, SegmentKey(&ring[k - 2], &ring[k], dx));
     return key;
+}
+
+// The point d3's ring starts at (an index into ring, a closed ring of unsmoothed points in d3's
+// winding): d3's stitching replayed on the ring's segments in scan order, keeping only each
+// fragment's ends.
+std::size_t D3Start(std::span<const double> ring, std::ptrdiff_t dx, D3Scratch& s) {
+    const std::size_t n = ring.size() / 2 - 1; // segment k runs from point k to point k + 1
+    s.segments.resize(n);
+    for (std::size_t k = 0; k < n; ++k)
+        s.segments[k] = {SegmentKey(&ring[2 * k], &ring[2 * k + 2], dx), std::uint32_t(k)};
+    std::sort(s.segments.begin(), s.segments.end());
+    constexpr std::uint32_t none = 0xFFFFFFFF;
+    s.byStart.assign(n, none), s.byEnd.assign(n, none); // fragment starting or ending at a point
+    s.starts.clear(), s.ends.clear();
+    for (const auto& [key, k] : s.segments) {
+        const std::uint32_t a = k, b = std::uint32_t((k + 1) % n);
+        if (const std::uint32_t f = s.byEnd[a]; f != none) {
+            s.byEnd[a] = none;
+            if (const std::uint32_t g = s.byStart[b]; g != none) {
+                if (f == g) return s.starts[f];
+                s.byStart[b] = none;
+                s.ends[f] = s.ends[g];
+                s.byEnd[s.ends[f]] = f;
+            } else {
+                s.ends[f] = b;
+                s.byEnd[b] = f;
+            }
+        } else if (const std::uint32_t f2 = s.byStart[b]; f2 != none) {
+            s.byStart[b] = none;
+            s.starts[f2] = a;
+            s.byStart[a] = f2;
+        } else {
+            s.byStart[a] = s.byEnd[b] = std::uint32_t(s.starts.size());
+            s.starts.push_back(a), s.ends.push_back(b);
+        }
+    }
+    return 0; // not reached: the last segment closes the ring
 }
 
 } // namespace
@@ -118,6 +161,7 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
     const Bands<float>& b = s.bands;
     std::vector<double>& pts = out.points;
     const std::size_t base = pts.size();
+    constexpr std::uint32_t none = 0xFFFFFFFF;
     s.rings.clear();
     for (std::size_t p = 0; p + 1 < b.polygonOffsets.size(); ++p) {
         const auto outer = std::int32_t(s.rings.size());
@@ -141,8 +185,8 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
                         ring[k + 1] = Smooth1(y, Valid(double(values[(yt - 1) * dx + xt])),
                                               Valid(double(values[yt * dx + xt])), threshold);
                 }
-            s.rings.push_back(
-                {first, end, key, r == b.polygonOffsets[p] ? -1 : outer, Area(ring) > 0});
+            s.rings.push_back({first, end, key, r == b.polygonOffsets[p] ? -1 : outer,
+                               std::uint32_t(r), none, Area(ring) > 0});
         }
     }
 
@@ -154,7 +198,6 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
         s.order[k] = std::uint32_t(k);
     std::sort(s.order.begin(), s.order.end(),
               [&](std::uint32_t a, std::uint32_t c) { return s.rings[a].key < s.rings[c].key; });
-    constexpr std::uint32_t none = 0xFFFFFFFF;
     s.polygons.clear();
     s.owner.assign(s.rings.size(), none); // a ring's polygon: its own for an exterior
     for (const std::uint32_t r : s.order)
@@ -166,6 +209,19 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
         return std::span<const double>(pts.data() + 2 * std::size_t(s.rings[r].first),
                                        2 * std::size_t(s.rings[r].end - s.rings[r].first));
     };
+    // Where d3 started an exterior, needed only where d3's point test decides.
+    const auto D3StartOf = [&](std::uint32_t r) {
+        D3Scratch::Ring& ring = s.rings[r];
+        if (ring.start == none) {
+            s.unsmoothed.clear();
+            for (auto k = b.ringOffsets[ring.engine + 1]; k-- > b.ringOffsets[ring.engine];) {
+                s.unsmoothed.push_back(double(b.points[std::size_t(k)].x) - 0.5);
+                s.unsmoothed.push_back(double(b.points[std::size_t(k)].y) - 0.5);
+            }
+            ring.start = std::uint32_t(D3Start(s.unsmoothed, dx, s));
+        }
+        return std::size_t(ring.start);
+    };
     for (const std::uint32_t r : s.order) {
         const D3Scratch::Ring& ring = s.rings[r];
         if (ring.exterior) continue;
@@ -174,7 +230,7 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
             continue;
         }
         for (std::uint32_t p = 0; p < s.polygons.size(); ++p)
-            if (Contains(span(s.polygons[p]), span(r)) != -1) {
+            if (Contains(span(s.polygons[p]), D3StartOf(s.polygons[p]), span(r)) != -1) {
                 s.owner[r] = p;
                 break;
             }

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "isocontour/isocontour.h"
@@ -33,11 +34,15 @@ struct D3Scratch {
         std::uint32_t first, end; // in points
         std::uint64_t key;        // when d3 closes it: its last cell and segment in d3's scan
         std::int32_t outer;       // the engine's outer ring of a hole, or -1
+        std::uint32_t engine;     // its ring in the engine's bands
+        std::uint32_t start;      // where d3 starts it, once asked for (else 0xFFFFFFFF)
         bool exterior;            // d3's test: its area is positive
     };
     std::vector<Ring> rings;
     std::vector<std::uint32_t> order, polygons, owner, holeStart, holes;
-    std::vector<double> moved;
+    std::vector<double> moved, unsmoothed;
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> segments; // a ring's, in scan order
+    std::vector<std::uint32_t> byStart, byEnd, starts, ends;       // d3's fragments' ends
 };
 
 /// Appends to out the polygons d3.contours().size([dx, dy]).smooth(smooth).contour(values,
