@@ -179,6 +179,10 @@ template <class T> void Run(const ContourToolOptions& o, const NpyArray& field) 
     const isocontour::View<T> z = ViewOf(field, ValuesOf<T>(field));
     isocontour::Options<T> options;
     options.saddle = o.saddle;
+    options.atLevel = o.atLevel;
+    options.interpolation =
+        o.log ? isocontour::Interpolation::Log : isocontour::Interpolation::Linear;
+    options.cornerMask = o.cornerMask;
     options.threads = o.threads;
     options.normals = o.normals;
     NpyArray maskFile;

@@ -21,6 +21,12 @@ const char* const kContourUsage =
     "                       2-D the field's shape (default: grid units)\n"
     "  --mask FILE          .npy of bools the field's shape; true removes the node\n"
     "  --saddle RULE        above (default), below or centre: how a saddle cell is joined\n"
+    "  --at-level SIDE      below (default) or above: the side of a level that a value\n"
+    "                       exactly at it lies on (bands lower < z <= upper, or lower <= z\n"
+    "                       < upper)\n"
+    "  --log                crossings interpolated in the logarithms (values and levels > 0)\n"
+    "  --corner-mask        a cell with exactly one masked or NaN corner is contoured as the\n"
+    "                       triangle of the other three\n"
     "  --threads N          worker threads, 0 for one per core (default 1)\n"
     "  --normals            with --csv: the unit normal, towards lower values, at each point\n"
     "  --filled             filled bands between consecutive levels (at least two, rising)\n"
@@ -44,10 +50,11 @@ struct Flag {
     bool takesValue;
 };
 constexpr Flag kFlags[] = {
-    {"--size", true},     {"--levels", true},  {"--nlevels", true}, {"--x", true},
-    {"--y", true},        {"--mask", true},    {"--saddle", true},  {"--threads", true},
-    {"--normals", false}, {"--geojson", true}, {"--csv", true},     {"--svg", true},
-    {"--help", false},    {"-h", false},       {"--filled", false}, {"--open-bands", false},
+    {"--size", true},     {"--levels", true},  {"--nlevels", true},      {"--x", true},
+    {"--y", true},        {"--mask", true},    {"--saddle", true},       {"--threads", true},
+    {"--normals", false}, {"--geojson", true}, {"--csv", true},          {"--svg", true},
+    {"--help", false},    {"-h", false},       {"--filled", false},      {"--open-bands", false},
+    {"--at-level", true}, {"--log", false},    {"--corner-mask", false},
 };
 
 bool ParseNumber(std::string_view text, double& out) {
@@ -100,6 +107,17 @@ std::string Apply(std::string_view flag, const char* value, ContourToolOptions& 
         o.filled = true;
     } else if (flag == "--open-bands") {
         o.openBands = true;
+    } else if (flag == "--log") {
+        o.log = true;
+    } else if (flag == "--corner-mask") {
+        o.cornerMask = true;
+    } else if (flag == "--at-level") {
+        if (v == "below")
+            o.atLevel = isocontour::AtLevel::Below;
+        else if (v == "above")
+            o.atLevel = isocontour::AtLevel::Above;
+        else
+            return "--at-level must be below or above, not '" + Printable(v) + "'";
     } else if (flag == "--size") {
         constexpr long long kMax = 1LL << 29;
         long long nx = 0, ny = 0;

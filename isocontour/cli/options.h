@@ -13,7 +13,10 @@ struct ContourToolOptions {
     int nlevels = 0;                // --nlevels: evenly spaced inside the finite values' range
     std::string x, y, mask;         // .npy files of coordinates and of the mask
     isocontour::Saddle saddle = isocontour::Saddle::Above;
-    int threads = 1; // 0: one per core
+    isocontour::AtLevel atLevel = isocontour::AtLevel::Below;
+    bool log = false;        // --log: crossings interpolated in the values' logarithms
+    bool cornerMask = false; // --corner-mask: a cell missing one corner gives a triangle
+    int threads = 1;         // 0: one per core
     bool normals = false;
     bool filled = false;           // --filled: the bands between consecutive levels
     bool openBands = false;        // --open-bands: and below the first, above the last

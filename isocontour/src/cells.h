@@ -101,15 +101,40 @@ constexpr CaseTable MakeCaseTable() {
 
 inline constexpr CaseTable kCases = MakeCaseTable();
 
+// A call's rules for every level: how a saddle pairs its crossings, which side of a level a
+// value exactly at it lies on, and whether crossings are interpolated in the logarithms.
+template <class T> struct Rules {
+    Saddle saddle = Saddle::Above;
+    AtLevel atLevel = AtLevel::Below;
+    bool log = false;
+
+    static Rules Of(const Options<T>& o) {
+        return {o.saddle, o.atLevel, o.interpolation == Interpolation::Log};
+    }
+    bool Above(T v, T level) const { return atLevel == AtLevel::Above ? v >= level : v > level; }
+};
+
+// One level as the crossings need it: its value, and its logarithm under log interpolation.
+template <class T> struct Level {
+    T value{}, log{};
+    static Level Of(T value, const Rules<T>& rules) {
+        return {value, rules.log ? std::log(value) : T(0)};
+    }
+};
+
 // The saddle rule: how cell (x, y) of case k pairs its crossings of level. Only a saddle under
-// the centre rule reads the values: the mean of the four corners, summed corner 0 to 3, decides
-// as a fifth node at the centre would.
+// the centre rule reads the values: the mean of the four corners, summed corner 0 to 3 (under
+// log interpolation the geometric mean), decides as a fifth node at the centre would.
 template <class T>
-int JoinOf(Saddle rule, unsigned k, View<T> v, std::ptrdiff_t x, std::ptrdiff_t y, T level) {
-    if (!IsSaddle(k) || rule == Saddle::Above) return kJoinAbove;
-    if (rule == Saddle::Below) return kJoinBelow;
-    const T mean = (v(x, y) + v(x + 1, y) + v(x + 1, y + 1) + v(x, y + 1)) / T(4);
-    return mean > level ? kJoinAbove : kJoinBelow;
+int JoinOf(const Rules<T>& rules, unsigned k, View<T> v, std::ptrdiff_t x, std::ptrdiff_t y,
+           const Level<T>& level) {
+    if (!IsSaddle(k) || rules.saddle == Saddle::Above) return kJoinAbove;
+    if (rules.saddle == Saddle::Below) return kJoinBelow;
+    const T a = v(x, y), b = v(x + 1, y), c = v(x + 1, y + 1), d = v(x, y + 1);
+    const T mean = rules.log
+                       ? std::exp(T(0.25) * (std::log(a) + std::log(b) + std::log(c) + std::log(d)))
+                       : (a + b + c + d) / T(4);
+    return rules.Above(mean, level.value) ? kJoinAbove : kJoinBelow;
 }
 
 // The fraction s of the way from a to b at which level lies, for a and b on opposite sides of
@@ -146,14 +171,15 @@ template <class T> struct EdgeCrossing {
 
 template <class T, class Coords>
 EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords, std::ptrdiff_t x, std::ptrdiff_t y,
-                          int e, T level) {
+                          int e, const Level<T>& level, bool log) {
     EdgeCrossing<T> c;
     c.i = x + EdgeDx(e);
     c.j = y + EdgeDy(e);
     c.horizontal = Horizontal(e);
     c.a = v(c.i, c.j);
     c.b = c.horizontal ? v(c.i + 1, c.j) : v(c.i, c.j + 1);
-    c.s = CrossingFraction(c.a, c.b, level);
+    c.s = log ? CrossingFraction(std::log(c.a), std::log(c.b), level.log)
+              : CrossingFraction(c.a, c.b, level.value);
     c.at = c.horizontal ? coords.OnH(c.i, c.j, c.s) : coords.OnV(c.i, c.j, c.s);
     return c;
 }

@@ -56,6 +56,7 @@ template <class T> CoordKind CheckArguments(View<T> values, const Options<T>& op
     CheckView(values, "values");
     if (options.threads < 0)
         Refuse("threads must be 0 (one per core) or more, got " + std::to_string(options.threads));
+    if (options.cornerMask) Refuse("corner masks are not implemented yet");
     const std::ptrdiff_t nx = values.nx, ny = values.ny;
     if (options.mask.Present()) {
         CheckView(options.mask, "mask");
@@ -90,6 +91,23 @@ template <class T> void CheckLevels(std::span<const T> levels) {
                                       : "level " + std::to_string(k) + " is NaN");
 }
 
+template <class T>
+void CheckInterpolation(View<T> values, std::span<const T> levels, const Options<T>& options) {
+    if (options.interpolation != Interpolation::Log) return;
+    for (std::size_t k = 0; k < levels.size(); ++k)
+        if (!(levels[k] > T(0)))
+            Refuse("log interpolation needs levels above 0; level " + std::to_string(k) + " is " +
+                   std::to_string(levels[k]));
+    const View<std::uint8_t>& mask = options.mask;
+    for (std::ptrdiff_t j = 0; j < values.ny; ++j)
+        for (std::ptrdiff_t i = 0; i < values.nx; ++i) {
+            const T v = values(i, j);
+            if (!(v <= T(0)) || (mask.Present() && mask(i, j) != 0)) continue;
+            Refuse("log interpolation needs values above 0; (" + std::to_string(i) + ", " +
+                   std::to_string(j) + ") is " + std::to_string(v));
+        }
+}
+
 void Broken(const char* message) {
     throw Error(std::string("internal error, please report: ") + message);
 }
@@ -98,7 +116,8 @@ template void CheckView(const View<std::uint8_t>&, const char*);
 #define ISOCONTOUR_CHECKS(T)                                                                       \
     template void CheckView(const View<T>&, const char*);                                          \
     template CoordKind CheckArguments(View<T>, const Options<T>&);                                 \
-    template void CheckLevels(std::span<const T>);
+    template void CheckLevels(std::span<const T>);                                                 \
+    template void CheckInterpolation(View<T>, std::span<const T>, const Options<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_CHECKS)
 #undef ISOCONTOUR_CHECKS
 

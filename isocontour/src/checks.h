@@ -22,6 +22,10 @@ template <class T> CoordKind CheckArguments(View<T> values, const Options<T>& op
 // Throws for a NaN level.
 template <class T> void CheckLevels(std::span<const T> levels);
 
+// Under log interpolation, every level and every usable value (not NaN, not masked) must be > 0.
+template <class T>
+void CheckInterpolation(View<T> values, std::span<const T> levels, const Options<T>& options);
+
 // Fewer than 2 x 2 nodes: no cells, an empty result.
 template <class T> bool HasCells(View<T> values) { return values.nx >= 2 && values.ny >= 2; }
 

@@ -16,8 +16,7 @@ namespace detail {
 namespace {
 
 // 32 consecutive values against a level, 16 bytes at a time in the compiler's portable vector
-// types: above gets bit k set when v[k] > level, and the result is the NaN bits (neither above
-// nor at or below).
+// types: above gets bit k set when v[k] lies above level, and the result is the NaN bits.
 template <class T> struct Lanes;
 template <> struct Lanes<float> {
     using V = float __attribute__((vector_size(16)));
@@ -32,7 +31,16 @@ template <> struct Lanes<double> {
     static constexpr M kBit = {1, 2};
 };
 
-template <class T>
+// Whether x lies above level: x > level, or with kOrEqual x >= level (the side a value exactly at
+// a level falls on). Scalars and vectors alike.
+template <bool kOrEqual, class V, class L> inline auto AboveOf(const V& x, const L& level) {
+    if constexpr (kOrEqual)
+        return x >= level;
+    else
+        return x > level;
+}
+
+template <bool kOrEqual, class T>
 [[gnu::always_inline]] inline std::uint32_t Word32(const T* v, T level, std::uint32_t& above) {
     using L = Lanes<T>;
     typename L::V lv;
@@ -43,8 +51,8 @@ template <class T>
         typename L::V x;
         std::memcpy(&x, v + q * L::kCount, sizeof x);
         const typename L::M bit = L::kBit << (q * L::kCount);
-        a |= (x > lv) & bit;
-        n |= ~(x <= lv) & bit;
+        a |= AboveOf<kOrEqual>(x, lv) & bit;
+        n |= (x != x) & bit;
     }
     std::uint32_t wa = 0, wn = 0;
     for (int k = 0; k < L::kCount; ++k) {
@@ -52,15 +60,15 @@ template <class T>
         wn |= std::uint32_t(n[k]);
     }
     above = wa;
-    return wn & ~wa;
+    return wn;
 }
 
-template <class T>
+template <bool kOrEqual, class T>
 void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
                    std::uint32_t* unordered) {
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kWordBits <= nx; ++w) {
-        const std::uint32_t n = Word32(r + w * kWordBits, level, above[w]);
+        const std::uint32_t n = Word32<kOrEqual>(r + w * kWordBits, level, above[w]);
         if (unordered) unordered[w] = n;
     }
     const std::ptrdiff_t rest = nx - w * kWordBits;
@@ -68,7 +76,7 @@ void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
         std::uint32_t a = 0, n = 0;
         for (std::ptrdiff_t k = 0; k < rest; ++k) {
             const T x = r[w * kWordBits + k];
-            a |= std::uint32_t(x > level) << k;
+            a |= std::uint32_t(AboveOf<kOrEqual>(x, level)) << k;
             n |= std::uint32_t(x != x) << k;
         }
         above[w] = a;
@@ -105,7 +113,7 @@ template <class T> std::uint32_t Range32(const T* v, T& lo, T& hi) {
 
 // A contiguous row against several levels: each 32 values' range is taken once, and only the
 // levels inside it are compared value by value; the others give words of all or no bits.
-template <class T>
+template <bool kOrEqual, class T>
 void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
                          std::uint32_t* above, std::ptrdiff_t levelStride,
                          std::uint32_t* unusable) {
@@ -118,12 +126,12 @@ void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> level
         for (std::size_t m = 0; m < levels.size(); ++m) {
             const T level = levels[m];
             std::uint32_t& a = above[std::ptrdiff_t(m) * levelStride + w];
-            if (nan == 0 && hi <= level)
+            if (nan == 0 && !AboveOf<kOrEqual>(hi, level))
                 a = 0;
-            else if (nan == 0 && lo > level)
+            else if (nan == 0 && AboveOf<kOrEqual>(lo, level))
                 a = ~std::uint32_t(0);
             else
-                Word32(v, level, a);
+                Word32<kOrEqual>(v, level, a);
         }
     }
     // The partial word and the zero word, value by value.
@@ -131,7 +139,7 @@ void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> level
         std::uint32_t* a = above + std::ptrdiff_t(m) * levelStride;
         std::uint32_t tail = 0, nan = 0;
         for (std::ptrdiff_t i = w * kWordBits; i < nx; ++i) {
-            tail |= std::uint32_t(r[i] > levels[m]) << (i - w * kWordBits);
+            tail |= std::uint32_t(AboveOf<kOrEqual>(r[i], levels[m])) << (i - w * kWordBits);
             nan |= std::uint32_t(r[i] != r[i]) << (i - w * kWordBits);
         }
         std::ptrdiff_t z = w;
@@ -146,7 +154,7 @@ void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> level
 }
 
 // Any strides: node by node along the row.
-template <class T>
+template <bool kOrEqual, class T>
 void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uint32_t* above,
                 std::uint32_t* unordered) {
     const T* r = v.data + j * v.strideY;
@@ -156,7 +164,7 @@ void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uin
         const std::ptrdiff_t end = std::min<std::ptrdiff_t>(v.nx, (w + 1) * kWordBits);
         for (int k = 0; i < end; ++i, ++k) {
             const T x = r[i * v.strideX];
-            a |= std::uint32_t(x > level) << k;
+            a |= std::uint32_t(AboveOf<kOrEqual>(x, level)) << k;
             n |= std::uint32_t(x != x) << k;
         }
         above[w] = a;
@@ -168,17 +176,18 @@ void StridedRow(View<T> v, T level, const BitGrid& g, std::ptrdiff_t j, std::uin
 // gets value (x0 + c, j0 + r) > level for c = 0 .. 7, and with kNaN bit k + c of nan[r] its NaN.
 // Contiguous loads and stores across r, which the compiler vectorises.
 // kFirst: the first eight columns of the word, which set bits[r] rather than add to it.
-template <bool kNaN, bool kFirst, class T>
+template <bool kOrEqual, bool kNaN, bool kFirst, class T>
 void EightColumns(const T* c0, std::ptrdiff_t stride, std::ptrdiff_t count, T level, int k,
                   std::uint32_t* bits, std::uint32_t* nan) {
     const T *c1 = c0 + stride, *c2 = c1 + stride, *c3 = c2 + stride, *c4 = c3 + stride,
             *c5 = c4 + stride, *c6 = c5 + stride, *c7 = c6 + stride;
     const std::uint32_t b = std::uint32_t(1) << k;
     for (std::ptrdiff_t r = 0; r < count; ++r) {
-        const std::uint32_t word = (c0[r] > level ? b : 0u) | (c1[r] > level ? b << 1 : 0u) |
-                                   (c2[r] > level ? b << 2 : 0u) | (c3[r] > level ? b << 3 : 0u) |
-                                   (c4[r] > level ? b << 4 : 0u) | (c5[r] > level ? b << 5 : 0u) |
-                                   (c6[r] > level ? b << 6 : 0u) | (c7[r] > level ? b << 7 : 0u);
+        const auto up = [level](T x) { return AboveOf<kOrEqual>(x, level); };
+        const std::uint32_t word = (up(c0[r]) ? b : 0u) | (up(c1[r]) ? b << 1 : 0u) |
+                                   (up(c2[r]) ? b << 2 : 0u) | (up(c3[r]) ? b << 3 : 0u) |
+                                   (up(c4[r]) ? b << 4 : 0u) | (up(c5[r]) ? b << 5 : 0u) |
+                                   (up(c6[r]) ? b << 6 : 0u) | (up(c7[r]) ? b << 7 : 0u);
         bits[r] = kFirst ? word : bits[r] | word;
         if constexpr (kNaN)
             nan[r] |= (c0[r] != c0[r] ? b : 0u) | (c1[r] != c1[r] ? b << 1 : 0u) |
@@ -191,7 +200,7 @@ void EightColumns(const T* c0, std::ptrdiff_t stride, std::ptrdiff_t count, T le
 // Values contiguous along y: the 32 columns of each word are read eight at a time, each in one
 // sweep down the stripe, their comparisons gathered into a word per row on the stack, which then
 // goes to its place in the row-major bits.
-template <class T>
+template <bool kOrEqual, class T>
 void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
                   std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
                   std::uint32_t* unusable) {
@@ -210,19 +219,19 @@ void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::p
             for (; c + 8 <= cols; c += 8) {
                 const T* c0 = v.data + (w * kWordBits + c) * v.strideX + j0;
                 if (withNaN && c == 0)
-                    EightColumns<true, true>(c0, v.strideX, count, level, c, bits, nan);
+                    EightColumns<kOrEqual, true, true>(c0, v.strideX, count, level, c, bits, nan);
                 else if (withNaN)
-                    EightColumns<true, false>(c0, v.strideX, count, level, c, bits, nan);
+                    EightColumns<kOrEqual, true, false>(c0, v.strideX, count, level, c, bits, nan);
                 else if (c == 0)
-                    EightColumns<false, true>(c0, v.strideX, count, level, c, bits, nan);
+                    EightColumns<kOrEqual, false, true>(c0, v.strideX, count, level, c, bits, nan);
                 else
-                    EightColumns<false, false>(c0, v.strideX, count, level, c, bits, nan);
+                    EightColumns<kOrEqual, false, false>(c0, v.strideX, count, level, c, bits, nan);
             }
             for (; c < cols; ++c) {
                 const T* col = v.data + (w * kWordBits + c) * v.strideX + j0;
                 const std::uint32_t b = std::uint32_t(1) << c;
                 for (std::ptrdiff_t r = 0; r < count; ++r) {
-                    bits[r] |= col[r] > level ? b : 0u;
+                    bits[r] |= AboveOf<kOrEqual>(col[r], level) ? b : 0u;
                     nan[r] |= withNaN && col[r] != col[r] ? b : 0u;
                 }
             }
@@ -236,34 +245,45 @@ void ColumnStripe(View<T> v, std::span<const T> levels, const BitGrid& g, std::p
     }
 }
 
+template <bool kOrEqual, class T>
+void ClassifyLevels(View<T> values, std::span<const T> levels, const BitGrid& g, std::ptrdiff_t j0,
+                    std::ptrdiff_t count, std::ptrdiff_t rowStride, std::uint32_t* above,
+                    std::uint32_t* unusable) {
+    const std::ptrdiff_t words = g.words;
+    if (values.strideY == 1 && values.strideX != 1) {
+        ColumnStripe<kOrEqual>(values, levels, g, j0, count, rowStride, above, unusable);
+        return;
+    }
+    for (std::ptrdiff_t r = 0; r < count; ++r) {
+        std::uint32_t* nan = unusable ? unusable + r * words : nullptr;
+        if (values.strideX == 1 && levels.size() > 1) {
+            ContiguousRowLevels<kOrEqual>(values.data + (j0 + r) * values.strideY, values.nx,
+                                          levels, above + r * words, rowStride * words, nan);
+            continue;
+        }
+        for (std::size_t m = 0; m < levels.size(); ++m) {
+            std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
+            std::uint32_t* u = m == 0 ? nan : nullptr;
+            if (values.strideX == 1)
+                ContiguousRow<kOrEqual>(values.data + (j0 + r) * values.strideY, values.nx,
+                                        levels[m], a, u);
+            else
+                StridedRow<kOrEqual>(values, levels[m], g, j0 + r, a, u);
+        }
+    }
+}
+
 } // namespace
 
 template <class T>
 void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
-                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    AtLevel atLevel, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
                     std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable) {
     const std::ptrdiff_t words = g.words;
-    if (values.strideY == 1 && values.strideX != 1) {
-        ColumnStripe(values, levels, g, j0, count, rowStride, above, unusable);
-    } else {
-        for (std::ptrdiff_t r = 0; r < count; ++r) {
-            std::uint32_t* nan = unusable ? unusable + r * words : nullptr;
-            if (values.strideX == 1 && levels.size() > 1) {
-                ContiguousRowLevels(values.data + (j0 + r) * values.strideY, values.nx, levels,
-                                    above + r * words, rowStride * words, nan);
-                continue;
-            }
-            for (std::size_t m = 0; m < levels.size(); ++m) {
-                std::uint32_t* a = above + (std::ptrdiff_t(m) * rowStride + r) * words;
-                std::uint32_t* u = m == 0 ? nan : nullptr;
-                if (values.strideX == 1)
-                    ContiguousRow(values.data + (j0 + r) * values.strideY, values.nx, levels[m], a,
-                                  u);
-                else
-                    StridedRow(values, levels[m], g, j0 + r, a, u);
-            }
-        }
-    }
+    if (atLevel == AtLevel::Above)
+        ClassifyLevels<true>(values, levels, g, j0, count, rowStride, above, unusable);
+    else
+        ClassifyLevels<false>(values, levels, g, j0, count, rowStride, above, unusable);
     if (mask.Present())
         for (std::ptrdiff_t r = 0; r < count; ++r) {
             std::uint32_t* b = unusable + r * words;
@@ -284,8 +304,8 @@ template <class T> void ClassifyAbove(View<T> values, T level, std::span<std::ui
                     std::to_string(above.size()));
     for (std::ptrdiff_t j = 0; j < values.ny; j += kMaxStripeRows) {
         const std::ptrdiff_t count = std::min(kMaxStripeRows, values.ny - j);
-        ClassifyStripe(values, {}, std::span<const T>(&level, 1), g, j, count, count,
-                       above.data() + std::size_t(j * g.words), nullptr);
+        ClassifyStripe(values, {}, std::span<const T>(&level, 1), AtLevel::Below, g, j, count,
+                       count, above.data() + std::size_t(j * g.words), nullptr);
     }
 }
 #define ISOCONTOUR_CLASSIFY(T) template void ClassifyAbove(View<T>, T, std::span<std::uint32_t>);
@@ -295,9 +315,9 @@ ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_CLASSIFY)
 namespace detail {
 
 #define ISOCONTOUR_STRIPE(T)                                                                       \
-    template void ClassifyStripe(View<T>, View<std::uint8_t>, std::span<const T>, const BitGrid&,  \
-                                 std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t, std::uint32_t*,   \
-                                 std::uint32_t*);
+    template void ClassifyStripe(View<T>, View<std::uint8_t>, std::span<const T>, AtLevel,         \
+                                 const BitGrid&, std::ptrdiff_t, std::ptrdiff_t, std::ptrdiff_t,   \
+                                 std::uint32_t*, std::uint32_t*);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_STRIPE)
 #undef ISOCONTOUR_STRIPE
 

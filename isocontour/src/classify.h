@@ -65,13 +65,14 @@ inline std::uint32_t ExistingCells(const BitGrid& g, std::ptrdiff_t w) {
 
 // Node rows j0 .. j0 + count - 1 (count <= rowStride) of the values against each level: row r's
 // words for level m go to above + (m * rowStride + r) * g.words (every word of the row, the zero
-// word included), with bit i set exactly when value (i, j0 + r) is > level; unusable + r * g.words
+// word included), with bit i set exactly when value (i, j0 + r) is > level (>= level with
+// AtLevel::Above); unusable + r * g.words
 // gets the NaN nodes and, with a mask, the masked ones (unusable may be null without a mask).
 // Values contiguous along x are read row by row; values contiguous along y eight columns of the
 // stripe at a time (count <= kMaxStripeRows).
 template <class T>
 void ClassifyStripe(View<T> values, View<std::uint8_t> mask, std::span<const T> levels,
-                    const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
+                    AtLevel atLevel, const BitGrid& g, std::ptrdiff_t j0, std::ptrdiff_t count,
                     std::ptrdiff_t rowStride, std::uint32_t* above, std::uint32_t* unusable);
 
 } // namespace isocontour::detail

@@ -19,9 +19,10 @@ using namespace detail;
 
 // Checks the arguments and the levels (already in m.levels) and describes the input.
 template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, FilledScratch<T>& m) {
-    const CoordKind kind = CheckArguments(values, o);
     const std::vector<T>& levels = m.levels;
     CheckLevels(std::span<const T>(levels));
+    const CoordKind kind = CheckArguments(values, o);
+    CheckInterpolation(values, std::span<const T>(levels), o);
     for (std::size_t k = 1; k < levels.size(); ++k)
         if (!(levels[k - 1] < levels[k]))
             throw Error("filled levels must increase strictly; level " + std::to_string(k) + " (" +
@@ -31,7 +32,12 @@ template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, Fil
     BandInput<T> in;
     in.values = values;
     in.levels = std::span<const T>(levels);
-    in.saddle = o.saddle;
+    in.rules = Rules<T>::Of(o);
+    m.logs.clear();
+    if (in.rules.log)
+        for (const T l : levels)
+            m.logs.push_back(std::log(l));
+    in.logs = std::span<const T>(m.logs);
     in.mask = o.mask;
     in.x = o.x;
     in.y = o.y;

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "cells.h"
 #include "classify.h"
 #include "coords.h"
 #include "isocontour/isocontour.h"
@@ -60,8 +61,11 @@ template <class T> struct BandInput {
     View<std::uint8_t> mask;
     View<T> x, y;
     CoordKind kind = CoordKind::Grid;
-    Saddle saddle = Saddle::Above;
+    Rules<T> rules;
     std::span<const T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
+    std::span<const T> logs;   // their logarithms, under log interpolation (else empty)
+
+    Level<T> LevelAt(std::size_t k) const { return {levels[k], logs.empty() ? T(0) : logs[k]}; }
 };
 
 // A strip's node rows as bits while it scans them: each level's nodes above it, and the NaN or
@@ -101,7 +105,7 @@ template <class T> struct RingScratch {
 
 // Everything a call of FilledContours works in besides its output.
 template <class T> struct FilledScratch {
-    std::vector<T> levels;
+    std::vector<T> levels, logs;
     std::vector<Strip> strips;
     std::vector<BandRows> rows;                     // [strip]
     std::vector<std::vector<BandPieces<T>>> pieces; // [strip][band]

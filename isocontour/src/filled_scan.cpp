@@ -105,7 +105,7 @@ template <class T, class Coords> class Scanner {
             const std::ptrdiff_t r = next_ % ring_;
             const std::ptrdiff_t n = std::min({batch_, ny_ - next_, ring_ - r});
             const std::size_t at = std::size_t(r * g_.words);
-            ClassifyStripe(in_.values, in_.mask, in_.levels, g_, next_, n, ring_,
+            ClassifyStripe(in_.values, in_.mask, in_.levels, in_.rules.atLevel, g_, next_, n, ring_,
                            rows_.above.data() + at, rows_.unusable.data() + at);
             for (std::ptrdiff_t q = 0; q < n; ++q) {
                 const std::uint32_t* u = rows_.unusable.data() + at + std::size_t(q * g_.words);
@@ -210,7 +210,7 @@ template <class T, class Coords> class Scanner {
             cross[std::size_t(e)] = Cross(i, j, e, m, li);
             if (cross[std::size_t(e)].keyed) return false;
         }
-        const int join = JoinOf(in_.saddle, kase, in_.values, i, j, in_.levels[li]);
+        const int join = JoinOf(in_.rules, kase, in_.values, i, j, in_.LevelAt(li));
         static constexpr std::array<bool, 4> kInside{};
         for (unsigned bits = kCases.entries[kase]; bits != 0; bits &= bits - 1) {
             const int e = __builtin_ctz(bits);
@@ -227,7 +227,8 @@ template <class T, class Coords> class Scanner {
     // The crossing of level levels[li] on edge e of cell (i, j), as the lines place it; a
     // crossing that lands on a node is that node.
     Vertex<T> Cross(std::ptrdiff_t i, std::ptrdiff_t j, int e, int m, std::size_t li) const {
-        const EdgeCrossing<T> x = CrossEdge(in_.values, coords_, i, j, e, in_.levels[li]);
+        const EdgeCrossing<T> x =
+            CrossEdge(in_.values, coords_, i, j, e, in_.LevelAt(li), in_.rules.log);
         const std::ptrdiff_t iB = x.i + (x.horizontal ? 1 : 0), jB = x.j + (x.horizontal ? 0 : 1);
         const GridCoords<T> grid;
         Vertex<T> v{};
@@ -291,8 +292,8 @@ template <class T, class Coords> class Scanner {
             const unsigned kase = CaseOf(above[0], above[1], above[2], above[3]);
             const unsigned in = kCases.entries[kase];
             if (in == 0) continue;
-            const T level = in_.levels[std::size_t(k - 1 + m)];
-            const int join = JoinOf(in_.saddle, kase, in_.values, i, j, level);
+            const int join =
+                JoinOf(in_.rules, kase, in_.values, i, j, in_.LevelAt(std::size_t(k - 1 + m)));
             // A level's line enters across an edge whose first corner is above it; the band
             // lies on the line's right for the lower level (the piece runs backwards) and on its
             // left for the upper one.

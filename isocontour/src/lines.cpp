@@ -42,9 +42,9 @@ constexpr std::ptrdiff_t PendingX(Id id) { return -std::ptrdiff_t(id) - 2; }
 
 template <class T, class Coords, bool kNormals> class StripScan {
   public:
-    StripScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, Saddle saddle,
+    StripScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, const Rules<T>& rules,
               std::span<const T> levels, std::span<Crossings<T>> out, StripRows& rows)
-        : v_(v), mask_(mask), coords_(coords), saddle_(saddle), levels_(levels), out_(out),
+        : v_(v), mask_(mask), coords_(coords), rules_(rules), levels_(levels), out_(out),
           rows_(rows), g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
 
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
@@ -70,7 +70,8 @@ template <class T, class Coords, bool kNormals> class StripScan {
         std::uint32_t* badBelow = bad.data();
         std::uint32_t* badHere = bad.data() + words;
         if (y0 > 0) { // the cells below the strip: whether the strip makes its bottom crossings
-            ClassifyStripe(v_, mask_, levels_, g_, y0 - 1, 2, kRows, above.data(), unusable.data());
+            ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, y0 - 1, 2, kRows, above.data(),
+                           unusable.data());
             BadCells(unusable.data(), unusable.data() + words, badBelow);
         } else {
             std::fill(badBelow, badBelow + words, 0u);
@@ -79,15 +80,15 @@ template <class T, class Coords, bool kNormals> class StripScan {
         for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
             const std::ptrdiff_t cellRows = std::min(kStripe, y1 - s);
             if (s == y0) {
-                ClassifyStripe(v_, mask_, levels_, g_, s, cellRows + 1, kRows, above.data(),
-                               unusable.data());
+                ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s, cellRows + 1, kRows,
+                               above.data(), unusable.data());
             } else { // the last stripe's top row is this one's bottom
                 for (std::ptrdiff_t m = 0; m < nl; ++m)
                     std::copy_n(&above[std::size_t((m * kRows + kStripe) * words)], words,
                                 &above[std::size_t(m * kRows * words)]);
                 std::copy_n(&unusable[std::size_t(kStripe * words)], words, unusable.data());
-                ClassifyStripe(v_, mask_, levels_, g_, s + 1, cellRows, kRows, above.data() + words,
-                               unusable.data() + words);
+                ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, cellRows, kRows,
+                               above.data() + words, unusable.data() + words);
             }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
@@ -98,7 +99,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
                     Crossings<T>& c = out_[std::size_t(m)];
                     std::swap(c.rowBelow, c.rowAbove);
-                    level_ = levels_[std::size_t(m)];
+                    level_ = Level<T>::Of(levels_[std::size_t(m)], rules_);
                     c_ = &c;
                     const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
                     const std::uint32_t* rup = rlo + words;
@@ -143,7 +144,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
     // The crossing on edge e of cell (x, y), appended to the current level's crossings.
     Id Make(int e, std::ptrdiff_t cx, std::ptrdiff_t cy) {
         Crossings<T>& c = *c_;
-        const EdgeCrossing<T> x = CrossEdge(v_, coords_, cx, cy, e, level_);
+        const EdgeCrossing<T> x = CrossEdge(v_, coords_, cx, cy, e, level_, rules_.log);
         const std::ptrdiff_t i = x.i, j = x.j;
         const bool h = x.horizontal;
         const Point<T> p = x.at;
@@ -158,7 +159,8 @@ template <class T, class Coords, bool kNormals> class StripScan {
         const std::uint32_t bit = std::uint32_t(1) << (at & 31);
         chunk.mayRepeat[at >> 5] = (chunk.mayRepeat[at >> 5] & ~bit) | (repeat ? bit : 0u);
         if constexpr (kNormals)
-            c.normals.back()[at] = normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, x.s, x.a > level_);
+            c.normals.back()[at] =
+                normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, x.s, rules_.Above(x.a, level_.value));
         return id;
     }
 
@@ -178,7 +180,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
         if (crossed & 8u) id[3] = (x == 0 || BitOf(badHere_, x - 1)) ? Make(3, x, y) : c.left;
         if (crossed & 2u) c.left = id[1] = Make(1, x, y);
         if (crossed & 4u) c.rowAbove[std::size_t(x)] = id[2] = Make(2, x, y);
-        const int join = JoinOf(saddle_, k, v_, x, y, level_);
+        const int join = JoinOf(rules_, k, v_, x, y, level_);
         for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
             const int e = __builtin_ctz(in);
             const Id from = id[e], to = id[kCases.exit[join][k][e]];
@@ -197,14 +199,14 @@ template <class T, class Coords, bool kNormals> class StripScan {
     View<T> v_;
     View<std::uint8_t> mask_;
     Coords coords_;
-    Saddle saddle_;
+    Rules<T> rules_;
     std::span<const T> levels_;
     std::span<Crossings<T>> out_;
     StripRows& rows_;
     BitGrid g_;
     Normals<T, Coords> normals_;
     std::ptrdiff_t y0_ = 0;
-    T level_{};
+    Level<T> level_{};
     Crossings<T>* c_ = nullptr;
     const std::uint32_t* badBelow_ = nullptr;
     const std::uint32_t* badHere_ = nullptr;
@@ -364,12 +366,12 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
     auto scan = [&](std::size_t s) {
         const std::span<Crossings<T>> out(m.crossings[s].data(), levels.size());
         if (options.normals)
-            StripScan<T, Coords, true>(values, options.mask, coords, options.saddle, levels, out,
-                                       m.rows[s])
+            StripScan<T, Coords, true>(values, options.mask, coords, Rules<T>::Of(options), levels,
+                                       out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
         else
-            StripScan<T, Coords, false>(values, options.mask, coords, options.saddle, levels, out,
-                                        m.rows[s])
+            StripScan<T, Coords, false>(values, options.mask, coords, Rules<T>::Of(options), levels,
+                                        out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
     };
     // However a call ends, its chunks go back to the pool.
@@ -415,6 +417,7 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
     Scratch<T>& scratch = work.Own().Of<T>();
     CheckLevels(levels);
     const CoordKind kind = CheckArguments(values, options);
+    CheckInterpolation(values, levels, options);
     Clear(out);
     if (!HasCells(values)) {
         out.levelOffsets.assign(levels.size() + 1, 0);

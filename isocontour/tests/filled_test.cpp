@@ -307,6 +307,54 @@ TEST(FilledContours, AValueAtALevelLiesInTheBandBelowIt) {
     EXPECT_EQ(isocontour::FilledContours(w, 1.0, 2.0).PolygonCount(), 0u);
 }
 
+// With AtLevel::Above a value at a level lies in the band above it (lower <= value < upper): the
+// region a <= z < b is -b < -z <= -a, so on plateaus at the levels the bands of z are those of -z
+// at the negated levels (with the opposite saddle rule), ring for ring.
+TEST(FilledContours, AtLevelAboveMovesAValueAtALevelToTheBandAboveIt) {
+    // All at the level: the whole grid in the band above, none below.
+    const std::vector<double> flat(9, 1.0);
+    Options<double> above;
+    above.atLevel = isocontour::AtLevel::Above;
+    const View<double> w = isocontour::RowMajor(flat.data(), 3, 3);
+    EXPECT_EQ(isocontour::FilledContours(w, 0.0, 1.0, above).PolygonCount(), 0u);
+    EXPECT_NEAR(CheckRings(isocontour::FilledContours(w, 1.0, 2.0, above)), 4.0, 1e-12);
+    // Band k's rings, each from its lowest point, sorted.
+    const auto rings = [](const Bands<double>& b, std::size_t k) {
+        const auto less = [](Point<double> p, Point<double> q) {
+            return std::tie(p.x, p.y) < std::tie(q.x, q.y);
+        };
+        const auto polygons = isocontour::SplitPolygons(b);
+        std::vector<std::vector<Point<double>>> out;
+        for (auto p = b.bandOffsets[k]; p < b.bandOffsets[k + 1]; ++p)
+            for (auto ring : polygons[std::size_t(p)]) {
+                ring.pop_back();
+                std::rotate(ring.begin(), std::min_element(ring.begin(), ring.end(), less),
+                            ring.end());
+                out.push_back(ring);
+            }
+        std::sort(out.begin(), out.end(), [&](const auto& x, const auto& y) {
+            return std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(), less);
+        });
+        return out;
+    };
+    const std::vector<double> levels{-0.5, -0.25, 0.0, 0.25, 0.5};
+    for (unsigned seed = 1; seed <= 4; ++seed) {
+        Field f = Plateaus(33, 27, seed), neg = f;
+        for (auto& x : neg.v)
+            x = -x;
+        Options<double> below;
+        below.saddle = isocontour::Saddle::Below;
+        const auto a = isocontour::FilledContours(f.view(), std::span(levels), above);
+        const auto b = isocontour::FilledContours(neg.view(), std::span(levels), below);
+        EXPECT_NEAR(CheckRings(a), CheckRings(b), 1e-9);
+        const std::size_t nb = levels.size() - 1; // band k of z is band nb - 1 - k of -z
+        for (std::size_t k = 0; k < nb; ++k) {
+            EXPECT_FALSE(rings(a, k).empty());
+            EXPECT_EQ(rings(a, k), rings(b, nb - 1 - k)) << "seed " << seed << " band " << k;
+        }
+    }
+}
+
 // Inputs that once gave rings a geometry library rejects: a crossing a denormal away from a node
 // (a ring through it and the node touched itself), and two parts of a band touching at a node
 // as a figure of eight (the clockwise part was taken for a hole of the other, outside it).

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <span>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -208,6 +209,105 @@ TYPED_TEST(LinesTyped, AValueAtTheLevelIsNotAboveIt) {
     EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(pit, 3, 3), T(1)).LineCount(), 0u);
     pit[4] = 2;
     EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(pit, 3, 3), T(1)).LineCount(), 1u);
+}
+
+// A line as a set-comparable key: its points, the direction reversed when asked.
+template <class T> std::vector<std::pair<T, T>> Key(std::span<const Point<T>> line, bool reverse) {
+    std::vector<std::pair<T, T>> k;
+    for (const Point<T>& p : line)
+        k.push_back({p.x, p.y});
+    if (reverse) std::reverse(k.begin(), k.end());
+    return k;
+}
+
+TYPED_TEST(LinesTyped, AtLevelAboveCountsAValueAtTheLevelAsAbove) {
+    using T = TypeParam;
+    T z[9] = {0, 0, 0, 0, 1, 0, 0, 0, 0};
+    Options<T> above;
+    above.atLevel = isocontour::AtLevel::Above;
+    // Every node is at or above 0; only the peak is at or above 1 (a loop that shrinks to it).
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(0), above).LineCount(), 0u);
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(z, 3, 3), T(0)).LineCount(), 1u);
+    // Values on a lattice put many nodes exactly at the levels. z >= L is the complement of
+    // -z > -L, and a crossing's fraction is the same either way, so the lines at L with the
+    // above side and the above saddle rule are those of -z at -L with the default side and the
+    // below saddle rule, each run backwards: in every layout and classifier path.
+    const std::ptrdiff_t nx = 70, ny = 45;
+    std::vector<T> f = Waves<T>(nx, ny, 5), neg(f.size()), colMajor(f.size());
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            T& v = f[std::size_t(j * nx + i)];
+            v = std::round(v * T(4)) / T(4);
+            neg[std::size_t(j * nx + i)] = -v;
+            colMajor[std::size_t(i * ny + j)] = v;
+        }
+    const std::vector<T> levels = {T(0.5), T(-0.25), T(0)}, negLevels = {T(-0.5), T(0.25), T(0)};
+    Options<T> below;
+    below.saddle = Saddle::Below;
+    const Lines<T> b = isocontour::ContourLines(isocontour::RowMajor(neg.data(), ny, nx),
+                                                std::span<const T>(negLevels), below);
+    for (const View<T> v : {isocontour::RowMajor(f.data(), ny, nx),
+                            isocontour::ColumnMajor(colMajor.data(), ny, nx)}) {
+        for (const bool one : {true, false}) {
+            const std::span<const T> ls = one ? std::span<const T>(levels).first(1) : levels;
+            const Lines<T> a = isocontour::ContourLines(v, ls, above);
+            ASSERT_EQ(a.levelOffsets.size(), ls.size() + 1);
+            for (std::size_t m = 0; m < ls.size(); ++m) {
+                std::vector<std::vector<std::pair<T, T>>> ka, kb;
+                for (auto k = a.levelOffsets[m]; k < a.levelOffsets[m + 1]; ++k)
+                    ka.push_back(Key(a.Line(std::size_t(k)), false));
+                for (auto k = b.levelOffsets[m]; k < b.levelOffsets[m + 1]; ++k)
+                    kb.push_back(Key(b.Line(std::size_t(k)), true));
+                // Closed lines may start elsewhere: compare their points from the lowest one.
+                for (auto* ks : {&ka, &kb})
+                    for (auto& k : *ks)
+                        if (k.front() == k.back()) {
+                            k.pop_back();
+                            std::rotate(k.begin(), std::min_element(k.begin(), k.end()), k.end());
+                        }
+                std::sort(ka.begin(), ka.end());
+                std::sort(kb.begin(), kb.end());
+                EXPECT_FALSE(ka.empty());
+                EXPECT_EQ(ka, kb) << "level " << ls[m];
+            }
+        }
+    }
+}
+
+TYPED_TEST(LinesTyped, LogInterpolationAndItsRefusals) {
+    using T = TypeParam;
+    Options<T> log;
+    log.interpolation = isocontour::Interpolation::Log;
+    // 1 and 100 on either side: 10 lies halfway in the logarithms, 9.1 % of the way linearly.
+    const T z[4] = {1, 100, 1, 100};
+    const Lines<T> l = isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(10), log);
+    ASSERT_EQ(l.points.size(), 2u);
+    for (const Point<T>& p : l.points)
+        EXPECT_NEAR(double(p.x), 0.5, 1e-6);
+    EXPECT_NEAR(double(isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(10)).points[0].x),
+                9.0 / 99.0, 1e-6);
+    // A saddle whose arithmetic mean (50.5) is above 10 but whose geometric mean is not.
+    const T saddle[4] = {1, 100, 100, 1};
+    log.saddle = Saddle::Centre;
+    Options<T> linear;
+    linear.saddle = Saddle::Centre;
+    const auto first = [](const Lines<T>& lines) { return lines.points.at(0); };
+    EXPECT_NE(first(isocontour::ContourLines(isocontour::RowMajor(saddle, 2, 2), T(20), log)),
+              first(isocontour::ContourLines(isocontour::RowMajor(saddle, 2, 2), T(20), linear)));
+    // Values and levels must be above 0, but for masked and NaN nodes.
+    const T bad[4] = {1, 100, 0, 100};
+    EXPECT_THROW(isocontour::ContourLines(isocontour::RowMajor(bad, 2, 2), T(10), log),
+                 isocontour::Error);
+    EXPECT_THROW(isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0), log),
+                 isocontour::Error);
+    const std::uint8_t mask[4] = {0, 0, 1, 0};
+    log.mask = isocontour::RowMajor(mask, 2, 2);
+    EXPECT_NO_THROW(isocontour::ContourLines(isocontour::RowMajor(bad, 2, 2), T(10), log));
+    const T levels[2] = {T(5), T(50)};
+    log.mask = {};
+    EXPECT_THROW(isocontour::FilledContours(isocontour::RowMajor(bad, 2, 2),
+                                            std::span<const T>(levels), log),
+                 isocontour::Error);
 }
 
 TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {

@@ -55,6 +55,14 @@ TEST(ContourOptions, DefaultsAndValues) {
     EXPECT_TRUE(filled.options.filled);
     EXPECT_TRUE(filled.options.openBands);
     EXPECT_FALSE(few.options.filled);
+
+    const ParsedContourOptions rules =
+        Parse({"z.npy", "--levels", "1", "--at-level", "above", "--log", "--corner-mask"});
+    ASSERT_TRUE(rules.ok) << rules.error;
+    EXPECT_EQ(rules.options.atLevel, isocontour::AtLevel::Above);
+    EXPECT_TRUE(rules.options.log && rules.options.cornerMask);
+    EXPECT_EQ(few.options.atLevel, isocontour::AtLevel::Below);
+    EXPECT_FALSE(few.options.log || few.options.cornerMask);
 }
 
 TEST(ContourOptions, BadInputIsOneLineOfError) {
@@ -83,6 +91,8 @@ TEST(ContourOptions, BadInputIsOneLineOfError) {
              {"z.npy", "--levels", "1", "--threads", "-1"},
              {"z.npy", "--levels", "1", "--threads", "1025"},
              {"z.npy", "--levels", "1", "--saddle", "middle"},
+             {"z.npy", "--levels", "1", "--at-level", "on"},
+             {"z.npy", "--levels", "1", "--at-level"},
              {"z.npy", "--levels", "1", "--x", "x.npy"},
              {"z.npy", "--levels", "1", "--y", "y.npy"},
              {"z.npy", "--levels", "1", "--normals"},

@@ -6,14 +6,16 @@
 //              data[i * strideX + j * strideY], i = 0 .. nx-1 along x, j = 0 .. ny-1 along y,
 //              strides in elements. A numpy array z of shape (rows, cols) in C order is
 //              View{z, cols, rows, 1, cols}; in Fortran order View{z, cols, rows, rows, 1}.
-//   Above      A node is above level L when its value > L. A value equal to L, or NaN, is not.
+//   Above      A node is above level L when its value > L. A value equal to L, or NaN, is not
+//              (Options::atLevel = AtLevel::Above counts a value equal to L as above it).
 //   Points     In grid units (node (i, j) at (i, j)) unless x and y coordinates are given: then
 //              every crossing is interpolated along its edge between the two nodes' coordinates.
 //   Crossing   On the edge from node A to node B, A the node with the smaller index (i, or j):
 //              s = (L - vA) / (vB - vA) in T, and the point is PA + (PB - PA) * s. An infinite
 //              node counts as a very high or very low value: the crossing lands on the finite
 //              node (between two infinite ones, halfway), never at NaN. An s within half a unit
-//              in the last place of 1 from 0 or 1 is 0 or 1: the crossing is the node.
+//              in the last place of 1 from 0 or 1 is 0 or 1: the crossing is the node. With
+//              Interpolation::Log the same rule is applied to the logarithms of L, vA and vB.
 //   Lines      Higher values lie on the LEFT of every line's direction of travel (x right, y up),
 //              so a closed line around a maximum runs counter-clockwise. Open lines begin and end
 //              on the grid's border or beside a masked or NaN cell. Closed lines repeat their
@@ -30,7 +32,8 @@
 //              a node than four units in the last place of the coordinates there: then it is the
 //              node.
 //   Masks      A nonzero mask entry removes its node: every cell touching it, or touching a NaN
-//              value, yields nothing.
+//              value, yields nothing (with Options::cornerMask, a cell missing exactly one corner
+//              yields the triangle of the other three).
 //   Threads    Any thread count gives the same output, point for point and in order.
 //   Errors     Bad arguments throw isocontour::Error with a one-line message; nothing is read
 //              outside the views (a view that states its size is checked against it). A grid
@@ -84,13 +87,32 @@ enum class Saddle : std::uint8_t {
     Centre, // the mean of the four corners decides, as a fifth node would
 };
 
-/// How to contour: coordinates, mask, saddle rule, normals, open bands, threads.
+/// Which side of a level a value exactly at it lies on.
+enum class AtLevel : std::uint8_t {
+    Below, // a value equal to the level is not above it: bands are lower < value <= upper
+    Above, // a value equal to the level is above it: bands are lower <= value < upper
+};
+
+/// How a crossing's place along its edge is found.
+enum class Interpolation : std::uint8_t {
+    Linear, // linearly in the values
+    Log,    // linearly in their logarithms; every usable value and every level must be > 0
+};
+
+/// How to contour: coordinates, mask, saddle rule, side of a level, interpolation, corner mask,
+/// normals, open bands, threads.
 template <class T> struct Options {
     // Absent: grid units. Rectilinear: x has extents (nx, 1) and y (ny, 1), one coordinate per
     // column and row. Curvilinear: both have the values' extents.
     View<T> x, y;
     View<std::uint8_t> mask; // absent, or the values' extents; nonzero = masked
     Saddle saddle = Saddle::Above;
+    AtLevel atLevel = AtLevel::Below;
+    Interpolation interpolation = Interpolation::Linear; // Log: the centre rule takes the
+                                                         // geometric mean
+    // A cell with exactly one unusable (masked or NaN) corner is contoured as the triangle of its
+    // other three corners, the diagonal between them a border, instead of being left out.
+    bool cornerMask = false;
     bool normals = false;   // lines only: a unit normal per point, towards lower values
     bool openBands = false; // filled, many levels: add (-inf, l0] and (l_last, +inf]
     int threads = 1;        // 0: one per core
