@@ -5,26 +5,6 @@
 namespace isocontour::js {
 namespace {
 
-// The options the library gains in its next version are set when it has them, and refused
-// with a clear message until then.
-template <class O> void SetNewOptions(O& o, int atLevel, int interpolation, bool cornerMask) {
-    if constexpr (requires { o.atLevel; }) {
-        o.atLevel = decltype(o.atLevel)(atLevel);
-    } else if (atLevel != 0) {
-        throw Error("atLevel 'above' needs a newer isocontour engine");
-    }
-    if constexpr (requires { o.interpolation; }) {
-        o.interpolation = decltype(o.interpolation)(interpolation);
-    } else if (interpolation != 0) {
-        throw Error("interpolation 'log' needs a newer isocontour engine");
-    }
-    if constexpr (requires { o.cornerMask; }) {
-        o.cornerMask = cornerMask;
-    } else if (cornerMask) {
-        throw Error("cornerMask needs a newer isocontour engine");
-    }
-}
-
 template <class T>
 Options<T> MakeOptions(std::ptrdiff_t w, std::ptrdiff_t h, const FlatOptions<T>& f,
                        FlatResult<T>& out) {
@@ -56,7 +36,12 @@ Options<T> MakeOptions(std::ptrdiff_t w, std::ptrdiff_t h, const FlatOptions<T>&
     if (f.mask) o.mask = RowMajor(f.mask, h, w);
     if (f.saddle < 0 || f.saddle > 2) throw Error("saddle must be 'above', 'below' or 'centre'");
     o.saddle = Saddle(f.saddle);
-    SetNewOptions(o, f.atLevel, f.interpolation, f.cornerMask);
+    if (f.atLevel < 0 || f.atLevel > 1) throw Error("atLevel must be 'below' or 'above'");
+    if (f.interpolation < 0 || f.interpolation > 1)
+        throw Error("interpolation must be 'linear' or 'log'");
+    o.atLevel = AtLevel(f.atLevel);
+    o.interpolation = Interpolation(f.interpolation);
+    o.cornerMask = f.cornerMask;
     o.normals = f.normals;
     o.openBands = f.openBands;
     return o;
