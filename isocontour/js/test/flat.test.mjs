@@ -145,15 +145,16 @@ test('bands are valid rings: closed, outer counter-clockwise, holes clockwise, n
 
 test('refusals throw IsocontourError with the library\'s message, and borrowed views', () => {
   const z = field(18, 10, 8, false);
-  const refused = (call, args) => {
-    const r = spawnSync(tool, [npy('z.npy', z, 8, 10), ...args], { encoding: 'utf8' });
+  const refused = (call, values, args) => {
+    const r = spawnSync(tool, [npy('z.npy', values, 8, 10), ...args], { encoding: 'utf8' });
     assert.equal(r.status, 2);
     assert.throws(call, e => e instanceof ic.IsocontourError &&
                   r.stderr.trim() === `isocontour: ${e.message}`, args.join(' '));
   };
   assert.throws(() => ic.isobands(z, 10, 8, [0.5, 0.1]),
                 { name: 'IsocontourError', message: /^filled levels must increase strictly; / });
-  refused(() => ic.isolines(z.map(v => v - 1), 10, 8, [1], { interpolation: 'log' }),
+  const negative = z.map(v => v - 1);
+  refused(() => ic.isolines(negative, 10, 8, [1], { interpolation: 'log' }), negative,
           ['--levels', '1', '--log']);
   assert.throws(() => ic.isolines(z, 10, 9, [0]), ic.IsocontourError);
   assert.throws(() => ic.isolines(z, 10, 8, [NaN]), ic.IsocontourError);
