@@ -58,10 +58,16 @@ test('lines and bands equal the tool\'s in float64 and float32, with NaN holes a
     const [n, m] = [47, 31];
     const z = field(11, n, m, f32);
     const levels = [0.3, -0.2, 0, 0.1];
+    // Random steps: saddles in plenty.
+    const s = steps(random(19), n, m, 3).map(v => v + 0.1 * (v % 2));
+    const stepped = f32 ? Float32Array.from(s) : s;
     for (const saddle of ['above', 'below', 'centre']) {
       const args = ['--levels', levels.join(','), '--saddle', saddle];
       sameGeoJSON(ic.isolines(z, n, m, levels, { saddle }).toGeoJSON(),
                   toolGeoJSON(z, n, m, args), f32, `lines ${saddle} f32 ${f32}`);
+      sameGeoJSON(ic.isolines(stepped, n, m, [0.5, 1.5], { saddle }).toGeoJSON(),
+                  toolGeoJSON(stepped, n, m, ['--levels', '0.5,1.5', '--saddle', saddle]), f32,
+                  `steps ${saddle} f32 ${f32}`);
     }
     const rising = [-0.4, -0.1, 0, 0.2, 0.5];
     sameGeoJSON(ic.isobands(z, n, m, rising, { openBands: true }).toGeoJSON(),
