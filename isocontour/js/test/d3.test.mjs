@@ -114,3 +114,50 @@ test('contourDensity: d3\'s binning and blur, our contours', () => {
   assert.strictEqual(one.max, other.max);
   same([one(one.max / 3)], [other(other.max / 3)], 'one threshold');
 });
+
+// Even-odd test of (x, y) against a band's rings; null when the point lies on one of them.
+function inBand(bands, b, x, y) {
+  const { points: p, ringOffsets: r, polygonOffsets: g, bandOffsets: o } = bands;
+  let inside = false;
+  for (let q = g[o[b]]; q < g[o[b + 1]]; ++q)
+    for (let k = r[q] + 1; k < r[q + 1]; ++k) {
+      const [x0, y0, x1, y1] = [p[2 * k - 2], p[2 * k - 1], p[2 * k], p[2 * k + 1]];
+      const cross = (x1 - x0) * (y - y0) - (y1 - y0) * (x - x0);
+      if (cross === 0 && Math.min(x0, x1) <= x && x <= Math.max(x0, x1) &&
+          Math.min(y0, y1) <= y && y <= Math.max(y0, y1)) return null;
+      if ((y0 > y) !== (y1 > y) && x < x0 + ((y - y0) * (x1 - x0)) / (y1 - y0)) inside = !inside;
+    }
+  return inside;
+}
+
+test('bands(): d3\'s pixel coordinates and rule at a threshold, each value in its own band', () => {
+  const rand = random(6);
+  for (let round = 0; round < 10; ++round) {
+    const n = 3 + Math.floor(rand() * 15), m = 3 + Math.floor(rand() * 15);
+    const values = steps(rand, n, m, 8).map(v => v / 2); // half of them at a threshold
+    const thresholds = [0, 1, 2, 3, 4];
+    const bands = ic.contours().size([n, m]).bands(values, thresholds);
+    let checked = 0;
+    for (let j = 0; j < m; ++j)
+      for (let i = 0; i < n; ++i) {
+        const v = values[i + j * n];
+        // A value at a threshold with a lower neighbour is where the band's edge runs (and an
+        // isolated one a band of no area): no side to test.
+        let lower = false;
+        for (let dj = -1; dj <= 1; ++dj)
+          for (let di = -1; di <= 1; ++di) {
+            const x = i + di, y = j + dj;
+            if (x >= 0 && x < n && y >= 0 && y < m && values[x + y * n] < v) lower = true;
+          }
+        if (lower && thresholds.includes(v)) continue;
+        for (let b = 0; b + 1 < thresholds.length; ++b) {
+          const inside = inBand(bands, b, i + 0.5, j + 0.5);
+          if (inside === null) continue;
+          assert.equal(inside, thresholds[b] <= v && v < thresholds[b + 1],
+                       `value ${v} at (${i}, ${j}) and band ${b} (#${round})`);
+          ++checked;
+        }
+      }
+    assert.ok(checked > n * m, `${checked} checks`); // of 4 * n * m
+  }
+});
