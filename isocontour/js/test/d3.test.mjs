@@ -133,11 +133,14 @@ function inBand(bands, b, x, y) {
 test('bands(): d3\'s pixel coordinates and rule at a threshold, each value in its own band', () => {
   const rand = random(6);
   for (let round = 0; round < 10; ++round) {
-    const n = 3 + Math.floor(rand() * 15), m = 3 + Math.floor(rand() * 15);
-    const values = steps(rand, n, m, 8).map(v => v / 2); // half of them at a threshold
+    const n = 6 + Math.floor(rand() * 15), m = 6 + Math.floor(rand() * 15);
+    // Blocks of 3 x 3 equal values, half of them at a threshold: plateaus whose inner values
+    // lie inside a band, on the side the rule at a threshold says.
+    const blocks = steps(rand, n, m, 8);
+    const values = blocks.map((_, k) => blocks[Math.floor((k % n) / 3) * 3 + Math.floor(Math.floor(k / n) / 3) * 3 * n] / 2);
     const thresholds = [0, 1, 2, 3, 4];
     const bands = ic.contours().size([n, m]).bands(values, thresholds);
-    let checked = 0;
+    let checked = 0, atThreshold = 0;
     for (let j = 0; j < m; ++j)
       for (let i = 0; i < n; ++i) {
         const v = values[i + j * n];
@@ -156,8 +159,10 @@ test('bands(): d3\'s pixel coordinates and rule at a threshold, each value in it
           assert.equal(inside, thresholds[b] <= v && v < thresholds[b + 1],
                        `value ${v} at (${i}, ${j}) and band ${b} (#${round})`);
           ++checked;
+          atThreshold += thresholds.includes(v);
         }
       }
     assert.ok(checked > n * m, `${checked} checks`); // of 4 * n * m
+    assert.ok(atThreshold > 0, 'values inside a plateau at a threshold');
   }
 });
