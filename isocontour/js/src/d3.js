@@ -61,17 +61,17 @@ export function contours() {
 
   function contours(values) {
     const f32 = load(values, dx * dy);
-    let tz;
+    let tz, counted = null;
     if (threshold === thresholdSturges) {
       // d3-array's own rule, on the count the module makes while the values are at hand.
-      const [count] = stats(f32, values.length);
-      tz = Math.max(1, Math.ceil(Math.log(count) / Math.LN2) + 1);
+      counted = stats(f32, values.length);
+      tz = Math.max(1, Math.ceil(Math.log(counted[0]) / Math.LN2) + 1);
     } else {
       tz = threshold(values);
     }
     if (!Array.isArray(tz)) {
       // d3's uniform thresholds over the finite values' extent, with d3-array's nice ticks.
-      const [, lo, hi] = stats(f32, values.length);
+      const [, lo, hi] = counted ?? stats(f32, values.length);
       const e = isNaN(lo) ? [undefined, undefined] : [lo, hi];
       tz = ticks(...nice(e[0], e[1], tz), tz);
       while (tz[tz.length - 1] >= e[1]) tz.pop();

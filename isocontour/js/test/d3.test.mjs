@@ -166,3 +166,13 @@ test('bands(): d3\'s pixel coordinates and rule at a threshold, each value in it
     assert.ok(atThreshold > 0, 'values inside a plateau at a threshold');
   }
 });
+
+test('float32 values against thresholds between floats and beyond their range', () => {
+  const rand = random(7);
+  const f32 = Float32Array.from({ length: 64 }, () => Math.fround(rand() * 2 - 1));
+  f32[5] = Infinity, f32[9] = -Infinity, f32[17] = 3.4e38;
+  // Thresholds at a float, between two floats, and past the largest float each way.
+  const thresholds = [-1e300, -3.5e38, f32[3], f32[3] + 1e-12, f32[4] - 1e-12, 3.5e38, 1e300];
+  const [ours, theirs] = both(8, 8, thresholds, true);
+  same(ours(f32), theirs(f32), 'float32 thresholds');
+});

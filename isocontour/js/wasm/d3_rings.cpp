@@ -146,12 +146,25 @@ void D3Contour(const T* values, std::ptrdiff_t dx, std::ptrdiff_t dy, double thr
     float* in = s.inside.data();
     std::fill(in, in + w, 0.0f);
     std::fill(in + (h - 1) * w, in + h * w, 0.0f);
+    // value >= threshold in T: for float values, against the least float not below the
+    // threshold, which decides every float alike and lets the loop run four lanes at a time.
+    T at;
+    if constexpr (sizeof(T) == sizeof(double)) {
+        at = T(threshold);
+    } else {
+        constexpr double top = std::numeric_limits<float>::max();
+        // A finite threshold past the floats' range is above (or below) every finite float.
+        at = threshold > top                             ? std::numeric_limits<float>::infinity()
+             : threshold < -top && threshold > -HUGE_VAL ? -std::numeric_limits<float>::max()
+                                                         : float(threshold);
+        if (double(at) < threshold) at = std::nextafter(at, std::numeric_limits<float>::infinity());
+    }
     for (std::ptrdiff_t j = 0; j < dy; ++j) {
         float* row = in + (j + 1) * w;
         const T* v = values + j * dx;
         row[0] = row[dx + 1] = 0.0f;
         for (std::ptrdiff_t i = 0; i < dx; ++i)
-            row[i + 1] = double(v[i]) >= threshold ? 1.0f : 0.0f;
+            row[i + 1] = v[i] >= at ? 1.0f : 0.0f;
     }
     Options<float> options;
     options.saddle = Saddle::Below;
