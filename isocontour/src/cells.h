@@ -160,15 +160,21 @@ template <class T> T CrossingFractionAtEnds(T a, T b, T level, T s) {
     return s <= kNodeSnap<T> ? T(0) : s >= T(1) - kNodeSnap<T> ? T(1) : s;
 }
 
-// A level's crossing of edge e of cell (x, y): the edge's node A = (i, j), its direction, the
-// values at A and B, the fraction s from A to B, and the point in the output's coordinates.
+// A level's crossing of an edge: the edge's node A = (i, j) and the step (di, dj) to its node B,
+// the values at A and B, the fraction s from A to B, and the point in the output's coordinates.
 template <class T> struct EdgeCrossing {
-    std::ptrdiff_t i, j;
+    std::ptrdiff_t i, j, di, dj;
     bool horizontal;
     T a, b, s;
     Point<T> at;
 };
 
+template <class T> T FractionOf(T a, T b, const Level<T>& level, bool log) {
+    return log ? CrossingFraction(std::log(a), std::log(b), level.log)
+               : CrossingFraction(a, b, level.value);
+}
+
+// The crossing on edge e of cell (x, y).
 template <class T, class Coords>
 EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords, std::ptrdiff_t x, std::ptrdiff_t y,
                           int e, const Level<T>& level, bool log) {
@@ -176,11 +182,36 @@ EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords, std::ptrdiff_t x, std
     c.i = x + EdgeDx(e);
     c.j = y + EdgeDy(e);
     c.horizontal = Horizontal(e);
+    c.di = c.horizontal ? 1 : 0;
+    c.dj = c.horizontal ? 0 : 1;
     c.a = v(c.i, c.j);
     c.b = c.horizontal ? v(c.i + 1, c.j) : v(c.i, c.j + 1);
-    c.s = log ? CrossingFraction(std::log(c.a), std::log(c.b), level.log)
-              : CrossingFraction(c.a, c.b, level.value);
+    c.s = FractionOf(c.a, c.b, level, log);
     c.at = c.horizontal ? coords.OnH(c.i, c.j, c.s) : coords.OnV(c.i, c.j, c.s);
+    return c;
+}
+
+// A triangle: cell (x, y) missing corner q (a corner mask's cell with one unusable corner). Its
+// edges, counter-clockwise from corner q + 1, are cell edges q + 1 and q + 2 and the diagonal
+// from corner q + 3 back to corner q + 1. The diagonal's node A is its lower one: (x, y) when it
+// joins corners 0 and 2 (q odd), else (x + 1, y).
+constexpr int kDiagonal = 4; // the diagonal's number beside the cell edges 0 .. 3
+constexpr std::ptrdiff_t DiagonalDx(int q) { return (q & 1) ? 0 : 1; }
+constexpr std::ptrdiff_t DiagonalStep(int q) { return (q & 1) ? 1 : -1; } // B.x - A.x
+
+template <class T, class Coords>
+EdgeCrossing<T> CrossDiagonal(View<T> v, const Coords& coords, std::ptrdiff_t x, std::ptrdiff_t y,
+                              int q, const Level<T>& level, bool log) {
+    EdgeCrossing<T> c;
+    c.i = x + DiagonalDx(q);
+    c.j = y;
+    c.di = DiagonalStep(q);
+    c.dj = 1;
+    c.horizontal = false;
+    c.a = v(c.i, c.j);
+    c.b = v(c.i + c.di, c.j + 1);
+    c.s = FractionOf(c.a, c.b, level, log);
+    c.at = coords.OnD(c.i, c.j, c.di, c.s);
     return c;
 }
 

@@ -56,7 +56,6 @@ template <class T> CoordKind CheckArguments(View<T> values, const Options<T>& op
     CheckView(values, "values");
     if (options.threads < 0)
         Refuse("threads must be 0 (one per core) or more, got " + std::to_string(options.threads));
-    if (options.cornerMask) Refuse("corner masks are not implemented yet");
     const std::ptrdiff_t nx = values.nx, ny = values.ny;
     if (options.mask.Present()) {
         CheckView(options.mask, "mask");

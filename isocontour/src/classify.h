@@ -45,6 +45,7 @@ struct CellCorners {
     std::uint32_t c0, c1, c2, c3;
     std::uint32_t Mixed() const { return (c0 ^ c1) | (c0 ^ c2) | (c0 ^ c3); }
     std::uint32_t Any() const { return c0 | c1 | c2 | c3; }
+    std::uint32_t TwoOrMore() const { return (c0 & (c1 | c2 | c3)) | (c1 & (c2 | c3)) | (c2 & c3); }
 };
 inline CellCorners CornersOf(const std::uint32_t* lo, const std::uint32_t* up, std::ptrdiff_t w) {
     return {lo[w], (lo[w] >> 1) | (lo[w + 1] << 31), (up[w] >> 1) | (up[w + 1] << 31), up[w]};

@@ -23,6 +23,10 @@ template <class T> struct GridCoords {
     Point<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const { return {T(i), T(j)}; }
     Point<T> OnH(std::ptrdiff_t i, std::ptrdiff_t j, T s) const { return {T(i) + s, T(j)}; }
     Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const { return {T(i), T(j) + s}; }
+    // On the diagonal of a cell from node (i, j) to (i + di, j + 1), di = 1 or -1.
+    Point<T> OnD(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, T s) const {
+        return {T(i) + T(di) * s, T(j) + s};
+    }
 };
 
 // Node (i, j) at (x[i], y[j]).
@@ -35,6 +39,9 @@ template <class T> struct RectilinearCoords {
     Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
         return {x(i, 0), Lerp(y(j, 0), y(j + 1, 0), s)};
     }
+    Point<T> OnD(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, T s) const {
+        return {Lerp(x(i, 0), x(i + di, 0), s), Lerp(y(j, 0), y(j + 1, 0), s)};
+    }
 };
 
 // Node (i, j) at (x(i, j), y(i, j)).
@@ -46,6 +53,9 @@ template <class T> struct CurvilinearCoords {
     }
     Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
         return {Lerp(x(i, j), x(i, j + 1), s), Lerp(y(i, j), y(i, j + 1), s)};
+    }
+    Point<T> OnD(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, T s) const {
+        return {Lerp(x(i, j), x(i + di, j + 1), s), Lerp(y(i, j), y(i + di, j + 1), s)};
     }
 };
 

@@ -22,6 +22,7 @@ template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, Fil
     const std::vector<T>& levels = m.levels;
     CheckLevels(std::span<const T>(levels));
     const CoordKind kind = CheckArguments(values, o);
+    if (o.cornerMask) throw Error("corner masks are not implemented for filled bands yet");
     CheckInterpolation(values, std::span<const T>(levels), o);
     for (std::size_t k = 1; k < levels.size(); ++k)
         if (!(levels[k - 1] < levels[k]))

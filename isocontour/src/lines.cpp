@@ -12,6 +12,7 @@
 // order of their starts' numbers; then closed lines, each from its lowest-numbered crossing, in
 // the order of those numbers.
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -43,9 +44,11 @@ constexpr std::ptrdiff_t PendingX(Id id) { return -std::ptrdiff_t(id) - 2; }
 template <class T, class Coords, bool kNormals> class StripScan {
   public:
     StripScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, const Rules<T>& rules,
-              std::span<const T> levels, std::span<Crossings<T>> out, StripRows& rows)
-        : v_(v), mask_(mask), coords_(coords), rules_(rules), levels_(levels), out_(out),
-          rows_(rows), g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
+              bool cornerMask, std::span<const T> levels, std::span<Crossings<T>> out,
+              StripRows& rows)
+        : v_(v), mask_(mask), coords_(coords), rules_(rules), cornerMask_(cornerMask),
+          levels_(levels), out_(out), rows_(rows),
+          g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
 
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
     // (reading values contiguous along y a column at a time), then its cells are scanned.
@@ -60,21 +63,24 @@ template <class T, class Coords, bool kNormals> class StripScan {
         std::vector<std::uint32_t>& bad = rows_.bad;
         above.resize(std::size_t(nl * kRows * words));
         unusable.resize(std::size_t(kRows * words));
-        bad.resize(std::size_t(2 * words));
+        bad.resize(std::size_t(3 * words));
         for (Crossings<T>& c : out_) {
             c.rowBelow.assign(std::size_t(g_.nx), kNone);
             c.rowAbove.assign(std::size_t(g_.nx), kNone);
             c.ends.bottom.assign(std::size_t(g_.nx), -1);
         }
         y0_ = y0;
-        std::uint32_t* badBelow = bad.data();
-        std::uint32_t* badHere = bad.data() + words;
+        // Per cell row: the cells left out (skip), and with a corner mask the triangles (cells
+        // missing exactly one corner), whose cell row is the current one.
+        std::uint32_t* skipBelow = bad.data();
+        std::uint32_t* skipHere = bad.data() + words;
+        std::uint32_t* triangles = bad.data() + 2 * words;
         if (y0 > 0) { // the cells below the strip: whether the strip makes its bottom crossings
             ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, y0 - 1, 2, kRows, above.data(),
                            unusable.data());
-            BadCells(unusable.data(), unusable.data() + words, badBelow);
+            BadCells(unusable.data(), unusable.data() + words, skipBelow, triangles);
         } else {
-            std::fill(badBelow, badBelow + words, 0u);
+            std::fill(skipBelow, skipBelow + words, 0u);
         }
         const std::ptrdiff_t lastWord = (g_.nx - 2) / kWordBits;
         for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
@@ -92,10 +98,11 @@ template <class T, class Coords, bool kNormals> class StripScan {
             }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
-                BadCells(&unusable[std::size_t(r * words)], &unusable[std::size_t((r + 1) * words)],
-                         badHere);
-                badBelow_ = badBelow;
-                badHere_ = badHere;
+                const std::uint32_t* lo = &unusable[std::size_t(r * words)];
+                const std::uint32_t* up = &unusable[std::size_t((r + 1) * words)];
+                BadCells(lo, up, skipHere, triangles);
+                skipBelow_ = skipBelow;
+                skipHere_ = skipHere;
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
                     Crossings<T>& c = out_[std::size_t(m)];
                     std::swap(c.rowBelow, c.rowAbove);
@@ -108,16 +115,21 @@ template <class T, class Coords, bool kNormals> class StripScan {
                                             u1 = rup[w + 1];
                         const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31),
                                              u0};
-                        std::uint32_t mixed = cc.Mixed() & ExistingCells(g_, w) & ~badHere[w];
+                        const std::uint32_t tri = triangles[w];
+                        std::uint32_t mixed =
+                            ((cc.Mixed() & ~(skipHere[w] | tri)) | tri) & ExistingCells(g_, w);
                         for (; mixed != 0; mixed &= mixed - 1) {
                             const int b = __builtin_ctz(mixed);
                             const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
                                                ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
-                            Cell(w * kWordBits + b, y, k);
+                            if ((tri >> b) & 1u)
+                                Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
+                            else
+                                Cell(w * kWordBits + b, y, k);
                         }
                     }
                 }
-                std::swap(badBelow, badHere);
+                std::swap(skipBelow, skipHere);
             }
         }
         // The top row's crossings are the strip above's to link to.
@@ -129,12 +141,17 @@ template <class T, class Coords, bool kNormals> class StripScan {
     }
 
   private:
-    // Cells of a row with an unusable corner, from the unusable nodes of its two node rows.
-    void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* bad) const {
-        for (std::ptrdiff_t w = 0; w + 1 < g_.words; ++w)
-            bad[w] =
-                lo[w] | (lo[w] >> 1) | (lo[w + 1] << 31) | up[w] | (up[w] >> 1) | (up[w + 1] << 31);
-        bad[g_.words - 1] = 0;
+    // Of a cell row, from the unusable nodes of its two node rows: the cells left out, and the
+    // triangles (with a corner mask, the cells missing exactly one corner; else none).
+    void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* skip,
+                  std::uint32_t* triangles) const {
+        for (std::ptrdiff_t w = 0; w + 1 < g_.words; ++w) {
+            const CellCorners u = CornersOf(lo, up, w);
+            const std::uint32_t any = u.Any();
+            triangles[w] = cornerMask_ ? any & ~u.TwoOrMore() : 0u;
+            skip[w] = any & ~triangles[w];
+        }
+        skip[g_.words - 1] = triangles[g_.words - 1] = 0;
     }
 
     static bool BitOf(const std::uint32_t* bits, std::ptrdiff_t x) {
@@ -143,10 +160,12 @@ template <class T, class Coords, bool kNormals> class StripScan {
 
     // The crossing on edge e of cell (x, y), appended to the current level's crossings.
     Id Make(int e, std::ptrdiff_t cx, std::ptrdiff_t cy) {
+        return Add(CrossEdge(v_, coords_, cx, cy, e, level_, rules_.log));
+    }
+
+    Id Add(const EdgeCrossing<T>& x) {
         Crossings<T>& c = *c_;
-        const EdgeCrossing<T> x = CrossEdge(v_, coords_, cx, cy, e, level_, rules_.log);
         const std::ptrdiff_t i = x.i, j = x.j;
-        const bool h = x.horizontal;
         const Point<T> p = x.at;
         const Id id = c.Add(kNormals);
         auto& chunk = *c.chunks.back();
@@ -155,44 +174,81 @@ template <class T, class Coords, bool kNormals> class StripScan {
         chunk.next[at] = kNone;
         bool repeat = true;
         if constexpr (std::is_same_v<Coords, GridCoords<T>>)
-            repeat = p == coords_.Node(i, j) || p == coords_.Node(i + h, j + !h);
+            repeat = p == coords_.Node(i, j) || p == coords_.Node(i + x.di, j + x.dj);
         const std::uint32_t bit = std::uint32_t(1) << (at & 31);
         chunk.mayRepeat[at >> 5] = (chunk.mayRepeat[at >> 5] & ~bit) | (repeat ? bit : 0u);
         if constexpr (kNormals)
             c.normals.back()[at] =
-                normals_.At(i, j, h ? 1 : 0, h ? 0 : 1, x.s, rules_.Above(x.a, level_.value));
+                normals_.At(i, j, x.di, x.dj, x.s, rules_.Above(x.a, level_.value));
         return id;
     }
 
-    void Cell(std::ptrdiff_t x, std::ptrdiff_t y, unsigned k) {
+    // Links crossing from to crossing to along a line, either of them perhaps on the strip's
+    // bottom seam, made by the strip below.
+    void Link(Id from, Id to) {
         Crossings<T>& c = *c_;
-        const unsigned crossed = kCases.crossed[k];
-        Id id[4] = {kNone, kNone, kNone, kNone};
-        // In the order the numbering fixes: bottom, left, right, top.
+        if (IsPending(from)) {
+            c.ends.bottom[std::size_t(PendingX(from))] = 2 * std::int64_t(to) + 1;
+        } else if (IsPending(to)) {
+            c.NextAt(std::size_t(from)) = kNone;
+            c.ends.bottom[std::size_t(PendingX(to))] = 2 * std::int64_t(from);
+        } else {
+            c.NextAt(std::size_t(from)) = to;
+        }
+    }
+
+    // The crossings of cell (x, y)'s crossed edges in the numbering's order (bottom, left, right,
+    // top), each made here or taken from the cell that made it; edges not crossed stay kNone.
+    void Edges(std::ptrdiff_t x, std::ptrdiff_t y, unsigned crossed, Id (&id)[4]) {
+        Crossings<T>& c = *c_;
         if (crossed & 1u) {
-            if (y == 0 || BitOf(badBelow_, x))
+            if (y == 0 || BitOf(skipBelow_, x))
                 id[0] = Make(0, x, y);
             else if (y == y0_)
                 id[0] = Pending(x);
             else
                 id[0] = c.rowBelow[std::size_t(x)];
         }
-        if (crossed & 8u) id[3] = (x == 0 || BitOf(badHere_, x - 1)) ? Make(3, x, y) : c.left;
+        if (crossed & 8u) id[3] = (x == 0 || BitOf(skipHere_, x - 1)) ? Make(3, x, y) : c.left;
         if (crossed & 2u) c.left = id[1] = Make(1, x, y);
         if (crossed & 4u) c.rowAbove[std::size_t(x)] = id[2] = Make(2, x, y);
+    }
+
+    // Cell (x, y) of case k missing corner q, as the triangle of its other corners (cells.h):
+    // one line crosses it at most, entering where a corner above is followed (counter-clockwise)
+    // by one that is not; its crossing on the diagonal, made here, is the line's end or start.
+    void Triangle(std::ptrdiff_t x, std::ptrdiff_t y, unsigned k, const CellCorners& bad, int b) {
+        int q = 0;
+        while (!((std::array{bad.c0, bad.c1, bad.c2, bad.c3}[std::size_t(q)] >> b) & 1u))
+            ++q;
+        const int t[3] = {(q + 1) & 3, (q + 2) & 3, (q + 3) & 3}; // corners, counter-clockwise
+        const bool up[3] = {CornerAbove(k, t[0]), CornerAbove(k, t[1]), CornerAbove(k, t[2])};
+        if (up[0] == up[1] && up[1] == up[2]) return;
+        // Side s of the triangle runs from corner t[s] to t[s + 1]: cell edges t[0] and t[1],
+        // then the diagonal.
+        unsigned crossed = 0;
+        if (up[0] != up[1]) crossed |= 1u << t[0];
+        if (up[1] != up[2]) crossed |= 1u << t[1];
+        Id id[4] = {kNone, kNone, kNone, kNone};
+        Edges(x, y, crossed, id);
+        const Id side[3] = {
+            id[t[0]], id[t[1]],
+            up[2] != up[0] ? Add(CrossDiagonal(v_, coords_, x, y, q, level_, rules_.log)) : kNone};
+        int in = -1, out = -1;
+        for (int s = 0; s < 3; ++s) {
+            if (up[s] && !up[(s + 1) % 3]) in = s;
+            if (!up[s] && up[(s + 1) % 3]) out = s;
+        }
+        Link(side[in], side[out]);
+    }
+
+    void Cell(std::ptrdiff_t x, std::ptrdiff_t y, unsigned k) {
+        Id id[4] = {kNone, kNone, kNone, kNone};
+        Edges(x, y, kCases.crossed[k], id);
         const int join = JoinOf(rules_, k, v_, x, y, level_);
         for (unsigned in = kCases.entries[k]; in != 0; in &= in - 1) {
             const int e = __builtin_ctz(in);
-            const Id from = id[e], to = id[kCases.exit[join][k][e]];
-            // A line from or to the crossing on the bottom seam, which the strip below made.
-            if (IsPending(from)) {
-                c.ends.bottom[std::size_t(PendingX(from))] = 2 * std::int64_t(to) + 1;
-            } else if (IsPending(to)) {
-                c.NextAt(std::size_t(from)) = kNone;
-                c.ends.bottom[std::size_t(PendingX(to))] = 2 * std::int64_t(from);
-            } else {
-                c.NextAt(std::size_t(from)) = to;
-            }
+            Link(id[e], id[kCases.exit[join][k][e]]);
         }
     }
 
@@ -200,6 +256,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
     View<std::uint8_t> mask_;
     Coords coords_;
     Rules<T> rules_;
+    bool cornerMask_;
     std::span<const T> levels_;
     std::span<Crossings<T>> out_;
     StripRows& rows_;
@@ -208,8 +265,8 @@ template <class T, class Coords, bool kNormals> class StripScan {
     std::ptrdiff_t y0_ = 0;
     Level<T> level_{};
     Crossings<T>* c_ = nullptr;
-    const std::uint32_t* badBelow_ = nullptr;
-    const std::uint32_t* badHere_ = nullptr;
+    const std::uint32_t* skipBelow_ = nullptr; // cells left out, of the row below
+    const std::uint32_t* skipHere_ = nullptr;  // and of the current row
 };
 
 // One level's crossings of every strip as one numbering, in the first strip's: strip s's chunks
@@ -366,12 +423,12 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
     auto scan = [&](std::size_t s) {
         const std::span<Crossings<T>> out(m.crossings[s].data(), levels.size());
         if (options.normals)
-            StripScan<T, Coords, true>(values, options.mask, coords, Rules<T>::Of(options), levels,
-                                       out, m.rows[s])
+            StripScan<T, Coords, true>(values, options.mask, coords, Rules<T>::Of(options),
+                                       options.cornerMask, levels, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
         else
-            StripScan<T, Coords, false>(values, options.mask, coords, Rules<T>::Of(options), levels,
-                                        out, m.rows[s])
+            StripScan<T, Coords, false>(values, options.mask, coords, Rules<T>::Of(options),
+                                        options.cornerMask, levels, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
     };
     // However a call ends, its chunks go back to the pool.

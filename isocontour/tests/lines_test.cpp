@@ -310,6 +310,59 @@ TYPED_TEST(LinesTyped, LogInterpolationAndItsRefusals) {
                  isocontour::Error);
 }
 
+TYPED_TEST(LinesTyped, CornerMaskContoursACellMissingOneCornerAsATriangle) {
+    using T = TypeParam;
+    Options<T> corner;
+    corner.cornerMask = true;
+    // Node (1, 1) is NaN: the triangle (0, 0), (1, 0), (0, 1) is cut by the level between the 1
+    // and the two 0s, from its diagonal to its bottom edge, the 1 on the line's left.
+    const T z[4] = {0, 1, 0, kNaN<T>};
+    const Lines<T> l = isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0.25), corner);
+    EXPECT_EQ(l.points, (std::vector<Point<T>>{{T(0.25), T(0.75)}, {T(0.25), T(0)}}));
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(z, 2, 2), T(0.5)).LineCount(), 0u);
+    // Two unusable corners: nothing, with or without the corner mask.
+    const T two[4] = {0, 1, kNaN<T>, kNaN<T>};
+    EXPECT_EQ(isocontour::ContourLines(isocontour::RowMajor(two, 2, 2), T(0.5), corner).LineCount(),
+              0u);
+    // On a field with many cells missing one corner (masked or NaN, some at 32-node word
+    // boundaries): the same lines for any thread count and layout, well formed where no
+    // corner is missing.
+    const std::ptrdiff_t nx = 75, ny = 60;
+    std::vector<T> f = Waves<T>(nx, ny, 3), colMajor(f.size());
+    std::vector<std::uint8_t> mask(f.size(), 0), maskCol(f.size(), 0);
+    std::mt19937 rng(4);
+    for (int k = 0; k < 300; ++k) {
+        const std::size_t at = rng() % f.size();
+        if (k % 3)
+            mask[at] = 1;
+        else
+            f[at] = kNaN<T>;
+    }
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            colMajor[std::size_t(i * ny + j)] = f[std::size_t(j * nx + i)];
+            maskCol[std::size_t(i * ny + j)] = mask[std::size_t(j * nx + i)];
+        }
+    const std::vector<T> levels = {T(0), T(0.4)};
+    corner.mask = isocontour::RowMajor(mask.data(), ny, nx);
+    corner.normals = true;
+    const Lines<T> one =
+        isocontour::ContourLines(isocontour::RowMajor(f.data(), ny, nx), std::span(levels), corner);
+    Options<T> plain = corner;
+    plain.cornerMask = false;
+    EXPECT_GT(one.points.size(), isocontour::ContourLines(isocontour::RowMajor(f.data(), ny, nx),
+                                                          std::span(levels), plain)
+                                     .points.size());
+    for (const int threads : {2, 7}) {
+        corner.threads = threads;
+        ExpectSame(one, isocontour::ContourLines(isocontour::RowMajor(f.data(), ny, nx),
+                                                 std::span(levels), corner));
+    }
+    corner.mask = isocontour::ColumnMajor(maskCol.data(), ny, nx);
+    ExpectSame(one, isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx),
+                                             std::span(levels), corner));
+}
+
 TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
     using T = TypeParam;
     // Fields that vary along both axes; rows past the last full word of cells (150 = 4 * 32 + 22),

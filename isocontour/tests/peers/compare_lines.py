@@ -17,7 +17,9 @@ single saddle cell rather than taking from the peers' documentation:
   above   skimage.measure.find_contours(fully_connected='high')
   below   skimage.measure.find_contours(fully_connected='low')
   centre  contourpy 'serial' with quad_as_tri=False and corner_mask=False (the mean of the four
-          corners decides; a cell with a masked corner yields nothing, as ours)
+          corners decides; a cell with a masked corner yields nothing, as ours); with our
+          --corner-mask against corner_mask=True (a cell missing one corner is its triangle),
+          and with our --log against z_interp=Log
 contourpy masks infinite values as well as NaN, so fields with infinities go to skimage only.
 Also checked on every output: no line has two equal consecutive points, closed lines end on
 their first point; on some: --threads gives the same file, --geojson the same lines.
@@ -145,10 +147,12 @@ def skimage_lines(z, level, rule, mask=None, x=None, y=None, transpose=False):
     return out
 
 
-def contourpy_lines(z, level, mask=None, x=None, y=None, transpose=False):
+def contourpy_lines(z, level, mask=None, x=None, y=None, transpose=False, corner_mask=False,
+                    log=False):
     zz = np.ma.array(z.astype(np.float64), mask=mask) if mask is not None else z
-    gen = contourpy.contour_generator(x=x, y=y, z=zz, name="serial", corner_mask=False,
-                                      quad_as_tri=False, line_type=contourpy.LineType.Separate)
+    gen = contourpy.contour_generator(x=x, y=y, z=zz, name="serial", corner_mask=corner_mask,
+                                      quad_as_tri=False, line_type=contourpy.LineType.Separate,
+                                      z_interp="Log" if log else "Linear")
     lines = gen.lines(float(level))
     return [line[:, ::-1] for line in lines] if transpose else list(lines)
 
@@ -193,16 +197,19 @@ def smooth(shape, sigma, seed):
 
 
 def case(tool, tmp, name, z, levels, rules, x=None, y=None, mask=None, raw=False, tol=1e-9,
-         joins=True):
-    """Runs our tool once per rule and compares each level with the rule's peer."""
+         joins=True, corner_mask=False, log=False):
+    """Runs our tool once per rule and compares each level with the rule's peer (with
+    corner_mask or log, the centre rule against contourpy alone)."""
     scale = max(1.0, *(float(np.nanmax(np.abs(a))) for a in (x, y) if a is not None), *z.shape)
+    extra = ("--corner-mask",) * corner_mask + ("--log",) * log
     for rule in rules:
-        ours, _ = run_tool(tool, tmp, z, levels, rule, x, y, mask, raw)
+        ours, _ = run_tool(tool, tmp, z, levels, rule, x, y, mask, raw, extra)
         for m, given in enumerate(levels):
             # The level as the field's type has it: float32 levels are rounded like the values.
             level = float(np.float32(given)) if raw or z.dtype == np.float32 else given
             if rule == "centre":
-                theirs = contourpy_lines(z, level, mask, x, y, transpose=raw)
+                theirs = contourpy_lines(z, level, mask, x, y, transpose=raw,
+                                         corner_mask=corner_mask, log=log)
             else:
                 theirs = skimage_lines(z, level, rule, mask, x, y, transpose=raw)
             compare(f"{name}, level {level:g}, {rule}", ours.get(m, []), theirs, tol * scale,
@@ -307,6 +314,13 @@ def main():
         with_nan = np.where(holes, np.nan, z)
         case(tool, tmp, "NaN holes", with_nan, [0.0, 0.05], ["above", "below", "centre"])
         case(tool, tmp, "mask", z, [0.0, 0.05], ["above", "below", "centre"], mask=holes)
+        case(tool, tmp, "NaN holes, corner mask", with_nan, [0.0, 0.05], ["centre"],
+             corner_mask=True)
+        speckle = rng.random(z.shape) < 0.08  # many cells missing one corner
+        case(tool, tmp, "speckled mask, corner mask", z, [0.0, -0.04, 0.1], ["centre"],
+             mask=speckle, corner_mask=True)
+        case(tool, tmp, "log interpolation", np.exp(3 * z), [1.0, 0.7, 1.6], ["centre"],
+             mask=speckle, log=True)
 
         print("Plateaus exactly at the level:")
         q = np.round(smooth((80, 100), 2.0, 8) * 6) / 2  # steps of 0.5, wide flat regions
