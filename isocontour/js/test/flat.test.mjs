@@ -1,7 +1,8 @@
 // The flat calls against the isocontour tool's output on the same arrays (ISOCONTOUR_TOOL,
 // default build/bin/isocontour): lines and bands as GeoJSON, in float64 and float32, with NaN
 // holes, a mask, coordinates of each kind, each saddle rule, values at a level on either side,
-// log interpolation and open bands; normals against its CSV; refusals with its messages.
+// log interpolation, the corner mask and open bands; normals against its CSV; refusals with its
+// messages.
 import { after, test } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -74,6 +75,16 @@ test('lines and bands equal the tool\'s in float64 and float32, with NaN holes a
                 toolGeoJSON(z, n, m, ['--levels', rising.join(','), '--filled', '--open-bands']),
                 f32, `bands f32 ${f32}`);
   }
+});
+
+test('the corner mask on NaN holes, as the tool draws it', () => {
+  const [n, m] = [40, 30];
+  const z = field(20, n, m, false); // eight NaN nodes, each a hole whose cells miss one corner
+  const lines = ic.isolines(z, n, m, [-0.1, 0, 0.2], { cornerMask: true });
+  sameGeoJSON(lines.toGeoJSON(), toolGeoJSON(z, n, m, ['--levels', '-0.1,0,0.2', '--corner-mask']),
+              false, 'corner mask');
+  assert.ok(lines.pointCount > ic.isolines(z, n, m, [-0.1, 0, 0.2]).pointCount,
+            'the triangles add crossings next to the holes');
 });
 
 test('values at a level on either side, and log interpolation, as the tool does them', () => {
