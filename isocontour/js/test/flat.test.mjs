@@ -85,6 +85,9 @@ test('the corner mask on NaN holes, as the tool draws it', () => {
               false, 'corner mask');
   assert.ok(lines.pointCount > ic.isolines(z, n, m, [-0.1, 0, 0.2]).pointCount,
             'the triangles add crossings next to the holes');
+  sameGeoJSON(ic.isobands(z, n, m, [-0.1, 0, 0.2], { cornerMask: true, openBands: true }).toGeoJSON(),
+              toolGeoJSON(z, n, m, ['--levels', '-0.1,0,0.2', '--filled', '--open-bands',
+                                    '--corner-mask']), false, 'bands with the corner mask');
 });
 
 test('values at a level on either side, and log interpolation, as the tool does them', () => {

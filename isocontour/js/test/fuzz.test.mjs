@@ -30,6 +30,7 @@ function checkClosed(points, from, to, what) {
 
 function options(n, m) {
   const o = { saddle: pick(['above', 'below', 'centre']), atLevel: pick(['below', 'above']),
+              cornerMask: rand() < 0.3,
               borrow: rand() < 0.3 };
   const c = Math.floor(rand() * 5);
   if (c === 1) o.origin = [rand() * 10, -rand()], o.step = [0.5, pick([1, 2, -1])];
