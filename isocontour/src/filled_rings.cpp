@@ -10,12 +10,12 @@
 
 #include "checks.h"
 #include "filled_pieces.h"
+#include "filled_rings.h"
 #include "value_types.h"
 
 namespace isocontour::detail {
-namespace {
 
-constexpr std::uint64_t kNone = ~std::uint64_t(0);
+constexpr std::uint64_t kNone = kNoVertex;
 
 // Links the pieces at keyed vertices; leaves in r.multi, per piece, the key of the vertex it
 // starts at when several band corners meet there (kNone elsewhere), or nothing if none do.
@@ -56,9 +56,25 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
                 return a.second < b.second;
             });
             used.assign(around.size(), 0);
+            // A piece that goes straight back along one that arrived (the same far end) leaves
+            // by it first: the band lies on both sides of that segment (a crack of no width,
+            // as where two triangles of a corner mask meet along a cell edge exactly at a level),
+            // and the two close a ring of no area, so that the band's parts on either side join.
             for (std::size_t a = 0; a < around.size(); ++a) {
                 const auto& in = ends[around[a].second];
                 if (in.out) continue;
+                for (std::size_t b = a + 1; b < around.size() && around[b].first == around[a].first;
+                     ++b) {
+                    const auto& out = ends[around[b].second];
+                    if (!out.out || used[b] || !(out.far == in.far)) continue;
+                    used[a] = used[b] = 1;
+                    p.next[std::size_t(in.piece)] = out.piece;
+                    break;
+                }
+            }
+            for (std::size_t a = 0; a < around.size(); ++a) {
+                const auto& in = ends[around[a].second];
+                if (in.out || used[a]) continue;
                 for (std::size_t step = 1; step < around.size(); ++step) {
                     const std::size_t b = (a + step) % around.size();
                     const auto& out = ends[around[b].second];
@@ -76,32 +92,36 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
     }
 }
 
-template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
-    double twice = 0;
-    for (std::size_t k = 0; k < ring.size(); ++k) {
-        const Point<T>& a = p.Grid(std::size_t(ring[k]));
-        const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
-        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
+namespace {
+
+// Twice the signed area of a ring of points given by at(k), k = 0 .. n - 1, from their
+// differences to the first point in long double: a ring a few units in the last place across
+// (beside a node whose value is far from its neighbours') keeps the sign of its area, which the
+// points' own coordinates, a hundred thousand times larger, would round away.
+template <class At> long double TwiceArea(std::size_t n, At at) {
+    long double twice = 0;
+    const long double ox = at(0).x, oy = at(0).y;
+    for (std::size_t k = 1; k + 1 < n; ++k) {
+        const long double ax = at(k).x - ox, ay = at(k).y - oy;
+        const long double bx = at(k + 1).x - ox, by = at(k + 1).y - oy;
+        twice += ax * by - bx * ay;
     }
-    return twice / 2;
+    return twice;
 }
 
-// The rings a walk found, in the scratch's memory.
-struct Rings {
-    std::vector<std::int64_t>& pieces;
-    std::vector<std::size_t>& start;
-    // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
-    // after the walk, that ring).
-    std::vector<std::pair<std::size_t, std::int64_t>>& splits;
-    std::size_t Count() const { return start.size() - 1; }
-    std::span<const std::int64_t> Ring(std::size_t r) const {
-        return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
-    }
-    void Close() { start.push_back(pieces.size()); }
-};
+} // namespace
 
-// Follows the links from each piece not yet used; splits a walk at a vertex it meets twice.
-template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
+template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
+    const long double twice =
+        TwiceArea(ring.size(), [&](std::size_t k) { return p.Grid(std::size_t(ring[k])); });
+    // A value of no area keeps its sign where the double's range would lose it.
+    return twice == 0  ? 0.0
+           : twice > 0 ? std::max(double(twice / 2), 1e-300)
+                       : std::min(double(twice / 2), -1e-300);
+}
+
+template <class T>
+Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uint8_t>* skip) {
     Rings rings{r.pieces, r.start, r.splits};
     rings.pieces.clear();
     rings.start.assign(1, 0);
@@ -109,10 +129,14 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
     const std::vector<std::uint64_t>& multi = r.multi;
     const std::size_t n = p.next.size();
     std::vector<std::uint8_t>& seen = r.seen;
-    seen.assign(n, 0);
+    if (skip)
+        seen.assign(skip->begin(), skip->end());
+    else
+        seen.assign(n, 0);
     std::vector<std::int64_t>& walk = r.walk;
     std::vector<std::int64_t>& stack = r.stack;
     std::vector<std::pair<std::uint64_t, std::size_t>>& open = r.open; // vertex key, position
+    r.walkOf.clear();
     for (std::size_t s = 0; s < n; ++s) {
         if (seen[s]) continue;
         walk.clear();
@@ -129,6 +153,7 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
         if (!pinched) {
             rings.pieces.insert(rings.pieces.end(), walk.begin(), walk.end());
             rings.Close();
+            r.walkOf.push_back(std::int64_t(s));
             continue;
         }
         stack.clear();
@@ -154,9 +179,12 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
         }
         rings.pieces.insert(rings.pieces.end(), stack.begin(), stack.end());
         rings.Close();
+        r.walkOf.resize(rings.Count(), std::int64_t(s)); // the walk's rings, split ones too
     }
     return rings;
 }
+
+namespace {
 
 // Long double: the midpoint of two doubles is then exact, strictly between them.
 using Wide = long double;
@@ -188,6 +216,8 @@ template <class T> bool CrossesRay(const Point<T>& a, const Point<T>& b, Wide x,
     if ((ay > y) == (by > y)) return false;
     return Wide(a.x) + (y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay) < x;
 }
+
+} // namespace
 
 // For each hole, the innermost outer ring around it (or -1): a ray from the middle of one of
 // the hole's non-horizontal pieces runs towards -x along that piece's cell row, and an outer
@@ -256,6 +286,8 @@ bool Encloses(const BandPieces<T>& p, std::span<const std::int64_t> outer,
     return inside;
 }
 
+namespace {
+
 // Whether the path turns straight back at b along one grid line (a and c on the same side of b):
 // a spike of no width, left where pieces of both levels ran along one edge out and back.
 template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
@@ -264,8 +296,8 @@ template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<
     return false;
 }
 
-// Appends ring r's points (closed, without repeats or spikes) in the orientation asked for;
-// false when fewer than three points are left. keep is scratch.
+} // namespace
+
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
                std::vector<std::int64_t>& keep, Bands<T>& out) {
@@ -295,13 +327,8 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
     const std::size_t first = out.points.size();
     for (const std::int64_t piece : keep)
         out.points.push_back(at(piece));
-    double twice = 0;
-    const std::size_t n = out.points.size() - first;
-    for (std::size_t k = 0; k < n; ++k) {
-        const Point<T>& a = out.points[first + k];
-        const Point<T>& b = out.points[first + (k + 1) % n];
-        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
-    }
+    const long double twice =
+        TwiceArea(out.points.size() - first, [&](std::size_t k) { return out.points[first + k]; });
     // Coordinates that run against the grid (a decreasing x, say) mirror every ring.
     if ((twice > 0) != ccw && twice != 0)
         std::reverse(out.points.begin() + std::ptrdiff_t(first) + 1, out.points.end());
@@ -310,13 +337,11 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
     return true;
 }
 
-} // namespace
-
 template <class T>
 void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out,
                   RingScratch<T>& s) {
     LinkKeyed(p, s);
-    Rings rings = Walk(p, s);
+    Rings rings = Walk(p, s, nullptr);
     if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
         std::vector<std::int64_t>& ringOf = s.ringOf;
         ringOf.assign(p.next.size(), -1);
@@ -400,7 +425,15 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
 }
 
 #define ISOCONTOUR_ASSEMBLE(T)                                                                     \
-    template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);
+    template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);  \
+    template void LinkKeyed(BandPieces<T>&, RingScratch<T>&);                                      \
+    template Rings Walk(const BandPieces<T>&, RingScratch<T>&, const std::vector<std::uint8_t>*);  \
+    template double GridArea(const BandPieces<T>&, std::span<const std::int64_t>);                 \
+    template void HoleOwners(const BandPieces<T>&, const Rings&, std::ptrdiff_t, RingScratch<T>&); \
+    template bool Encloses(const BandPieces<T>&, std::span<const std::int64_t>,                    \
+                           std::span<const std::int64_t>);                                         \
+    template bool WriteRing(const BandPieces<T>&, std::span<const std::int64_t>, bool,             \
+                            std::vector<std::int64_t>&, Bands<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ASSEMBLE)
 #undef ISOCONTOUR_ASSEMBLE
 

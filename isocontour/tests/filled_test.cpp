@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <random>
 #include <set>
 #include <string>
@@ -67,11 +69,14 @@ double Cross(Point<double> a, Point<double> b, Point<double> c) {
     return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
 }
 
+// From the differences to the first point, in long double: the sign of a ring a few units in
+// the last place across survives.
 double SignedArea(const std::vector<Point<double>>& r) {
-    double s = 0;
-    for (std::size_t k = 0; k + 1 < r.size(); ++k)
-        s += r[k].x * r[k + 1].y - r[k + 1].x * r[k].y;
-    return s / 2;
+    long double s = 0;
+    for (std::size_t k = 1; k + 1 < r.size(); ++k)
+        s += (long double)(r[k].x - r[0].x) * (r[k + 1].y - r[0].y) -
+             (long double)(r[k + 1].x - r[0].x) * (r[k].y - r[0].y);
+    return double(s / 2);
 }
 
 // Proper or touching intersection of segments ab and cd.
@@ -163,20 +168,39 @@ double CheckRings(const Bands<double>& bands) {
             }
         }
     }
+    // The polygons of a band meet at points at most: no piece of the boundary belongs to two of
+    // them (they would be one polygon, and a geometry library rejects their MultiPolygon).
+    const auto polygons = isocontour::SplitPolygons(bands);
+    for (std::size_t b = 0; b + 1 < bands.bandOffsets.size(); ++b) {
+        std::map<std::array<double, 4>, std::size_t> owner; // piece, ends in order -> polygon
+        for (auto p = bands.bandOffsets[b]; p < bands.bandOffsets[b + 1]; ++p)
+            for (const auto& ring : polygons[std::size_t(p)])
+                for (std::size_t k = 0; k + 1 < ring.size(); ++k) {
+                    auto a = ring[k], c = ring[k + 1];
+                    if (std::tie(c.x, c.y) < std::tie(a.x, a.y)) std::swap(a, c);
+                    const auto [it, added] = owner.insert({{a.x, a.y, c.x, c.y}, std::size_t(p)});
+                    EXPECT_TRUE(added || it->second == std::size_t(p))
+                        << "polygons " << it->second << " and " << p << " share (" << a.x << ", "
+                        << a.y << ")-(" << c.x << ", " << c.y << ")";
+                }
+    }
     return total;
 }
 
-double ValidArea(const Field& f, const std::vector<std::uint8_t>* mask = nullptr) {
+// The area the bands and open bands must tile: every cell with all four corners usable, and
+// with a corner mask half of every cell missing exactly one.
+double ValidArea(const Field& f, const std::vector<std::uint8_t>* mask = nullptr,
+                 bool cornerMask = false) {
     double cells = 0;
     for (std::ptrdiff_t i = 0; i + 1 < f.nx; ++i)
         for (std::ptrdiff_t j = 0; j + 1 < f.ny; ++j) {
-            bool ok = true;
+            int missing = 0;
             for (int c = 0; c < 4; ++c) {
                 const auto a = i + (c & 1), b = j + (c >> 1);
-                ok = ok && !std::isnan(f.v[std::size_t(a * f.ny + b)]);
-                if (mask) ok = ok && (*mask)[std::size_t(a * f.ny + b)] == 0;
+                missing += std::isnan(f.v[std::size_t(a * f.ny + b)]) ||
+                           (mask && (*mask)[std::size_t(a * f.ny + b)] != 0);
             }
-            cells += ok;
+            cells += missing == 0 ? 1.0 : cornerMask && missing == 1 ? 0.5 : 0.0;
         }
     return cells;
 }
@@ -218,8 +242,17 @@ TEST(FilledContours, PlateausExactlyAtLevelsNaNHolesAndMasks) {
         Options<double> o;
         o.openBands = true;
         o.mask = {mask.data(), f.nx, f.ny, f.ny, 1};
-        const auto bands = isocontour::FilledContours(f.view(), std::span(levels), o);
-        EXPECT_NEAR(CheckRings(bands), ValidArea(f, &mask), 1e-9) << "seed " << seed;
+        for (const bool corner : {false, true}) {
+            o.cornerMask = corner;
+            o.threads = 1;
+            const auto bands = isocontour::FilledContours(f.view(), std::span(levels), o);
+            EXPECT_NEAR(CheckRings(bands), ValidArea(f, &mask, corner), 1e-9)
+                << "seed " << seed << (corner ? ", corner mask" : "");
+            o.threads = 4; // strips whose seams cross triangles and cracks
+            const auto strips = isocontour::FilledContours(f.view(), std::span(levels), o);
+            EXPECT_EQ(strips.points, bands.points);
+            EXPECT_EQ(strips.ringOffsets, bands.ringOffsets);
+        }
     }
 }
 
@@ -359,6 +392,18 @@ TEST(FilledContours, AtLevelAboveMovesAValueAtALevelToTheBandAboveIt) {
 // (a ring through it and the node touched itself), and two parts of a band touching at a node
 // as a figure of eight (the clockwise part was taken for a hole of the other, outside it).
 TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
+    // A hole a few units in the last place across, around a node far below its neighbours: its
+    // area, from coordinates near 1, rounded to the wrong sign, and it became a polygon of its
+    // own inside the band instead of its hole.
+    {
+        std::vector<double> pit(17 * 15, 16777216);
+        pit[12 * 17 + 14] = -0.75; // node (14, 12)
+        const Bands<double> b =
+            isocontour::FilledContours(isocontour::RowMajor(pit.data(), 15, 17), 0.25, 4.6e24);
+        ASSERT_EQ(b.PolygonCount(), 1u);
+        EXPECT_EQ(b.polygonOffsets[1], 2); // the outer ring and the hole
+        CheckRings(b);
+    }
     const double inf = std::numeric_limits<double>::infinity();
     const std::vector<double> tiny = {1e300, -1e300, 1e300, 3, -1, -1, 0, 1};
     const std::vector<double> levels = {-1e-32, 5e-324, 2e-32};
@@ -418,6 +463,90 @@ TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
     wide.polygonOffsets = f.polygonOffsets;
     wide.bandOffsets = f.bandOffsets;
     CheckRings(wide);
+}
+
+// The bands of a grid contoured window by window (each view cut with a halo), joined in a tree
+// and finished.
+Bands<double> ByWindows(View<double> v, const Options<double>& o, std::span<const double> levels,
+                        const std::vector<std::ptrdiff_t>& xs,
+                        const std::vector<std::ptrdiff_t>& ys) {
+    using Pieces = isocontour::PolygonPieces<double>;
+    std::vector<Pieces> parts;
+    for (std::size_t b = 0; b + 1 < ys.size(); ++b)
+        for (std::size_t a = 0; a + 1 < xs.size(); ++a) {
+            isocontour::Window w{0, 0, v.nx, v.ny, xs[a], ys[b], xs[a + 1], ys[b + 1]};
+            w.x0 = std::max<std::ptrdiff_t>(w.cellX0 - 1, 0);
+            w.y0 = std::max<std::ptrdiff_t>(w.cellY0 - 1, 0);
+            const std::ptrdiff_t nx = std::min(w.cellX1 + 1, v.nx - 1) - w.x0 + 1;
+            const std::ptrdiff_t ny = std::min(w.cellY1 + 1, v.ny - 1) - w.y0 + 1;
+            Options<double> wo = o;
+            if (o.mask.Present())
+                wo.mask = {&o.mask(w.x0, w.y0), nx, ny, o.mask.strideX, o.mask.strideY, 0};
+            if (o.x.Present()) {
+                wo.x = {&o.x(w.x0, 0), nx, 1, o.x.strideX, 1, 0};
+                wo.y = {&o.y(w.y0, 0), ny, 1, o.y.strideX, 1, 0};
+            }
+            const View<double> cut{&v(w.x0, w.y0), nx, ny, v.strideX, v.strideY, 0};
+            parts.push_back(isocontour::FilledContours(cut, w, levels, wo));
+        }
+    while (parts.size() > 1) {
+        std::vector<Pieces> joined;
+        for (std::size_t k = 0; k < parts.size(); k += 2)
+            joined.push_back(
+                k + 1 < parts.size()
+                    ? isocontour::JoinPolygons(std::span<const Pieces>(parts).subspan(k, 2))
+                    : parts[k]);
+        parts = std::move(joined);
+    }
+    return isocontour::FinishPolygons(parts[0]);
+}
+
+TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
+    const std::vector<double> levels{-0.5, -0.25, 0.0, 0.25, 0.5};
+    std::vector<double> xs(60), ys(50);
+    for (std::size_t i = 0; i < xs.size(); ++i)
+        xs[i] = 10.0 + 0.5 * double(i) + 0.002 * double(i * i);
+    for (std::size_t j = 0; j < ys.size(); ++j)
+        ys[j] = -0.25 * double(j);
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        // Plateaus on the levels (keyed vertices on the windows' sides), NaN and a mask.
+        Field f = Plateaus(60, 50, seed);
+        std::vector<std::uint8_t> mask(f.v.size(), 0);
+        std::mt19937 rng(seed);
+        for (int k = 0; k < 60; ++k) {
+            const std::size_t at = rng() % f.v.size();
+            if (k % 2)
+                f.v[at] = std::numeric_limits<double>::quiet_NaN();
+            else
+                mask[at] = 1;
+        }
+        for (int variant = 0; variant < 4; ++variant) {
+            Options<double> o;
+            o.mask = {mask.data(), f.nx, f.ny, f.ny, 1};
+            o.openBands = variant != 1;
+            o.cornerMask = variant >= 2;
+            o.saddle = isocontour::Saddle(variant % 3);
+            o.atLevel = variant == 3 ? isocontour::AtLevel::Above : isocontour::AtLevel::Below;
+            if (variant == 1) o.x = {xs.data(), 60, 1, 1, 1, 0}, o.y = {ys.data(), 50, 1, 1, 1, 0};
+            o.threads = 1 + variant % 2;
+            const Bands<double> whole = isocontour::FilledContours(f.view(), std::span(levels), o);
+            for (const auto& [cx, cy] :
+                 {std::pair<std::vector<std::ptrdiff_t>, std::vector<std::ptrdiff_t>>{{0, 30, 59},
+                                                                                      {0, 24, 49}},
+                  {{0, 1, 17, 18, 59}, {0, 10, 11, 40, 49}},
+                  {{0, 59}, {0, 1, 2, 49}},
+                  {{0, 59}, {0, 49}}}) {
+                const Bands<double> joined = ByWindows(f.view(), o, std::span(levels), cx, cy);
+                SCOPED_TRACE("seed " + std::to_string(seed) + " variant " +
+                             std::to_string(variant) + " windows " + std::to_string(cx.size()) +
+                             "x" + std::to_string(cy.size()));
+                EXPECT_EQ(joined.points, whole.points);
+                EXPECT_EQ(joined.ringOffsets, whole.ringOffsets);
+                EXPECT_EQ(joined.polygonOffsets, whole.polygonOffsets);
+                EXPECT_EQ(joined.bandOffsets, whole.bandOffsets);
+            }
+        }
+    }
 }
 
 TEST(FilledContours, RefusesBadLevels) {
