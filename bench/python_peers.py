@@ -5,8 +5,9 @@ matplotlib themselves, on the same arrays in the same run.
 1. The whole call, as a contourpy user makes it: isocontour.contour_generator(z=z, ...) and
    lines(level) or filled(lower, upper), against contourpy.contour_generator(z=z,
    name='serial', ...) and the same call; each line type and fill type named below, on the two
-   fields of bench/compare_peers.py (the benchmark picture at level 0.6, band (0.6, 1.2]; the
-   smoothed random field at level 0, band (0, sd / 2]) at each N of --sizes (1024 and 4096).
+   fields of bench/library_targets.py (the benchmark picture at level 0.6, band (0.6, 1.2]; the
+   smoothed random field at level 0, band (0, sd / 2]; float64) at each N of --sizes (1024 and
+   4096).
 2. The whole draw, as a matplotlib user makes it: isocontour.mpl.contourf(ax, z, 10) against
    ax.contourf(z, 10, algorithm='serial'), from the call to the end of fig.canvas.draw() on an
    Agg canvas (a 6.4 x 4.8 inch figure at 100 dpi), on the same fields.
@@ -22,22 +23,20 @@ import statistics
 import sys
 import time
 
-import numpy as np
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
-from compare_peers import THRESHOLD, picture, print_table, smoothed_random  # noqa: E402
+from compare_peers import print_table  # noqa: E402
+from library_targets import fields as target_fields  # noqa: E402
 
 LINE_TYPES = ("Separate", "SeparateCode", "ChunkCombinedOffset")
 FILL_TYPES = ("OuterCode", "OuterOffset", "ChunkCombinedOffset")
 
 
 def fields(n):
-    """(name, array, level, band) as compare_peers.py has them."""
-    z = smoothed_random(n)
-    spread = float(np.std(z))
-    return [("picture", picture(n), float(THRESHOLD), (float(THRESHOLD), 1.2)),
-            ("smoothed random", z, 0.0, (0.0, round(spread / 2, 6)))]
+    """(name, array, level, band) as bench/library_targets.py has them (float64, the type
+    contourpy and matplotlib compute in)."""
+    return [(name, z, level, band) for name, z, level, _, band, _ in target_fields(n)]
 
 
 def interleaved(calls, repeat):
