@@ -37,8 +37,7 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(HERE, "..", "docs", "matplotlib.png")
     x, y, z = field(120, 180)
     fig, ax = plt.subplots(figsize=(6.4, 3.8), dpi=80)
-    filled = isocontour.mpl.contourf(ax, z, 12, x=x, y=y, cmap="RdYlBu_r", extend="both",
-                                     corner_mask=False)
+    filled = isocontour.mpl.contourf(ax, z, 12, x=x, y=y, cmap="RdYlBu_r", extend="both")
     lines = isocontour.mpl.contour(ax, z, filled.levels[::2], x=x, y=y, colors="k",
                                    linewidths=0.6)
     ax.clabel(lines, fontsize=7)
