@@ -42,17 +42,6 @@ def field():
     return smooth_field(61, 83, 3.0, seed=7)
 
 
-def filled_corner_mask():
-    """Whether the engine's filled bands take corner_mask=True (its lines do)."""
-    import isocontour
-    try:
-        isocontour.filled(np.ma.masked_invalid([[0, 1, np.nan], [1, 2, 3], [2, 3, 4]]), 0.5, 2.5,
-                          corner_mask=True)
-    except isocontour.Error:
-        return False
-    return True
-
-
 def pytest_configure(config):
     """With ISOCONTOUR_INSTALLED (scripts/test-python), the package must come from there."""
     import os

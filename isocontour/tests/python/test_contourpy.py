@@ -7,12 +7,11 @@ import numpy as np
 import pytest
 
 import isocontour as ic
-from conftest import (assert_same_shapes, canonical_ring, filled_corner_mask, ring_area,
-                      smooth_field, without_repeats)
+from conftest import (assert_same_shapes, canonical_ring, ring_area, smooth_field,
+                      without_repeats)
 
 LINE_TYPES = list(ic.LineType.__members__)
 FILL_TYPES = list(ic.FillType.__members__)
-ENGINE = ic._isocontour._options
 
 
 def fields():
@@ -44,12 +43,10 @@ def fields():
 
 
 CASES = fields()
-if "corner_mask" in ENGINE:
-    CASES["NaN holes, corner mask"] = CASES["NaN and inf holes"][:3] + ({"corner_mask": True},)
-    CASES["masked, corner mask"] = CASES["masked array"][:3] + ({"corner_mask": True},)
-if "interpolation" in ENGINE:
-    positive = np.exp(2.0 * smooth_field(60, 70, 2.0, seed=26))
-    CASES["log interpolation"] = (None, None, positive, {"z_interp": "Log"})
+CASES["NaN holes, corner mask"] = CASES["NaN and inf holes"][:3] + ({"corner_mask": True},)
+CASES["masked, corner mask"] = CASES["masked array"][:3] + ({"corner_mask": True},)
+CASES["log interpolation"] = (None, None, np.exp(2.0 * smooth_field(60, 70, 2.0, seed=26)),
+                              {"z_interp": "Log"})
 
 LEVELS = (-0.1, 0.0, 0.05)
 BANDS = ((-0.1, 0.0), (0.0, 0.05), (-1e3, -0.05))
@@ -185,8 +182,6 @@ def test_every_line_type_gives_contourpy_s_lines(name, line_type):
 @pytest.mark.parametrize("fill_type", FILL_TYPES)
 @pytest.mark.parametrize("name", list(CASES))
 def test_every_fill_type_gives_contourpy_s_polygons(name, fill_type):
-    if CASES[name][3].get("corner_mask") and not filled_corner_mask():
-        pytest.skip("the engine's filled bands take no corner mask yet")
     ours, theirs = pair(name, fill_type=fill_type)
     assert ours.fill_type == theirs.fill_type
     total = 0
@@ -234,7 +229,7 @@ def test_properties_and_class_answers_are_contourpy_s():
     assert all(ours.supports_fill_type(getattr(contourpy.FillType, t)) for t in FILL_TYPES)
     assert not ours.supports_line_type("Lines") and not ours.supports_quad_as_tri()
     assert ours.supports_threads()
-    assert ours.supports_corner_mask() == ("corner_mask" in ENGINE)
+    assert ours.supports_corner_mask() and ours.supports_z_interp()
     assert ic.contour_generator(z=z, thread_count=3).thread_count == 3
     assert ic.contour_generator(z=z, line_type=contourpy.LineType.ChunkCombinedCode).line_type \
         == contourpy.LineType.ChunkCombinedCode
@@ -291,9 +286,9 @@ def test_matplotlib_draws_through_the_drop_in(monkeypatch):
 
     def draw(ax):
         filled = ax.contourf(x, y, z, 9, cmap="viridis", extend="both", algorithm="serial",
-                             corner_mask=filled_corner_mask())
+                             corner_mask=True)
         lines = ax.contour(x, y, z, filled.levels, colors="k", algorithm="serial",
-                           corner_mask="corner_mask" in ENGINE)
+                           corner_mask=True)
         ax.clabel(lines, fontsize=7)
         ax.figure.colorbar(filled)
 

@@ -10,11 +10,8 @@ matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
 from matplotlib.contour import ContourSet  # noqa: E402
 
-import isocontour as ic  # noqa: E402
 import isocontour.mpl as icm  # noqa: E402
-from conftest import filled_corner_mask, smooth_field  # noqa: E402
-
-CORNER = "corner_mask" in ic._isocontour._options
+from conftest import smooth_field  # noqa: E402
 
 
 def picture(draw, size=(5.0, 3.6), dpi=80):
@@ -57,8 +54,9 @@ CASES = {
                                           {"levels": [-0.1, -0.02, 0.0, 0.05, 0.1],
                                            "colors": ["#336", "#559", "#77b", "#99d", "#bbf"],
                                            "extend": "min", "alpha": 0.6}),
-    "masked array": (masked_field(), None, None, {"corner_mask": CORNER, "levels": 8}),
-    "NaN": (nan_field(), None, None, {"corner_mask": CORNER, "extend": "max"}),
+    "masked array, corner mask": (masked_field(), None, None, {"levels": 8}),  # rcParams'
+    "NaN, corner mask": (nan_field(), None, None, {"extend": "max"}),
+    "masked array, no corner mask": (masked_field(), None, None, {"corner_mask": False}),
     "rectilinear": (smooth_field(60, 80, 3.0, seed=44), XS, YS, {"levels": 6}),
     "curvilinear": (smooth_field(60, 80, 3.0, seed=44), GX + 0.3 * GY, GY, {"levels": 6}),
     "origin and extent": (smooth_field(60, 80, 3.0, seed=45), None, None,
@@ -83,8 +81,6 @@ def ours(ax, z, x, y, filled, kwargs):
 @pytest.mark.parametrize("name", list(CASES))
 def test_pictures_equal_matplotlib_s_own(name, filled):
     z, x, y, kwargs = CASES[name]
-    if filled and "corner_mask" in kwargs:
-        kwargs = dict(kwargs, corner_mask=CORNER and filled_corner_mask())
     sets = {}
 
     def drawer(which):
