@@ -3,6 +3,7 @@
 #include "isocontour/isocontour.h"
 #include "python/numpy_input.h"
 #include "python/numpy_output.h"
+#include "python/pieces.h"
 #include "python/results.h"
 
 #include <pybind11/numpy.h>
@@ -15,30 +16,6 @@
 
 namespace isocontour::python {
 namespace {
-
-template <class T> LinesResult Wrap(isocontour::Lines<T>&& lines, py::array levels, bool normals) {
-    LinesResult r;
-    r.points = AdoptPoints(std::move(lines.points));
-    if (normals) {
-        r.normals = AdoptPoints(std::move(lines.normals));
-    }
-    r.offsets = AdoptVector(std::move(lines.offsets));
-    r.closed = AdoptFlags(std::move(lines.closed));
-    r.levelOffsets = AdoptVector(std::move(lines.levelOffsets));
-    r.levels = std::move(levels);
-    return r;
-}
-
-template <class T> BandsResult Wrap(isocontour::Bands<T>&& bands) {
-    BandsResult r;
-    r.points = AdoptPoints(std::move(bands.points));
-    r.ringOffsets = AdoptVector(std::move(bands.ringOffsets));
-    r.polygonOffsets = AdoptVector(std::move(bands.polygonOffsets));
-    r.bandOffsets = AdoptVector(std::move(bands.bandOffsets));
-    r.lower = AdoptVector(std::move(bands.lower));
-    r.upper = AdoptVector(std::move(bands.upper));
-    return r;
-}
 
 // The keyword arguments every call shares.
 struct Common {
@@ -187,6 +164,93 @@ BandsResult MultiFilled(py::handle z, py::handle levels, bool openBands, py::han
     });
 }
 
+// A window from the 8 integers that describe it, in the order of isocontour::Window's fields.
+isocontour::Window WindowOf(py::handle window) {
+    constexpr const char* kWhat = "window must be 8 integers: x0, y0, grid_nx, grid_ny, cell_x0, "
+                                  "cell_y0, cell_x1, cell_y1";
+    if (!py::isinstance<py::sequence>(window) || py::isinstance<py::str>(window)) {
+        throw py::type_error(kWhat);
+    }
+    const auto items = py::reinterpret_borrow<py::sequence>(window);
+    if (items.size() != 8) throw py::value_error(kWhat);
+    std::ptrdiff_t v[8];
+    for (std::size_t k = 0; k < 8; ++k) {
+        const py::object item = items[k];
+        v[k] = PyNumber_AsSsize_t(item.ptr(), PyExc_OverflowError);
+        if (v[k] == -1 && PyErr_Occurred()) {
+            PyErr_Clear();
+            throw py::type_error(kWhat);
+        }
+    }
+    return {v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
+}
+
+LinePiecesResult WindowLines(py::handle z, py::handle levels, py::handle window, py::handle x,
+                             py::handle y, py::handle mask, const std::string& saddle, bool normals,
+                             int threads, const std::string& atLevel,
+                             const std::string& interpolation, bool cornerMask) {
+    const isocontour::Window w = WindowOf(window);
+    const Inputs in = Unpack(z, x, y, mask);
+    const py::array za = ValuesArray(in.z);
+    return Dispatch(za, [&](auto type) {
+        using T = decltype(type);
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
+        call.options.normals = normals;
+        const Strided<T> at = LevelsAs<T>(levels);
+        const std::span<const T> span(at.data, std::size_t(at.shape[0]));
+        LinePiecesResult r;
+        r.levels = AdoptVector(std::vector<T>(span.begin(), span.end()));
+        r.normals = normals;
+        {
+            py::gil_scoped_release unlocked;
+            r.pieces = isocontour::ContourLines(call.Values(), w, span, call.options);
+        }
+        return r;
+    });
+}
+
+PolygonPiecesResult WindowFilled(py::handle z, py::handle levels, py::handle window, bool openBands,
+                                 py::handle x, py::handle y, py::handle mask,
+                                 const std::string& saddle, int threads, const std::string& atLevel,
+                                 const std::string& interpolation, bool cornerMask) {
+    const isocontour::Window w = WindowOf(window);
+    const Inputs in = Unpack(z, x, y, mask);
+    const py::array za = ValuesArray(in.z);
+    return Dispatch(za, [&](auto type) {
+        using T = decltype(type);
+        Call<T> call(in.z, za,
+                     {in.x, in.y, in.mask, saddle, threads, atLevel, interpolation, cornerMask});
+        call.options.openBands = openBands;
+        const Strided<T> at = LevelsAs<T>(levels);
+        PolygonPiecesResult r;
+        {
+            py::gil_scoped_release unlocked;
+            r.pieces = isocontour::FilledContours(
+                call.Values(), w, std::span<const T>(at.data, std::size_t(at.shape[0])),
+                call.options);
+        }
+        return r;
+    });
+}
+
+std::string Repr(const LinePiecesResult& r) {
+    return "LinePieces(" + std::to_string(r.levels.shape(0)) + " levels, " +
+           std::to_string(r.LineCount()) + " whole lines, " + std::to_string(r.PieceCount()) +
+           " pieces, " + std::string(py::str(r.levels.dtype())) + ")";
+}
+
+std::string Repr(const PolygonPiecesResult& r) {
+    return std::visit(
+        [&](const auto& p) {
+            return "PolygonPieces(" + std::to_string(p.lower.size()) + " bands, " +
+                   std::to_string(r.RingCount()) + " whole rings, " +
+                   std::to_string(r.PieceCount()) + " pieces, " +
+                   (sizeof(p.lower[0]) == 4 ? "float32" : "float64") + ")";
+        },
+        r.pieces);
+}
+
 std::string Repr(const LinesResult& r) {
     return "Lines(" + std::to_string(r.levels.shape(0)) + " levels, " + std::to_string(r.Count()) +
            " lines, " + std::to_string(r.points.shape(0)) + " points, " +
@@ -306,6 +370,74 @@ or float64; ring_offsets, polygon_offsets and band_offsets int64, each from 0 to
 the level below it (points, rings, polygons), never falling; lower and upper one per band in the
 points' type. ValueError otherwise. Pickling goes through it.)";
 
+constexpr const char* kWindowsDoc = R"(
+A grid held in pieces (a raster read in strips, an array in chunks on many machines) is
+contoured window by window; the windows' results joined (in any grouping and order) and
+finished are exactly what one call on the whole grid returns, point for point and in order.
+window is 8 integers (x0, y0, grid_nx, grid_ny, cell_x0, cell_y0, cell_x1, cell_y1): z holds
+the grid's nodes from column x0 and row y0 on, of a grid of grid_nx columns and grid_ny rows,
+and the call contours the grid's cells [cell_x0, cell_x1) x [cell_y0, cell_y1) (cell (i, j)
+lies between nodes i, i + 1 and j, j + 1). Where the grid goes on past a side of those cells,
+z must hold one more column or row of nodes there. x, y and mask are cut from the grid's as z
+is (1-D x and y: the slices of z's columns and rows). isocontour.Error for a window outside the
+grid or z, a missing extra column or row, and whatever the whole call refuses.)";
+
+constexpr const char* kWindowLinesDoc =
+    R"(window_lines(z, levels, window, *, x=None, y=None, mask=None, saddle='above', normals=False, threads=1, at_level='below', interpolation='linear', corner_mask=False) -> LinePieces
+
+The lines at each of levels of one window of a grid: the lines that lie whole in it, and
+the pieces that go on into other windows (see LinePieces), for join_lines and finish_lines.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
+
+constexpr const char* kWindowFilledDoc =
+    R"(window_filled(z, levels, window, *, open_bands=False, x=None, y=None, mask=None, saddle='above', threads=1, at_level='below', interpolation='linear', corner_mask=False) -> PolygonPieces
+
+The bands between consecutive levels (strictly increasing, at least two; with open_bands
+also below the first and above the last) of one window of a grid: the rings that lie whole
+in it, and the pieces of boundary that go on into other windows (see PolygonPieces), for
+join_filled and finish_filled.
+z (rows = y, columns = x) is read in place when float32 or float64, through any strides;
+other types and layouts are converted once (see help(isocontour)).)";
+
+constexpr const char* kJoinLinesDoc = R"(join_lines(parts) -> LinePieces
+
+The lines of several windows of one grid (a sequence of LinePieces of the same levels and
+options) together: pieces that meet are joined, and a line whose pieces are all there
+becomes whole. Parts may be joined in any grouping and order. isocontour.Error for parts of
+other levels, value types or normals, and for a window's pieces joined twice.)";
+
+constexpr const char* kJoinFilledDoc = R"(join_filled(parts) -> PolygonPieces
+
+The bands of several windows of one grid (a sequence of PolygonPieces of the same levels
+and options) together, in any grouping and order, as join_lines joins lines.)";
+
+constexpr const char* kFinishLinesDoc = R"(finish_lines(joined) -> Lines
+
+The lines of the whole grid from the joined lines of all its windows: exactly what
+multi_lines returns on the whole grid with the same levels and options. isocontour.Error
+while pieces remain (a window not joined).)";
+
+constexpr const char* kFinishFilledDoc = R"(finish_filled(joined) -> Bands
+
+The bands of the whole grid from the joined bands of all its windows: exactly what
+multi_filled returns on the whole grid with the same levels and options. isocontour.Error
+while pieces remain.)";
+
+constexpr const char* kLinePiecesClassDoc = R"(The lines of one or more windows of a grid.
+
+Lines that lie whole in the windows are final, written as the whole grid's call writes them;
+pieces of the lines that go on into other windows are kept with the number, in the grid's
+order, of every crossing they pass, and join where two pieces share a crossing. Pieces
+pickle (a dict of numpy arrays, with the library's version: every process of a computation
+must run the same one), so they cross process boundaries.)";
+
+constexpr const char* kPolygonPiecesClassDoc = R"(The filled bands of one or more windows of a grid.
+
+Rings that close in the windows are final; pieces of boundary that go on into other windows
+are kept with their open ends (crossings on the windows' sides, numbered in the grid's
+order, and nodes at a level that other windows share). Pieces pickle as LinePieces do.)";
+
 constexpr const char* kLinesToShapelyDoc =
     R"(to_shapely() -> list
 
@@ -410,6 +542,43 @@ PYBIND11_MODULE(_isocontour, m) {
                 return MakeBands(t[0], t[1], t[2], t[3], t[4], t[5]);
             }));
 
+    py::class_<LinePiecesResult>(m, "LinePieces", kLinePiecesClassDoc)
+        .def_property_readonly("line_count", &LinePiecesResult::LineCount,
+                               "The number of whole lines.")
+        .def_property_readonly("piece_count", &LinePiecesResult::PieceCount,
+                               "The number of pieces still to join.")
+        .def_property_readonly("nbytes", &LinePiecesResult::Bytes,
+                               "The bytes the lines and pieces hold.")
+        .def_property_readonly(
+            "levels", [](const LinePiecesResult& r) { return r.levels.attr("copy")(); },
+            "The levels (a copy), in the values' type.")
+        .def("whole", &LinePiecesResult::Whole,
+             "whole() -> LinePieces\n\nThe whole lines only (a copy): what a join needs of them "
+             "is nothing but to keep them.")
+        .def("pieces", &LinePiecesResult::Pieces,
+             "pieces() -> LinePieces\n\nThe pieces only (a copy): all that joins with other "
+             "windows. Joining whole() and pieces() of every window gives the same lines as "
+             "joining the windows' results.")
+        .def("__repr__", [](const LinePiecesResult& r) { return Repr(r); })
+        .def(py::pickle([](const LinePiecesResult& r) { return r.State(); },
+                        [](const py::dict& state) { return LinePiecesResult::FromState(state); }));
+
+    py::class_<PolygonPiecesResult>(m, "PolygonPieces", kPolygonPiecesClassDoc)
+        .def_property_readonly("ring_count", &PolygonPiecesResult::RingCount,
+                               "The number of whole rings.")
+        .def_property_readonly("piece_count", &PolygonPiecesResult::PieceCount,
+                               "The number of pieces still to join.")
+        .def_property_readonly("nbytes", &PolygonPiecesResult::Bytes,
+                               "The bytes the rings and pieces hold.")
+        .def("whole", &PolygonPiecesResult::Whole,
+             "whole() -> PolygonPieces\n\nThe whole rings only (a copy).")
+        .def("pieces", &PolygonPiecesResult::Pieces,
+             "pieces() -> PolygonPieces\n\nThe pieces only, with the windows' cells (a copy).")
+        .def("__repr__", [](const PolygonPiecesResult& r) { return Repr(r); })
+        .def(py::pickle(
+            [](const PolygonPiecesResult& r) { return r.State(); },
+            [](const py::dict& state) { return PolygonPiecesResult::FromState(state); }));
+
     m.def("lines", &Lines, kLinesDoc, py::arg("z"), py::arg("level"), py::kw_only(),
           py::arg("x") = py::none(), py::arg("y") = py::none(), py::arg("mask") = py::none(),
           py::arg("saddle") = "above", py::arg("normals") = false, py::arg("threads") = 1,
@@ -426,4 +595,18 @@ PYBIND11_MODULE(_isocontour, m) {
           py::kw_only(), py::arg("open_bands") = false, py::arg("x") = py::none(),
           py::arg("y") = py::none(), py::arg("mask") = py::none(), py::arg("saddle") = "above",
           py::arg("threads") = 1, ENGINE_ARGS);
+    // The text every window call shares follows its own.
+    static const std::string windows = kWindowsDoc;
+    m.def("window_lines", &WindowLines, (kWindowLinesDoc + windows).c_str(), py::arg("z"),
+          py::arg("levels"), py::arg("window"), py::kw_only(), py::arg("x") = py::none(),
+          py::arg("y") = py::none(), py::arg("mask") = py::none(), py::arg("saddle") = "above",
+          py::arg("normals") = false, py::arg("threads") = 1, ENGINE_ARGS);
+    m.def("window_filled", &WindowFilled, (kWindowFilledDoc + windows).c_str(), py::arg("z"),
+          py::arg("levels"), py::arg("window"), py::kw_only(), py::arg("open_bands") = false,
+          py::arg("x") = py::none(), py::arg("y") = py::none(), py::arg("mask") = py::none(),
+          py::arg("saddle") = "above", py::arg("threads") = 1, ENGINE_ARGS);
+    m.def("join_lines", &JoinLinePieces, kJoinLinesDoc, py::arg("parts"));
+    m.def("join_filled", &JoinPolygonPieces, kJoinFilledDoc, py::arg("parts"));
+    m.def("finish_lines", &FinishLinePieces, kFinishLinesDoc, py::arg("joined"));
+    m.def("finish_filled", &FinishPolygonPieces, kFinishFilledDoc, py::arg("joined"));
 }

@@ -2,11 +2,15 @@
 // arrays (a pickle, or a caller that joins results of its own), checked before any view is taken.
 #pragma once
 
+#include "isocontour/isocontour.h"
+#include "python/numpy_output.h"
+
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace isocontour::python {
 
@@ -33,6 +37,32 @@ struct BandsResult {
     py::list Split() const { return Polygons(0, std::int64_t(Count())); }
     py::list SplitBands() const;
 };
+
+// A call's output as a result, its vectors adopted by the arrays (no copy): levels as the call
+// had them, normals None unless asked for.
+template <class T> LinesResult Wrap(isocontour::Lines<T>&& lines, py::array levels, bool normals) {
+    LinesResult r;
+    r.points = AdoptPoints(std::move(lines.points));
+    if (normals) {
+        r.normals = AdoptPoints(std::move(lines.normals));
+    }
+    r.offsets = AdoptVector(std::move(lines.offsets));
+    r.closed = AdoptFlags(std::move(lines.closed));
+    r.levelOffsets = AdoptVector(std::move(lines.levelOffsets));
+    r.levels = std::move(levels);
+    return r;
+}
+
+template <class T> BandsResult Wrap(isocontour::Bands<T>&& bands) {
+    BandsResult r;
+    r.points = AdoptPoints(std::move(bands.points));
+    r.ringOffsets = AdoptVector(std::move(bands.ringOffsets));
+    r.polygonOffsets = AdoptVector(std::move(bands.polygonOffsets));
+    r.bandOffsets = AdoptVector(std::move(bands.bandOffsets));
+    r.lower = AdoptVector(std::move(bands.lower));
+    r.upper = AdoptVector(std::move(bands.upper));
+    return r;
+}
 
 // Lines from arrays as a call returns them: points (n, 2) float32 or float64, offsets (lines + 1,)
 // rising from 0 to n, closed (lines,), levels (levels,) in the points' type, level_offsets
