@@ -7,24 +7,35 @@ Every call takes a numpy array or a 2-D xarray.DataArray (its coordinates become
 Lines and Bands pickle, and give shapely geometries (to_shapely()) and GeoJSON
 (__geo_interface__).
 
+A grid too large for one call, window by window (compiled too), joined into exactly what one
+call on the whole grid returns:
+  window_lines(z, levels, window, ...) -> LinePieces, join_lines(parts), finish_lines(joined)
+  window_filled(z, levels, window, ...) -> PolygonPieces, join_filled, finish_filled
+
 Beside them:
   contour_generator(x, y, z, ...)  contourpy's contour_generator, drawn by this library: the
                                    same methods and output types (LineType, FillType, ZInterp)
   isocontour.mpl                   contour(ax, z, ...) and contourf(ax, z, ...), returning a
                                    matplotlib ContourSet (imported when first used)
+  isocontour.dask                  multi_lines(array, levels, ...) and multi_filled(...) of a
+                                   dask array, chunk by chunk, on Dask's schedulers: the same
+                                   Lines and Bands (imported when first used)
 """
 
 import importlib as _importlib
 
-from ._isocontour import Bands, Error, Lines, __version__, filled, lines, multi_filled, multi_lines
+from ._isocontour import (Bands, Error, LinePieces, Lines, PolygonPieces, __version__, filled,
+                          finish_filled, finish_lines, join_filled, join_lines, lines,
+                          multi_filled, multi_lines, window_filled, window_lines)
 from .generator import ContourGenerator, FillType, LineType, ZInterp, contour_generator
 
-__all__ = ["Bands", "ContourGenerator", "Error", "FillType", "LineType", "Lines", "ZInterp",
-           "__version__", "contour_generator", "filled", "lines", "multi_filled", "multi_lines"]
+__all__ = ["Bands", "ContourGenerator", "Error", "FillType", "LinePieces", "LineType", "Lines",
+           "PolygonPieces", "ZInterp", "__version__", "contour_generator", "filled",
+           "finish_filled", "finish_lines", "join_filled", "join_lines", "lines", "multi_filled",
+           "multi_lines", "window_filled", "window_lines"]
 
-# Submodules that need more than numpy (matplotlib) load when first named; a Dask layer would
-# be named here too.
-_SUBMODULES = ("mpl",)
+# Submodules that need more than numpy (matplotlib, dask) load when first named.
+_SUBMODULES = ("dask", "mpl")
 
 
 def __getattr__(name):

@@ -7,7 +7,8 @@ x and y dimensions' own coordinates are used where they exist (grid units where 
 coordinate must lie over both dimensions; it is read in the values' orientation. Arrays given
 as x= or y= (numpy, or DataArrays) are taken as they are, a 2-D DataArray turned to the values'
 orientation. A mask that is a DataArray is turned the same way; a numpy mask has the shape of
-the DataArray as given.
+the DataArray as given. With lazy=True (the Dask layer) the arrays are taken as the DataArray
+holds them (.data: numpy or dask arrays), never loaded.
 
 xarray is not imported here: the objects are used through their own methods.
 """
@@ -64,32 +65,39 @@ def _dims(z, x, y):
     return ydim, xdim, xcoord, ycoord
 
 
-def _oriented(a, ydim, xdim):
+def _held(a, lazy):
+    """A DataArray's array: its values (numpy), or with lazy as it holds them (.data)."""
+    return a.data if lazy else a.values
+
+
+def _oriented(a, ydim, xdim, lazy=False):
     """A DataArray's values with (ydim, xdim) order where it has both, else as they are."""
     if is_dataarray(a):
         if a.ndim == 2 and set(a.dims) == {ydim, xdim}:
-            return a.transpose(ydim, xdim).values
-        return a.values
+            return _held(a.transpose(ydim, xdim), lazy)
+        return _held(a, lazy)
     return a
 
 
-def grid(z, x=None, y=None):
+def grid(z, x=None, y=None, lazy=False):
     """(values, x, y, transposed) of a 2-D DataArray z: values as a numpy array in (y, x)
-    order, x and y as numpy arrays (1-D or 2-D) or None, and whether the values were turned."""
+    order, x and y as numpy arrays (1-D or 2-D) or None, and whether the values were turned.
+    With lazy, the arrays are numpy or dask arrays as the DataArray holds them."""
     if z.ndim != 2:
         raise ValueError(f"z must be a 2-D DataArray, got dimensions {tuple(z.dims)}")
     ydim, xdim, xcoord, ycoord = _dims(z, x, y)
-    values = z.transpose(ydim, xdim).values
-    xs = _oriented(xcoord, ydim, xdim) if xcoord is not None else (
-        None if isinstance(x, str) or x is None else _oriented(x, ydim, xdim))
-    ys = _oriented(ycoord, ydim, xdim) if ycoord is not None else (
-        None if isinstance(y, str) or y is None else _oriented(y, ydim, xdim))
+    values = _held(z.transpose(ydim, xdim), lazy)
+    xs = _oriented(xcoord, ydim, xdim, lazy) if xcoord is not None else (
+        None if isinstance(x, str) or x is None else _oriented(x, ydim, xdim, lazy))
+    ys = _oriented(ycoord, ydim, xdim, lazy) if ycoord is not None else (
+        None if isinstance(y, str) or y is None else _oriented(y, ydim, xdim, lazy))
     # The library takes both or neither, of one kind: a missing one is grid units, and a 1-D one
-    # beside a 2-D one is spread over the grid.
+    # beside a 2-D one is spread over the grid (np.broadcast_to spreads a dask array lazily).
     rows, cols = values.shape
+    array = (lambda a: a if hasattr(a, "ndim") else np.asarray(a)) if lazy else np.asarray
     if xs is not None or ys is not None:
-        xs = np.arange(cols, dtype=np.float64) if xs is None else np.asarray(xs)
-        ys = np.arange(rows, dtype=np.float64) if ys is None else np.asarray(ys)
+        xs = np.arange(cols, dtype=np.float64) if xs is None else array(xs)
+        ys = np.arange(rows, dtype=np.float64) if ys is None else array(ys)
         if xs.ndim == 1 and ys.ndim == 2:
             xs = np.broadcast_to(xs[None, :], ys.shape)
         elif xs.ndim == 2 and ys.ndim == 1:
@@ -98,12 +106,12 @@ def grid(z, x=None, y=None):
     return values, xs, ys, transposed
 
 
-def arrays(z, x=None, y=None, mask=None):
+def arrays(z, x=None, y=None, mask=None, lazy=False):
     """(values, x, y, mask) for a call on the 2-D DataArray z (see the module's docstring)."""
-    values, xs, ys, transposed = grid(z, x, y)
+    values, xs, ys, transposed = grid(z, x, y, lazy)
     if is_dataarray(mask):
         ydim, xdim, _, _ = _dims(z, x, y)
-        mask = _oriented(mask, ydim, xdim)
+        mask = _oriented(mask, ydim, xdim, lazy)
     elif mask is not None and transposed:
-        mask = np.asarray(mask).T
+        mask = (mask if lazy and hasattr(mask, "ndim") else np.asarray(mask)).T
     return values, xs, ys, mask
