@@ -110,3 +110,72 @@ def multi_filled(z: _Array, levels: Sequence[_Real] | _Array, *, open_bands: boo
                  threads: int = 1, at_level: _AtLevel = "below",
           interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Bands:
     """Every band between consecutive levels, in one call."""
+
+# A grid too large for one call, window by window. A window is 8 integers: x0, y0, grid_nx,
+# grid_ny, cell_x0, cell_y0, cell_x1, cell_y1.
+_Window = Sequence[int]
+
+class LinePieces:
+    """The lines of one or more windows of a grid: whole lines, and pieces to join."""
+
+    @property
+    def line_count(self) -> int:
+        """The number of whole lines."""
+    @property
+    def piece_count(self) -> int:
+        """The number of pieces still to join."""
+    @property
+    def nbytes(self) -> int:
+        """The bytes the lines and pieces hold."""
+    @property
+    def levels(self) -> npt.NDArray[np.floating]:
+        """The levels (a copy), in the values' type."""
+    def whole(self) -> LinePieces:
+        """The whole lines only (a copy)."""
+    def pieces(self) -> LinePieces:
+        """The pieces only (a copy)."""
+
+class PolygonPieces:
+    """The filled bands of one or more windows of a grid: whole rings, and pieces to join."""
+
+    @property
+    def ring_count(self) -> int:
+        """The number of whole rings."""
+    @property
+    def piece_count(self) -> int:
+        """The number of pieces still to join."""
+    @property
+    def nbytes(self) -> int:
+        """The bytes the rings and pieces hold."""
+    def whole(self) -> PolygonPieces:
+        """The whole rings only (a copy)."""
+    def pieces(self) -> PolygonPieces:
+        """The pieces only, with the windows' cells (a copy)."""
+
+def window_lines(z: _Array, levels: Sequence[_Real] | _Array, window: _Window, *,
+                 x: Optional[_Array] = None, y: Optional[_Array] = None,
+                 mask: Optional[_Array] = None, saddle: _Saddle = "above",
+                 normals: bool = False, threads: int = 1, at_level: _AtLevel = "below",
+                 interpolation: _Interpolation = "linear",
+                 corner_mask: bool = False) -> LinePieces:
+    """The lines at each of levels of one window of a grid, for join_lines and finish_lines."""
+
+def window_filled(z: _Array, levels: Sequence[_Real] | _Array, window: _Window, *,
+                  open_bands: bool = False, x: Optional[_Array] = None,
+                  y: Optional[_Array] = None, mask: Optional[_Array] = None,
+                  saddle: _Saddle = "above", threads: int = 1, at_level: _AtLevel = "below",
+                  interpolation: _Interpolation = "linear",
+                  corner_mask: bool = False) -> PolygonPieces:
+    """The bands between consecutive levels of one window of a grid."""
+
+def join_lines(parts: Sequence[LinePieces]) -> LinePieces:
+    """The lines of several windows of one grid together, in any grouping and order."""
+
+def join_filled(parts: Sequence[PolygonPieces]) -> PolygonPieces:
+    """The bands of several windows of one grid together, in any grouping and order."""
+
+def finish_lines(joined: LinePieces) -> Lines:
+    """Exactly what multi_lines returns on the whole grid (isocontour.Error while pieces remain)."""
+
+def finish_filled(joined: PolygonPieces) -> Bands:
+    """Exactly what multi_filled returns on the whole grid (isocontour.Error while pieces remain)."""

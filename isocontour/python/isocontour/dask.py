@@ -26,11 +26,15 @@ The tasks run on whichever Dask scheduler computes them: the threaded one by def
 dask.distributed Client's cluster, to which the pieces travel pickled.
 """
 
+import operator
+
 import numpy as np
 import dask
 import dask.array as da
 from dask.array.overlap import ensure_minimum_chunksize, overlap
 from dask.base import tokenize
+from dask.delayed import Delayed
+from dask.highlevelgraph import HighLevelGraph
 from dask.sizeof import sizeof
 
 from . import _isocontour
@@ -91,23 +95,42 @@ def multi_filled(array, levels, *, open_bands=False, x=None, y=None, mask=None, 
 
 # --- The tasks ------------------------------------------------------------------------------
 
-def _window(kind, z, x, y, mask, window, levels, options):
+def _window(call, z, x, y, mask, window, levels, options):
     """One chunk's task: its whole lines or rings, and apart from them the pieces to join."""
-    call = _isocontour.window_lines if kind == "lines" else _isocontour.window_filled
     part = call(z, levels, window, x=x, y=y, mask=mask, **options)
     return part.whole(), part.pieces()
 
 
-def _join(kind, parts):
-    """A join of neighbouring chunks' pieces."""
-    return (_isocontour.join_lines if kind == "lines" else _isocontour.join_filled)(parts)
+def _window_lines(*args):
+    return _window(_isocontour.window_lines, *args)
 
 
-def _finish(kind, pieces, wholes):
-    """The last task: every chunk's whole lines or rings with the joined pieces, finished."""
-    if kind == "lines":
-        return _isocontour.finish_lines(_isocontour.join_lines([*wholes, pieces]))
+def _window_filled(*args):
+    return _window(_isocontour.window_filled, *args)
+
+
+# The library's calls are wrapped in the package's own functions, which pickle by name: the
+# compiled functions do not pickle.
+def _join_lines(parts):
+    return _isocontour.join_lines(parts)
+
+
+def _join_filled(parts):
+    return _isocontour.join_filled(parts)
+
+
+def _finish_lines(pieces, wholes):
+    """The last task: every chunk's whole lines with the joined pieces, finished."""
+    return _isocontour.finish_lines(_isocontour.join_lines([*wholes, pieces]))
+
+
+def _finish_filled(pieces, wholes):
     return _isocontour.finish_filled(_isocontour.join_filled([*wholes, pieces]))
+
+
+# Each kind's tasks: a chunk's window, a join, the finish.
+_TASKS = {"lines": (_window_lines, _join_lines, _finish_lines),
+          "filled": (_window_filled, _join_filled, _finish_filled)}
 
 
 # --- The graph ------------------------------------------------------------------------------
@@ -203,27 +226,29 @@ def _contour(kind, array, levels, x, y, mask, options, compute):
         xs, ys = _blocks(x, chunks, (0, 1)), _blocks(y, chunks, (0, 1))
     else:
         xs, ys = _blocks(x, chunks, (1,)), _blocks(y, chunks, (0,))
-    token = tokenize(z.name, None if x is None else (x.name, y.name),
-                     None if mask is None else mask.name, levels, options)
+    # One graph layer of tasks over the blocks' (optimised) graphs: a window per chunk, whose
+    # whole part and pieces are taken apart; the joins; the finish.
+    inputs = [blocks for blocks in (values, xs, ys, masks) if blocks is not None]
+    token = tokenize(*(b.flat[0].key for b in inputs), levels, options)
     name = f"isocontour-{kind}"
-    window = dask.delayed(_window, pure=True, nout=2)
-    wholes, pieces = [], {}
+    window_task, join_task, finish_task = _TASKS[kind]
+    key = lambda blocks, *at: None if blocks is None else blocks[at].key  # noqa: E731
+    layer, wholes, pieces = {}, [], {}
     for j, (y0, cy0, cy1) in enumerate(_ranges(chunks[0], rows)):
         for i, (x0, cx0, cx1) in enumerate(_ranges(chunks[1], cols)):
             if cx1 <= cx0 or cy1 <= cy0:
                 continue
-            if xs is None:
-                xb = yb = None
-            elif x.ndim == 2:
-                xb, yb = xs[j, i], ys[j, i]
+            if xs is not None and xs.ndim == 1:
+                xk, yk = key(xs, i), key(ys, j)
             else:
-                xb, yb = xs[i], ys[j]
-            whole, piece = window(kind, values[j, i], xb, yb,
-                                  None if masks is None else masks[j, i],
-                                  (x0, y0, cols, rows, cx0, cy0, cx1, cy1), levels, options,
-                                  dask_key_name=(f"{name}-window-{token}", j, i))
-            wholes.append(whole)
-            pieces[j, i] = piece
+                xk, yk = key(xs, j, i), key(ys, j, i)
+            window = (f"{name}-window-{token}", j, i)
+            layer[window] = (window_task, key(values, j, i), xk, yk, key(masks, j, i),
+                             (x0, y0, cols, rows, cx0, cy0, cx1, cy1), levels, options)
+            wholes.append((f"{name}-whole-{token}", j, i))
+            pieces[j, i] = (f"{name}-pieces-{token}", j, i)
+            layer[wholes[-1]] = (operator.getitem, window, 0)
+            layer[pieces[j, i]] = (operator.getitem, window, 1)
     # The tree of joins: each level joins blocks of neighbouring parts, keyed by where they lie.
     step = 0
     while len(pieces) > 1:
@@ -234,14 +259,17 @@ def _contour(kind, array, levels, x, y, mask, options, compute):
         groups = {}
         for (j, i), part in sorted(pieces.items()):
             groups.setdefault((j // by, i // bx), []).append(part)
-        pieces = {at: group[0] if len(group) == 1 else
-                  dask.delayed(_join, pure=True)(kind, group,
-                                                 dask_key_name=(f"{name}-join-{token}", step, *at))
-                  for at, group in groups.items()}
+        pieces = {}
+        for at, group in groups.items():
+            pieces[at] = group[0] if len(group) == 1 else (f"{name}-join-{token}", step, *at)
+            if len(group) > 1:
+                layer[pieces[at]] = (join_task, group)
         step += 1
     (root,) = pieces.values()
-    result = dask.delayed(_finish, pure=True)(kind, root, wholes,
-                                              dask_key_name=f"{name}-finish-{token}")
+    final = f"{name}-{token}"
+    layer[final] = (finish_task, root, wholes)
+    graph = HighLevelGraph.from_collections(final, layer, dependencies=[b.flat[0] for b in inputs])
+    result = Delayed(final, graph)
     return result.compute() if compute else result
 
 

@@ -370,16 +370,24 @@ def test_the_stub_beside_the_module_matches_the_docstrings():
     tree = ast.parse(open(stub).read())
     functions = {f.name: f for f in tree.body if isinstance(f, ast.FunctionDef)}
     classes = {c.name: c for c in tree.body if isinstance(c, ast.ClassDef)}
-    for name in ("lines", "multi_lines", "filled", "multi_filled"):
+    for name in ("lines", "multi_lines", "filled", "multi_filled", "window_lines",
+                 "window_filled", "join_lines", "join_filled", "finish_lines", "finish_filled"):
         doc = inspect.getdoc(getattr(ic, name))
         first = re.match(rf"{name}\((.*)\) -> (\w+)", doc)
         assert first, doc
         documented = [p.split("=")[0].strip() for p in first.group(1).split(",")]
         args = functions[name].args
-        stubbed = [a.arg for a in args.args] + ["*"] + [a.arg for a in args.kwonlyargs]
+        stubbed = [a.arg for a in args.args] + (["*"] if args.kwonlyargs else []) + \
+            [a.arg for a in args.kwonlyargs]
         assert documented == stubbed, name
         assert first.group(2) in classes
-        assert "converted once" in doc
+        assert "converted once" in doc or not name.endswith(("lines", "filled")) or \
+            name.startswith(("join", "finish"))
+    assert set(functions) <= set(ic.__all__)
+    for cls in (ic.LinePieces, ic.PolygonPieces):
+        public = {n for n in dir(cls) if not n.startswith("_")}
+        body = classes[cls.__name__].body
+        assert public == {f.name for f in body if isinstance(f, ast.FunctionDef)}, cls
     for cls in (ic.Lines, ic.Bands):
         public = {n for n in dir(cls) if not n.startswith("_")}
         stubbed = {f.name for f in classes[cls.__name__].body if isinstance(f, ast.FunctionDef)}
@@ -432,6 +440,112 @@ def test_results_pickle_and_rebuild_from_their_arrays(field):
     for call, words in bad:
         with pytest.raises(ValueError, match=words):
             call()
+
+
+# --- Windows: a grid contoured in pieces, joined, finished --------------------------------
+
+def window_parts(z, call, levels, xs, ys, **options):
+    """The windows of z's cells cut at columns xs and rows ys, each view with its halo, x, y
+    and mask cut alike (1-D coordinates: their slices), contoured by call."""
+    rows, cols = z.shape
+    parts = []
+    for cy0, cy1 in zip(ys, ys[1:]):
+        for cx0, cx1 in zip(xs, xs[1:]):
+            x0, y0 = max(cx0 - 1, 0), max(cy0 - 1, 0)
+            nodes = (slice(y0, min(cy1 + 1, rows - 1) + 1), slice(x0, min(cx1 + 1, cols - 1) + 1))
+            cut = dict(options)
+            for name in ("x", "y", "mask"):
+                a = options.get(name)
+                if a is not None:
+                    cut[name] = a[nodes] if a.ndim == 2 else a[nodes[1] if name == "x" else nodes[0]]
+            parts.append(call(z[nodes], levels, (x0, y0, cols, rows, cx0, cy0, cx1, cy1), **cut))
+    return parts
+
+
+def test_windows_joined_in_any_grouping_give_the_whole_call(field):
+    import pickle
+    z = field.copy()
+    z[20:26, 30:44] = np.nan
+    z[::9, 41] = 0.0  # nodes exactly at a level, along a seam
+    rows, cols = z.shape
+    mask = np.zeros(z.shape, bool)
+    mask[38:44, 10:25] = True
+    gx, gy = np.meshgrid(np.arange(cols) * 0.5, np.linspace(3.0, -2.0, rows))
+    gx = gx + 0.2 * gy
+    xs, ys = [0, 1, 30, 41, 82], [0, 20, 21, 60]  # uneven, one cell wide, a seam on the NaN
+    levels = [0.05, -0.05, 0.0]
+    for dtype, options in ((np.float64, {"mask": mask}), (np.float32, {"saddle": "centre"}),
+                           (np.float64, {"x": gx, "y": gy, "corner_mask": True})):
+        values = z.astype(dtype)
+        want = ic.multi_lines(values, levels, normals=True, **options)
+        parts = window_parts(values, ic.window_lines, levels, xs, ys, normals=True, **options)
+        assert sum(p.piece_count for p in parts) > 0 and sum(p.line_count for p in parts) > 0
+        # Pickled, joined in pairs of neighbours, in reverse, and as their whole and pieces parts.
+        parts = [pickle.loads(pickle.dumps(p)) for p in parts]
+        pairs = [ic.join_lines(parts[k:k + 2]) for k in range(0, len(parts), 2)]
+        assert_same_lines(ic.finish_lines(ic.join_lines(pairs[::-1])), want)
+        split = [q for p in parts for q in (p.pieces(), p.whole())]
+        assert_same_lines(ic.finish_lines(ic.join_lines(split)), want)
+        bands = sorted(levels) + [0.2]
+        want = ic.multi_filled(values, bands, open_bands=True, **options)
+        parts = window_parts(values, ic.window_filled, bands, xs, ys, open_bands=True, **options)
+        parts = [pickle.loads(pickle.dumps(p)) for p in parts]
+        joined = ic.join_filled([ic.join_filled(parts[k::3]) for k in range(3)])
+        assert_same_bands(ic.finish_filled(joined), want)
+        split = [q for p in parts for q in (p.whole(), p.pieces())]
+        assert_same_bands(ic.finish_filled(ic.join_filled(split[::-1])), want)
+
+
+def test_windows_refuse_what_cannot_be_joined(field):
+    import pickle
+    rows, cols = field.shape
+    right_window = (39, 0, cols, rows, 40, 0, cols - 1, rows - 1)
+    left = ic.window_lines(field[:, :42], [0.0], (0, 0, cols, rows, 0, 0, 40, rows - 1))
+    right = ic.window_lines(field[:, 39:], [0.0], right_window)
+    assert left.piece_count > 0 and list(left.levels) == [0.0]
+    assert_same_lines(ic.finish_lines(ic.join_lines([right, left])), ic.multi_lines(field, [0.0]))
+    state = left.__getstate__()
+    bad = [
+        (lambda: ic.finish_lines(left), ic.Error, "not joined"),
+        (lambda: ic.join_lines([left, left]), ic.Error, "twice"),
+        (lambda: ic.join_lines([]), ic.Error, "nothing"),
+        (lambda: ic.join_lines([left, ic.window_lines(field[:, 39:], [0.1], right_window)]),
+         ic.Error, "levels"),
+        (lambda: ic.join_lines([left, ic.window_lines(field[:, 39:].astype(np.float32), [0.0],
+                                                      right_window)]), ic.Error, "float32"),
+        (lambda: ic.join_lines([left, ic.window_lines(field[:, 39:], [0.0], right_window,
+                                                      normals=True)]), ic.Error, "normals"),
+        (lambda: ic.join_lines([left, ic.multi_lines(field, [0.0])]), TypeError, "LinePieces"),
+        (lambda: ic.join_filled([left]), TypeError, "PolygonPieces"),
+        # A window without its halo column, outside the grid, or not 8 integers.
+        (lambda: ic.window_lines(field[:, :41], [0.0], (0, 0, cols, rows, 0, 0, 40, rows - 1)),
+         ic.Error, "one more"),
+        (lambda: ic.window_lines(field, [0.0], (1, 0, cols, rows, 1, 0, 40, rows - 1)),
+         ic.Error, "grid"),
+        (lambda: ic.window_lines(field, [0.0], (0, 0, cols, rows)), ValueError, "8 integers"),
+        (lambda: ic.window_lines(field, [0.0], "window"), TypeError, "8 integers"),
+        (lambda: ic.window_filled(field, [0.0], (0, 0, cols, rows, 0, 0, 1, 1)), ic.Error,
+         "two"),
+        # Pickles that are not the library's own, or another version's.
+        (lambda: ic.LinePieces.__new__(ic.LinePieces).__setstate__(
+            dict(state, version="0.0")), ValueError, "version"),
+        (lambda: ic.LinePieces.__new__(ic.LinePieces).__setstate__(
+            dict(state, piece_level=state["piece_level"] + 7)), ValueError, "piece_level"),
+        (lambda: ic.LinePieces.__new__(ic.LinePieces).__setstate__(
+            dict(state, piece_offsets=state["piece_offsets"][::-1].copy())), ValueError,
+         "piece_offsets"),
+        (lambda: ic.LinePieces.__new__(ic.LinePieces).__setstate__(
+            dict(state, points=state["points"].astype(np.float32))), ValueError, "points"),
+    ]
+    for call, exception, words in bad:
+        with pytest.raises(exception, match=words):
+            call()
+    bands = ic.window_filled(field[:, :42], [-0.1, 0.1], (0, 0, cols, rows, 0, 0, 40, rows - 1))
+    bad_bands = dict(bands.__getstate__(), piece_next=np.full(bands.piece_count, 10 ** 6))
+    with pytest.raises(ValueError, match="piece_next"):
+        ic.PolygonPieces.__new__(ic.PolygonPieces).__setstate__(bad_bands)
+    with pytest.raises(ic.Error, match="not joined"):
+        ic.finish_filled(bands)
 
 
 def test_shapely_geometries_are_valid_and_match_the_arrays(field):
