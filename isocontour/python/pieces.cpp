@@ -433,12 +433,7 @@ LinePiecesResult JoinLinePieces(const py::sequence& parts) {
             LinePiecesResult out{P{}, first.levels, first.normals};
             {
                 py::gil_scoped_release unlocked;
-                // The library joins a span of parts: copies, let go of once joined.
-                std::vector<P> copies;
-                copies.reserve(from.size());
-                for (const P* p : from)
-                    copies.push_back(*p);
-                out.pieces = JoinLines(std::span<const P>(copies));
+                out.pieces = JoinLines(std::span<const P* const>(from));
             }
             return out;
         },
@@ -461,11 +456,7 @@ PolygonPiecesResult JoinPolygonPieces(const py::sequence& parts) {
             PolygonPiecesResult out{P{}};
             {
                 py::gil_scoped_release unlocked;
-                std::vector<P> copies;
-                copies.reserve(from.size());
-                for (const P* p : from)
-                    copies.push_back(*p);
-                out.pieces = JoinPolygons(std::span<const P>(copies));
+                out.pieces = JoinPolygons(std::span<const P* const>(from));
             }
             return out;
         },

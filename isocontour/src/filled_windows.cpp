@@ -225,15 +225,16 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
     return out;
 }
 
-template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts) {
+template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const> parts) {
     using namespace detail;
     PolygonPieces<T> out;
     if (parts.empty()) return out;
-    out.gridNx = parts[0].gridNx;
-    out.gridNy = parts[0].gridNy;
-    out.lower = parts[0].lower;
-    out.upper = parts[0].upper;
-    for (const PolygonPieces<T>& p : parts) {
+    out.gridNx = parts[0]->gridNx;
+    out.gridNy = parts[0]->gridNy;
+    out.lower = parts[0]->lower;
+    out.upper = parts[0]->upper;
+    for (const PolygonPieces<T>* q : parts) {
+        const PolygonPieces<T>& p = *q;
         if (p.gridNx != out.gridNx || p.gridNy != out.gridNy || p.lower.size() != out.lower.size())
             throw Error("bands of different grids or levels cannot be joined");
         out.cover.insert(out.cover.end(), p.cover.begin(), p.cover.end());
@@ -261,16 +262,16 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
             std::size_t piece;
         };
         std::vector<Ref> refs;
-        for (const PolygonPieces<T>& p : parts)
-            for (std::size_t k = 0; k < p.PieceCount(); ++k)
-                if (p.pieceBand[k] == band) refs.push_back({&p, k});
+        for (const PolygonPieces<T>* p : parts)
+            for (std::size_t k = 0; k < p->PieceCount(); ++k)
+                if (p->pieceBand[k] == band) refs.push_back({p, k});
         if (refs.empty()) continue;
         std::sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) {
             return a.part->pieceKey[a.piece] < b.part->pieceKey[b.piece];
         });
         std::unordered_map<const PolygonPieces<T>*, std::vector<std::int64_t>> at;
-        for (const PolygonPieces<T>& p : parts)
-            at[&p].assign(p.PieceCount(), -1);
+        for (const PolygonPieces<T>* p : parts)
+            at[p].assign(p->PieceCount(), -1);
         for (std::size_t k = 0; k < refs.size(); ++k)
             at[refs[k].part][refs[k].piece] = std::int64_t(k);
         OpenBand<T> b;
@@ -290,11 +291,11 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         // one that begins there.
         using Seam = typename BandPieces<T>::Seam;
         std::vector<Seam> seams;
-        for (const PolygonPieces<T>& p : parts)
-            for (std::size_t e = 0; e < p.seamEdge.size(); ++e)
-                if (p.pieceBand[std::size_t(p.seamPiece[e])] == band)
-                    seams.push_back({p.seamEdge[e], at[&p][std::size_t(p.seamPiece[e])],
-                                     p.seamLevel[e], p.seamOut[e] != 0});
+        for (const PolygonPieces<T>* p : parts)
+            for (std::size_t e = 0; e < p->seamEdge.size(); ++e)
+                if (p->pieceBand[std::size_t(p->seamPiece[e])] == band)
+                    seams.push_back({p->seamEdge[e], at[p][std::size_t(p->seamPiece[e])],
+                                     p->seamLevel[e], p->seamOut[e] != 0});
         std::sort(seams.begin(), seams.end(), [](const Seam& a, const Seam& c) {
             return std::tie(a.edge, a.m, a.out) < std::tie(c.edge, c.m, c.out);
         });
@@ -313,11 +314,11 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         using KeyedEnd = typename BandPieces<T>::KeyedEnd;
         std::vector<KeyedEnd> ready;
         const std::uint64_t gridNx = std::uint64_t(out.gridNx);
-        for (const PolygonPieces<T>& p : parts)
-            for (std::size_t e = 0; e < p.vertexKey.size(); ++e) {
-                if (p.pieceBand[std::size_t(p.vertexPiece[e])] != band) continue;
-                const KeyedEnd end{p.vertexKey[e], at[&p][std::size_t(p.vertexPiece[e])],
-                                   p.vertexAt[e], p.vertexFar[e], p.vertexOut[e] != 0};
+        for (const PolygonPieces<T>* p : parts)
+            for (std::size_t e = 0; e < p->vertexKey.size(); ++e) {
+                if (p->pieceBand[std::size_t(p->vertexPiece[e])] != band) continue;
+                const KeyedEnd end{p->vertexKey[e], at[p][std::size_t(p->vertexPiece[e])],
+                                   p->vertexAt[e], p->vertexFar[e], p->vertexOut[e] != 0};
                 const std::uint64_t node = end.key / kKeysPerNode;
                 const bool all =
                     Covered(out.cover, out.gridNx, out.gridNy, std::ptrdiff_t(node % gridNx),
@@ -328,6 +329,13 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         Resolve(b, band, s, written, out);
     }
     return out;
+}
+
+template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts) {
+    std::vector<const PolygonPieces<T>*> at;
+    for (const PolygonPieces<T>& p : parts)
+        at.push_back(&p);
+    return JoinPolygons(std::span<const PolygonPieces<T>* const>(at));
 }
 
 template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined) {
@@ -403,6 +411,7 @@ template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined) {
     template PolygonPieces<T> FilledContours(View<T>, const Window&, std::span<const T>,           \
                                              const Options<T>&);                                   \
     template PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>>);                     \
+    template PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const>);              \
     template Bands<T> FinishPolygons(const PolygonPieces<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_WINDOWS)
 #undef ISOCONTOUR_WINDOWS

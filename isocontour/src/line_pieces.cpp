@@ -114,13 +114,14 @@ void AddLine(const LineCrossings<T>& line, bool closed, std::uint32_t level, Lin
 
 } // namespace detail
 
-template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts) {
+template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>* const> parts) {
     using namespace detail;
     LinePieces<T> out;
     if (parts.empty()) return out;
-    out.levels = parts[0].levels;
+    out.levels = parts[0]->levels;
     bool normals = false;
-    for (const LinePieces<T>& p : parts) {
+    for (const LinePieces<T>* q : parts) {
+        const LinePieces<T>& p = *q;
         if (p.levels != out.levels) throw Error("lines of different level counts cannot be joined");
         normals = normals || !p.normals.empty() || !p.pieceNormals.empty();
         const std::int64_t base = std::int64_t(out.points.size());
@@ -142,9 +143,9 @@ template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts)
         std::uint32_t Level() const { return part->pieceLevel[piece]; }
     };
     std::vector<Ref> pieces;
-    for (const LinePieces<T>& p : parts)
-        for (std::size_t k = 0; k < p.PieceCount(); ++k)
-            pieces.push_back({&p, k});
+    for (const LinePieces<T>* p : parts)
+        for (std::size_t k = 0; k < p->PieceCount(); ++k)
+            pieces.push_back({p, k});
     const auto at = [](std::uint32_t level, std::uint64_t key) {
         return std::pair<std::uint64_t, std::uint64_t>(level, Number(key));
     };
@@ -207,6 +208,13 @@ template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts)
     return out;
 }
 
+template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts) {
+    std::vector<const LinePieces<T>*> at;
+    for (const LinePieces<T>& p : parts)
+        at.push_back(&p);
+    return JoinLines(std::span<const LinePieces<T>* const>(at));
+}
+
 template <class T> Lines<T> FinishLines(const LinePieces<T>& joined) {
     if (joined.PieceCount() > 0)
         throw Error(std::to_string(joined.PieceCount()) +
@@ -243,6 +251,7 @@ template <class T> Lines<T> FinishLines(const LinePieces<T>& joined) {
 
 #define ISOCONTOUR_LINE_PIECES(T)                                                                  \
     template LinePieces<T> JoinLines(std::span<const LinePieces<T>>);                              \
+    template LinePieces<T> JoinLines(std::span<const LinePieces<T>* const>);                       \
     template Lines<T> FinishLines(const LinePieces<T>&);                                           \
     namespace detail {                                                                             \
     template void AddLine(const LineCrossings<T>&, bool, std::uint32_t, LinePieces<T>&);           \

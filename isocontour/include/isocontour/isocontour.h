@@ -258,6 +258,8 @@ LinePieces<T> ContourLines(View<T> values, const Window& window, std::span<const
 /// are joined, and a line whose pieces are all there becomes whole. Parts may be joined in any
 /// grouping and order (a tree of joins, windows one after another).
 template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts);
+/// The same for parts held apart (a binding's objects): each is read in place, none copied.
+template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>* const> parts);
 /// The lines of a whole grid from the joined lines of all its windows: exactly what ContourLines
 /// gives on the whole grid, point for point and in order. Throws Error while pieces remain (a
 /// window not joined) or the parts disagree on the level count.
@@ -308,6 +310,8 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
 /// The bands of several windows (of one grid, levels and options) together: pieces that meet
 /// are joined, and a ring whose pieces are all there becomes whole. Any grouping and order.
 template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts);
+/// The same for parts held apart: each is read in place, none copied.
+template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const> parts);
 /// The bands of a whole grid from the joined bands of all its windows: exactly what
 /// FilledContours gives on the whole grid. Throws Error while pieces remain.
 template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined);

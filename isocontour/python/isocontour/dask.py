@@ -17,9 +17,9 @@ it (dask.array.overlap), is contoured by a task of its own as a window of the wh
 (isocontour.window_lines, window_filled). A task hands on its whole lines and rings, and apart
 from them the pieces that go on across its chunk's border, numbered by the grid edges they
 cross. The pieces are joined by a tree of tasks, neighbouring chunks first, so that a join
-holds the pieces along its chunks' seams and nothing else; the last task joins the whole lines
-and rings of every chunk with the joined pieces and finishes them as one call would
-(isocontour.join_lines, finish_lines). Chunks narrower than two nodes are merged with a
+holds the pieces along its chunks' seams and nothing else, and hands on what it closed apart
+from the pieces still open. A gathering task joins every whole part (isocontour.join_lines,
+join_filled), and the last task finishes them as one call would (finish_lines, finish_filled). Chunks narrower than two nodes are merged with a
 neighbour first, as dask.array.map_overlap merges them.
 
 The tasks run on whichever Dask scheduler computes them: the threaded one by default, or a
@@ -94,9 +94,11 @@ def multi_filled(array, levels, *, open_bands=False, x=None, y=None, mask=None, 
 
 
 # --- The tasks ------------------------------------------------------------------------------
+# The library's calls are wrapped in the package's own functions, which pickle by name (the
+# compiled functions do not).
 
 def _window(call, z, x, y, mask, window, levels, options):
-    """One chunk's task: its whole lines or rings, and apart from them the pieces to join."""
+    """A chunk's task: its whole lines or rings, and apart from them the pieces to join."""
     part = call(z, levels, window, x=x, y=y, mask=mask, **options)
     return part.whole(), part.pieces()
 
@@ -109,26 +111,28 @@ def _window_filled(*args):
     return _window(_isocontour.window_filled, *args)
 
 
-# The library's calls are wrapped in the package's own functions, which pickle by name: the
-# compiled functions do not pickle.
-def _join_lines(parts):
-    return _isocontour.join_lines(parts)
+def _join_lines(parts, split):
+    """A join of neighbouring chunks' pieces: what it closed, and apart from it the pieces
+    still open (split), or all in one (the last join, which leaves no pieces)."""
+    joined = _isocontour.join_lines(parts)
+    return (joined.whole(), joined.pieces()) if split else joined
 
 
-def _join_filled(parts):
-    return _isocontour.join_filled(parts)
+def _join_filled(parts, split):
+    joined = _isocontour.join_filled(parts)
+    return (joined.whole(), joined.pieces()) if split else joined
 
 
-def _finish_lines(pieces, wholes):
-    """The last task: every chunk's whole lines with the joined pieces, finished."""
-    return _isocontour.finish_lines(_isocontour.join_lines([*wholes, pieces]))
+def _finish_lines(joined):
+    return _isocontour.finish_lines(joined)
 
 
-def _finish_filled(pieces, wholes):
-    return _isocontour.finish_filled(_isocontour.join_filled([*wholes, pieces]))
+def _finish_filled(joined):
+    return _isocontour.finish_filled(joined)
 
 
-# Each kind's tasks: a chunk's window, a join, the finish.
+# Each kind's tasks: a chunk's window, a join (also the gathering of every whole part with the
+# last join), the finish.
 _TASKS = {"lines": (_window_lines, _join_lines, _finish_lines),
           "filled": (_window_filled, _join_filled, _finish_filled)}
 
@@ -227,13 +231,21 @@ def _contour(kind, array, levels, x, y, mask, options, compute):
     else:
         xs, ys = _blocks(x, chunks, (1,)), _blocks(y, chunks, (0,))
     # One graph layer of tasks over the blocks' (optimised) graphs: a window per chunk, whose
-    # whole part and pieces are taken apart; the joins; the finish.
+    # whole part and pieces are taken apart; the joins; the gathering; the finish.
     inputs = [blocks for blocks in (values, xs, ys, masks) if blocks is not None]
     token = tokenize(*(b.flat[0].key for b in inputs), levels, options)
     name = f"isocontour-{kind}"
     window_task, join_task, finish_task = _TASKS[kind]
     key = lambda blocks, *at: None if blocks is None else blocks[at].key  # noqa: E731
     layer, wholes, pieces = {}, [], {}
+
+    def taken_apart(task, whole, piece):
+        """Whole part and pieces of a task's result, under keys of their own."""
+        layer[whole] = (operator.getitem, task, 0)
+        layer[piece] = (operator.getitem, task, 1)
+        wholes.append(whole)
+        return piece
+
     for j, (y0, cy0, cy1) in enumerate(_ranges(chunks[0], rows)):
         for i, (x0, cx0, cx1) in enumerate(_ranges(chunks[1], cols)):
             if cx1 <= cx0 or cy1 <= cy0:
@@ -245,11 +257,11 @@ def _contour(kind, array, levels, x, y, mask, options, compute):
             window = (f"{name}-window-{token}", j, i)
             layer[window] = (window_task, key(values, j, i), xk, yk, key(masks, j, i),
                              (x0, y0, cols, rows, cx0, cy0, cx1, cy1), levels, options)
-            wholes.append((f"{name}-whole-{token}", j, i))
-            pieces[j, i] = (f"{name}-pieces-{token}", j, i)
-            layer[wholes[-1]] = (operator.getitem, window, 0)
-            layer[pieces[j, i]] = (operator.getitem, window, 1)
-    # The tree of joins: each level joins blocks of neighbouring parts, keyed by where they lie.
+            pieces[j, i] = taken_apart(window, (f"{name}-whole-{token}", j, i),
+                                       (f"{name}-pieces-{token}", j, i))
+    # The tree of joins: each level joins blocks of neighbouring parts, keyed by where they lie;
+    # what a join closes goes to the gathering, only its open pieces on up the tree. The last
+    # join leaves no pieces: its result goes whole.
     step = 0
     while len(pieces) > 1:
         tall = max(j for j, _ in pieces) > 0
@@ -259,15 +271,21 @@ def _contour(kind, array, levels, x, y, mask, options, compute):
         groups = {}
         for (j, i), part in sorted(pieces.items()):
             groups.setdefault((j // by, i // bx), []).append(part)
+        last = len(groups) == 1
         pieces = {}
         for at, group in groups.items():
-            pieces[at] = group[0] if len(group) == 1 else (f"{name}-join-{token}", step, *at)
-            if len(group) > 1:
-                layer[pieces[at]] = (join_task, group)
+            if len(group) == 1:
+                pieces[at] = group[0]
+                continue
+            join = (f"{name}-join-{token}", step, *at)
+            layer[join] = (join_task, group, not last)
+            pieces[at] = join if last else taken_apart(
+                join, (f"{name}-joined-{token}", step, *at), (f"{name}-open-{token}", step, *at))
         step += 1
     (root,) = pieces.values()
-    final = f"{name}-{token}"
-    layer[final] = (finish_task, root, wholes)
+    gathered, final = f"{name}-gather-{token}", f"{name}-{token}"
+    layer[gathered] = (join_task, [*wholes, root], False)
+    layer[final] = (finish_task, gathered)
     graph = HighLevelGraph.from_collections(final, layer, dependencies=[b.flat[0] for b in inputs])
     result = Delayed(final, graph)
     return result.compute() if compute else result
