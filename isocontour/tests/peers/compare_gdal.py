@@ -1,0 +1,385 @@
+#!/usr/bin/python3
+"""The tool's raster form against gdal_contour (Debian's GDAL 3.6.2) on the same rasters in the
+same run, and the form's own promises.
+
+Usage: compare_gdal.py TOOL   (TOOL: isocontour built with GDAL)
+
+Rasters (dems.py), GeoTIFFs with their coordinate systems: the two real models (jacksboro, int16
+north-up; topobathy, float32 with its rows running north), jacksboro as float64 under a rotated
+geotransform, topobathy with nodata holes and NaN pixels, jacksboro as int16 with a nodata value
+in holes, and jacksboro as PixelIsPoint. Each runs with gdal_contour's flags given to both tools
+alike (-i, -off, -fl, -e, -inodata, -snodata), for lines (-a) and for polygons (-p -amin -amax):
+  lines, per level: the same number of features, once gdal_contour's degenerate ones (shorter
+    than 1/1000 pixel: its nudge of a value at the level draws one around such a pixel) are left
+    out; the same total length (1e-6); Hausdorff distance below 0.01 pixel. With nodata the
+    lengths and distance are taken over the parts more than 1.5 pixels from any nodata pixel,
+    where both draw the same lines, and the counts are reported (gdal_contour reaches half a
+    pixel into the cells around nodata, which we leave out; docs/terrain.md);
+  polygons: ours valid in GEOS (each band's MultiPolygon and each polygon), outer rings
+    counter-clockwise and holes clockwise in the raster's coordinates; per band the same area
+    (1e-6) as gdal_contour's, within our cover where nodata is near; gdal_contour's invalid ones
+    counted and printed; the first band from the raster's minimum, the last to its maximum;
+  orientation: higher values on the left of every line, checked against our own bands.
+Then the output itself: the ID, level and band fields, -nln, the coordinate system carried, -3d,
+GPKG, Shapefile, GeoJSON, FlatGeobuf and CSV by extension and by -f; --threads giving the same
+file; the progress bar on a terminal only, and none with -q; bad input refused with one line and
+exit 2, nothing left in the destination's folder. Exits 1 with one line per failure.
+"""
+
+import os
+import pty
+import select
+import subprocess
+import sys
+import tempfile
+
+from collections import defaultdict
+
+import numpy as np
+from osgeo import gdal, ogr, osr
+from shapely import wkb
+from shapely.geometry import Point, Polygon
+from shapely.ops import unary_union
+from shapely.prepared import prep
+from shapely.validation import make_valid
+
+import dems
+
+gdal.UseExceptions()
+ogr.UseExceptions()
+
+FAILURES = []
+
+
+def fail(name, message):
+    FAILURES.append(f"{name}: {message}")
+    print(f"FAIL {name}: {message}", flush=True)
+
+
+def run(args, **kw):
+    return subprocess.run(args, capture_output=True, text=True, **kw)
+
+
+def features(path, fields):
+    """[(field values..., shapely geometry)] of the file's one layer."""
+    ds = ogr.Open(path)
+    out = []
+    for f in ds.GetLayer():
+        g = f.GetGeometryRef()
+        out.append((*(f[n] for n in fields), wkb.loads(bytes(g.ExportToIsoWkb()))))
+    return out
+
+
+class Raster:
+    """What the checks need of a test raster: its pixel size and where its nodata lies."""
+
+    def __init__(self, path, flags):
+        ds = gdal.Open(path)
+        band = ds.GetRasterBand(1)
+        self.gt = ds.GetGeoTransform()
+        z = band.ReadAsArray().astype(float)
+        nodata = None if "-inodata" in flags else band.GetNoDataValue()
+        if "-snodata" in flags:
+            nodata = float(flags[flags.index("-snodata") + 1])
+        self.bad = np.isnan(z) | ((z == nodata) if nodata is not None else False)
+        self.pixel = abs(self.gt[1] * self.gt[5] - self.gt[2] * self.gt[4]) ** 0.5
+        self.lo, self.hi = float(z[~self.bad].min()), float(z[~self.bad].max())
+
+    def map(self, px, py):
+        g = self.gt
+        return g[0] + px * g[1] + py * g[2], g[3] + px * g[4] + py * g[5]
+
+    def near_nodata(self):
+        """Where the two tools may differ: within 1.5 pixels of a nodata pixel's centre."""
+        if not self.bad.any():
+            return None
+        squares = []
+        for r, c in zip(*np.nonzero(self.bad)):
+            corners = [(c - 1, r - 1), (c + 2, r - 1), (c + 2, r + 2), (c - 1, r + 2)]
+            squares.append(Polygon([self.map(x, y) for x, y in corners]))
+        return unary_union(squares)
+
+
+def compare_lines(name, tool, tmp, src, raster, flags):
+    ours, theirs = os.path.join(tmp, "ours.gpkg"), os.path.join(tmp, "gdal.gpkg")
+    for p in (ours, theirs):
+        if os.path.exists(p):
+            os.remove(p)
+    r = run([tool, "-q", "-a", "elev", *flags, src, ours])
+    if r.returncode:
+        return fail(name, f"isocontour {' '.join(flags)} exited {r.returncode}: {r.stderr}")
+    subprocess.run(["gdal_contour", "-q", "-a", "elev", *flags, src, theirs], check=True)
+    near = raster.near_nodata()
+    a, g = defaultdict(list), defaultdict(list)
+    for level, line in features(ours, ["elev"]):
+        a[level].append(line)
+    for level, line in features(theirs, ["elev"]):
+        if line.length > 1e-3 * raster.pixel:
+            g[level].append(line)
+    counts = []
+    for level in sorted(set(a) | set(g)):
+        la, lg = a[level], g[level]
+        if near is None:
+            if len(la) != len(lg):
+                fail(name, f"{flags} level {level}: {len(la)} lines, gdal_contour {len(lg)}")
+            parts_a, parts_g = la, lg
+        else:
+            counts.append(f"{level:g}: {len(la)}/{len(lg)}")
+            parts_a = [p.difference(near) for p in la]
+            parts_g = [p.difference(near) for p in lg]
+        length_a = sum(p.length for p in parts_a)
+        length_g = sum(p.length for p in parts_g)
+        if abs(length_a - length_g) > 1e-6 * max(length_g, raster.pixel):
+            fail(name, f"{flags} level {level}: length {length_a!r}, gdal_contour {length_g!r}")
+        ua, ug = unary_union(parts_a), unary_union(parts_g)
+        if ua.is_empty != ug.is_empty:
+            fail(name, f"{flags} level {level}: lines on one side only")
+        elif not ua.is_empty:
+            h = ua.hausdorff_distance(ug) / raster.pixel
+            if h > 0.01:
+                fail(name, f"{flags} level {level}: Hausdorff distance {h:.4f} pixel")
+    print(f"  {name} {' '.join(flags)}: {sum(map(len, a.values()))} lines"
+          + (f" (ours/gdal_contour's near nodata {', '.join(counts)})" if counts else ""))
+    return a
+
+
+def compare_bands(name, tool, tmp, src, raster, flags):
+    ours, theirs = os.path.join(tmp, "ours_p.gpkg"), os.path.join(tmp, "gdal_p.gpkg")
+    for p in (ours, theirs):
+        if os.path.exists(p):
+            os.remove(p)
+    r = run([tool, "-q", "-p", "-amin", "lo", "-amax", "hi", *flags, src, ours])
+    if r.returncode:
+        return fail(name, f"isocontour -p {' '.join(flags)} exited {r.returncode}: {r.stderr}")
+    subprocess.run(["gdal_contour", "-q", "-p", "-amin", "lo", "-amax", "hi", *flags, src, theirs],
+                   check=True)
+    a = sorted(features(ours, ["lo", "hi"]), key=lambda f: f[0])
+    # gdal_contour 3.6.2 writes 0 for its first band's minimum: ordered by the maximum instead.
+    g = sorted(features(theirs, ["lo", "hi"]), key=lambda f: f[1])
+    for lo, hi, band in a:
+        if not band.is_valid:
+            fail(name, f"-p {flags} band {lo}..{hi} is invalid: {make_valid(band).geom_type}")
+        for p in band.geoms:
+            if not p.exterior.is_ccw or any(h.is_ccw for h in p.interiors):
+                fail(name, f"-p {flags} band {lo}..{hi}: rings wound the wrong way")
+                break
+    if a and (a[0][0] != raster.lo or a[-1][1] != raster.hi):
+        fail(name, f"-p {flags}: bands run {a[0][0]}..{a[-1][1]}, the raster "
+                   f"{raster.lo}..{raster.hi}")
+    if len(a) != len(g):
+        return fail(name, f"-p {flags}: {len(a)} bands, gdal_contour {len(g)}")
+    cover = unary_union([band for _, _, band in a])
+    near = raster.near_nodata()
+    invalid = 0
+    for (lo, hi, band), (_, ghi, gband) in zip(a, g):
+        invalid += sum(not p.is_valid for p in gband.geoms)
+        if lo != a[0][0] and hi != a[-1][1] and hi != ghi:
+            fail(name, f"-p {flags}: band {lo}..{hi} against gdal_contour's ..{ghi}")
+        theirs_area = make_valid(gband).intersection(cover).area if near else gband.area
+        if abs(band.area - theirs_area) > 1e-6 * max(band.area, raster.pixel ** 2):
+            fail(name, f"-p {flags} band {lo}..{hi}: area {band.area!r}, gdal_contour "
+                       f"{theirs_area!r}")
+    print(f"  {name} -p {' '.join(flags)}: {len(a)} bands, "
+          f"{sum(len(b.geoms) for _, _, b in a)} polygons, all valid; gdal_contour's invalid "
+          f"polygons: {invalid}")
+    return a
+
+
+def check_orientation(name, raster, lines, bands):
+    """Higher values on the left: just left of a line lies its level's upper band, just right
+    the lower one (every 25th segment, a hundredth of a pixel off its midpoint)."""
+    step = 0.01 * raster.pixel
+    for level, ls in lines.items():
+        above = prep(unary_union([b for lo, hi, b in bands if lo >= level]))
+        below = prep(unary_union([b for lo, hi, b in bands if hi <= level]))
+        for line in ls:
+            xy = np.asarray(line.coords)
+            for k in range(0, len(xy) - 1, 25):
+                (x0, y0), (x1, y1) = xy[k], xy[k + 1]
+                d = np.hypot(x1 - x0, y1 - y0)
+                if d < 0.1 * raster.pixel:
+                    continue
+                mx, my = (x0 + x1) / 2, (y0 + y1) / 2
+                nx, ny = -(y1 - y0) / d * step, (x1 - x0) / d * step
+                if not (above.contains(Point(mx + nx, my + ny))
+                        and below.contains(Point(mx - nx, my - ny))):
+                    return fail(name, f"level {level}: higher values not on the left near "
+                                      f"({mx}, {my})")
+
+
+def check_output(tool, tmp, src):
+    """Fields, layer name, coordinate system, -3d and the drivers, on jacksboro."""
+    name = "output"
+    out = os.path.join(tmp, "out.gpkg")
+    subprocess.run([tool, "-q", "-i", "200", "-a", "height", "-3d", "-nln", "isolines", src, out],
+                   check=True)
+    ds = ogr.Open(out)
+    layer = ds.GetLayer(0)
+    if ds.GetLayerCount() != 1 or layer.GetName() != "isolines":
+        fail(name, f"layers {[ds.GetLayer(k).GetName() for k in range(ds.GetLayerCount())]}")
+    defn = layer.GetLayerDefn()
+    fields = [(defn.GetFieldDefn(k).GetName(), defn.GetFieldDefn(k).GetTypeName())
+              for k in range(defn.GetFieldCount())]
+    if fields != [("ID", "Integer"), ("height", "Real")]:
+        fail(name, f"fields {fields}")
+    srs = layer.GetSpatialRef()
+    want = osr.SpatialReference()
+    want.ImportFromEPSG(4326)
+    if srs is None or not srs.IsSame(want):
+        fail(name, "the layer does not carry the raster's coordinate system")
+    if layer.GetGeomType() != ogr.wkbLineString25D:
+        fail(name, f"-3d layer type {ogr.GeometryTypeToName(layer.GetGeomType())}")
+    ids = []
+    for f in layer:
+        ids.append(f["ID"])
+        zs = {p[2] for p in f.GetGeometryRef().GetPoints()}
+        if zs != {f["height"]} or f["height"] % 200:
+            fail(name, f"feature {f['ID']}: Z {sorted(zs)[:3]}, level {f['height']}")
+            break
+    if ids != list(range(len(ids))) or not ids:
+        fail(name, f"IDs {ids[:5]}... are not 0, 1, 2, ...")
+    ds = None
+    bands = os.path.join(tmp, "bands.gpkg")
+    subprocess.run([tool, "-q", "-p", "-i", "200", "-amax", "top", "-3d", src, bands], check=True)
+    ds = ogr.Open(bands)
+    layer = ds.GetLayer(0)
+    if layer.GetName() != "contour" or layer.GetGeomType() != ogr.wkbMultiPolygon25D:
+        fail(name, f"-p layer {layer.GetName()} {layer.GetGeomType()}")
+    for f in layer:
+        zs = {p[2] for poly in f.GetGeometryRef() for ring in poly for p in ring.GetPoints()}
+        if zs != {f["top"]}:
+            fail(name, f"band {f['ID']}: Z {sorted(zs)[:3]} against its maximum {f['top']}")
+    ds = None
+
+    # Every driver writes the same lines, chosen by extension or by name.
+    reference = sorted(line.wkb for _, _, line in features(out, ["ID", "height"]))
+    for dst, extra in (("l.shp", []), ("l.geojson", []), ("l.fgb", []), ("l.csv", []),
+                       ("l.dat", ["-f", "GeoJSON"]), ("l.gpkg", ["-of", "gpkg"])):
+        path = os.path.join(tmp, dst)
+        r = run([tool, "-q", "-i", "200", "-a", "height", "-3d", *extra, src, path])
+        if r.returncode:
+            fail(name, f"{dst} {extra}: exit {r.returncode}: {r.stderr.strip()}")
+            continue
+        got = features(path, ["ID", "height"])
+        if len(got) != len(reference):
+            fail(name, f"{dst}: {len(got)} features, GPKG {len(reference)}")
+        elif any(not a.equals_exact(wkb.loads(b), 1e-9) for a, b in
+                 zip(sorted((g for _, _, g in got), key=lambda g: g.wkb), reference)):
+            fail(name, f"{dst}: geometries differ from the GPKG's")
+
+
+def check_threads(tool, tmp, src):
+    for flags in ([], ["-p"]):
+        outs = []
+        for threads in ("1", "2", "0"):
+            path = os.path.join(tmp, f"t{threads}.geojson")
+            subprocess.run([tool, "-q", "-i", "50", *flags, "--threads", threads, src, path],
+                           check=True)
+            with open(path, "rb") as f:
+                outs.append(f.read())
+        if outs[0] != outs[1] or outs[0] != outs[2]:
+            fail("threads", f"{flags}: --threads 1, 2 and 0 write different files")
+
+
+def stderr_on_terminal(args):
+    """What the tool writes to stderr when stderr is a terminal."""
+    master, slave = pty.openpty()
+    p = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=slave)
+    os.close(slave)
+    text = b""
+    while True:
+        ready, _, _ = select.select([master], [], [], 60)
+        if not ready:
+            break
+        try:
+            chunk = os.read(master, 4096)
+        except OSError:  # the terminal closed with the process
+            break
+        if not chunk:
+            break
+        text += chunk
+    p.wait()
+    os.close(master)
+    return p.returncode, text.decode(errors="replace")
+
+
+def check_progress(tool, tmp, src):
+    out = os.path.join(tmp, "progress.gpkg")
+    code, text = stderr_on_terminal([tool, "-p", "-i", "100", src, out])
+    if code or "isocontour: reading" not in text or "writing" not in text or "100%" not in text:
+        fail("progress", f"on a terminal: exit {code}, {text[-200:]!r}")
+    code, text = stderr_on_terminal([tool, "-q", "-i", "100", src, out])
+    if code or text:
+        fail("progress", f"-q on a terminal: exit {code}, {text[-200:]!r}")
+    r = run([tool, "-i", "100", src, out])
+    if r.returncode or r.stderr:
+        fail("progress", f"off a terminal: exit {r.returncode}, {r.stderr[-200:]!r}")
+
+
+def check_refusals(tool, tmp, src):
+    folder = os.path.join(tmp, "refusals")
+    os.makedirs(folder)
+    text = os.path.join(tmp, "not_a_raster.tif")
+    with open(text, "w") as f:
+        f.write("no raster here\n")
+    dst = os.path.join(folder, "out.gpkg")
+    for what, args in (
+            ("a file GDAL cannot open", ["-i", "10", text, dst]),
+            ("a file that does not exist", ["-i", "10", os.path.join(tmp, "none.tif"), dst]),
+            ("a band that does not exist", ["-b", "2", "-i", "10", src, dst]),
+            ("an interval of 0", ["-i", "0", src, dst]),
+            ("an interval below 0", ["-i", "-10", src, dst]),
+            ("an output driver that does not exist", ["-f", "NoSuchDriver", "-i", "10", src, dst]),
+            ("a raster driver for the output", ["-f", "GTiff", "-i", "10", src, dst]),
+            ("an extension no driver writes", ["-i", "10", src, os.path.join(folder, "out.xyz")]),
+            ("a folder that does not exist", ["-i", "10", src, os.path.join(folder, "no", "o.shp")]),
+            ("too many levels", ["-i", "0.001", src, dst]),
+    ):
+        r = run([tool, *args], timeout=120)
+        lines = r.stderr.strip().split("\n")
+        if r.returncode != 2 or len(lines) != 1 or not lines[0].startswith("isocontour: "):
+            fail("refusals", f"{what}: exit {r.returncode}, stderr {r.stderr!r}")
+        if os.listdir(folder):
+            fail("refusals", f"{what}: left {os.listdir(folder)}")
+
+
+def main():
+    if len(sys.argv) != 2 or not os.access(sys.argv[1], os.X_OK):
+        print(__doc__)
+        return 2
+    tool = sys.argv[1]
+    with tempfile.TemporaryDirectory(prefix="isocontour-gdal-") as tmp:
+        jb = dems.jacksboro(os.path.join(tmp, "jacksboro.tif"))
+        cases = [
+            ("jacksboro", jb, [["-i", "100"], ["-i", "25", "-off", "5"], ["-fl", "350", "650.5", "900"]]),
+            ("topobathy", dems.topobathy(os.path.join(tmp, "topobathy.tif")),
+             [["-i", "250"], ["-e", "2"]]),
+            ("rotated float64", dems.jacksboro(os.path.join(tmp, "rotated.tif"), rotation=30,
+                                               dtype=gdal.GDT_Float64), [["-i", "100"]]),
+            ("topobathy holes", dems.topobathy(os.path.join(tmp, "holes.tif"), nodata_holes=6,
+                                               nan_holes=4), [["-i", "250"]]),
+            ("int16 nodata", dems.jacksboro(os.path.join(tmp, "nodata.tif"), nodata_holes=8),
+             [["-i", "100"], ["-i", "100", "-inodata"], ["-i", "100", "-snodata", "600"]]),
+            ("pixel is point", dems.jacksboro(os.path.join(tmp, "point.tif"), point=True),
+             [["-i", "100"]]),
+        ]
+        for name, src, flag_sets in cases:
+            for flags in flag_sets:
+                raster = Raster(src, flags)
+                lines = compare_lines(name, tool, tmp, src, raster, flags)
+                bands = compare_bands(name, tool, tmp, src, raster, flags)
+                if lines and bands:
+                    check_orientation(name, raster, lines, bands)
+        check_output(tool, tmp, jb)
+        check_threads(tool, tmp, jb)
+        check_progress(tool, tmp, jb)
+        check_refusals(tool, tmp, jb)
+    if FAILURES:
+        print(f"{len(FAILURES)} failures")
+        return 1
+    print("the raster form agrees with gdal_contour")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
