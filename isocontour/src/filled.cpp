@@ -22,7 +22,6 @@ template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, Fil
     const std::vector<T>& levels = m.levels;
     CheckLevels(std::span<const T>(levels));
     const CoordKind kind = CheckArguments(values, o);
-    if (o.cornerMask) throw Error("corner masks are not implemented for filled bands yet");
     CheckInterpolation(values, std::span<const T>(levels), o);
     for (std::size_t k = 1; k < levels.size(); ++k)
         if (!(levels[k - 1] < levels[k]))
@@ -34,6 +33,7 @@ template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, Fil
     in.values = values;
     in.levels = std::span<const T>(levels);
     in.rules = Rules<T>::Of(o);
+    in.cornerMask = o.cornerMask;
     m.logs.clear();
     if (in.rules.log)
         for (const T l : levels)

@@ -31,8 +31,9 @@ template <class T> struct BandPieces {
     std::vector<Point<T>> gridFrom; // the same in grid units; empty when they are the output
     std::vector<std::int64_t> next; // the piece that follows, -1 until linked
 
-    // A piece's end at a keyed vertex: key = 4 * node index + (0 node, 1 pinch on the edge to
-    // +x, 2 pinch on the edge to +y). at and far are grid points: the vertex and the piece's
+    // A piece's end at a keyed vertex: key = 8 * node index + (0 node, 1 pinch on the edge to
+    // +x, 2 pinch on the edge to +y, 3 and 4 pinch on a triangle's diagonal to (+x, +y) and
+    // (-x, +y)). at and far are grid points: the vertex and the piece's
     // other end, for pairing by angle.
     struct KeyedEnd {
         std::uint64_t key;
@@ -62,6 +63,7 @@ template <class T> struct BandInput {
     View<T> x, y;
     CoordKind kind = CoordKind::Grid;
     Rules<T> rules;
+    bool cornerMask = false;
     std::span<const T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
     std::span<const T> logs;   // their logarithms, under log interpolation (else empty)
 

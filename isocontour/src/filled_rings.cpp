@@ -56,9 +56,25 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
                 return a.second < b.second;
             });
             used.assign(around.size(), 0);
+            // A piece that goes straight back along one that arrived (the same far end) leaves
+            // by it first: the band lies on both sides of that segment (a crack of no width,
+            // as where two triangles of a corner mask meet along a cell edge exactly at a level),
+            // and the two close a ring of no area, so that the band's parts on either side join.
             for (std::size_t a = 0; a < around.size(); ++a) {
                 const auto& in = ends[around[a].second];
                 if (in.out) continue;
+                for (std::size_t b = a + 1; b < around.size() && around[b].first == around[a].first;
+                     ++b) {
+                    const auto& out = ends[around[b].second];
+                    if (!out.out || used[b] || !(out.far == in.far)) continue;
+                    used[a] = used[b] = 1;
+                    p.next[std::size_t(in.piece)] = out.piece;
+                    break;
+                }
+            }
+            for (std::size_t a = 0; a < around.size(); ++a) {
+                const auto& in = ends[around[a].second];
+                if (in.out || used[a]) continue;
                 for (std::size_t step = 1; step < around.size(); ++step) {
                     const std::size_t b = (a + step) % around.size();
                     const auto& out = ends[around[b].second];
@@ -76,14 +92,28 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
     }
 }
 
-template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
-    double twice = 0;
-    for (std::size_t k = 0; k < ring.size(); ++k) {
-        const Point<T>& a = p.Grid(std::size_t(ring[k]));
-        const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
-        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
+// Twice the signed area of a ring of points given by at(k), k = 0 .. n - 1, from their
+// differences to the first point in long double: a ring a few units in the last place across
+// (beside a node whose value is far from its neighbours') keeps the sign of its area, which the
+// points' own coordinates, a hundred thousand times larger, would round away.
+template <class At> long double TwiceArea(std::size_t n, At at) {
+    long double twice = 0;
+    const long double ox = at(0).x, oy = at(0).y;
+    for (std::size_t k = 1; k + 1 < n; ++k) {
+        const long double ax = at(k).x - ox, ay = at(k).y - oy;
+        const long double bx = at(k + 1).x - ox, by = at(k + 1).y - oy;
+        twice += ax * by - bx * ay;
     }
-    return twice / 2;
+    return twice;
+}
+
+template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
+    const long double twice =
+        TwiceArea(ring.size(), [&](std::size_t k) { return p.Grid(std::size_t(ring[k])); });
+    // A value of no area keeps its sign where the double's range would lose it.
+    return twice == 0  ? 0.0
+           : twice > 0 ? std::max(double(twice / 2), 1e-300)
+                       : std::min(double(twice / 2), -1e-300);
 }
 
 // The rings a walk found, in the scratch's memory.
@@ -295,13 +325,8 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
     const std::size_t first = out.points.size();
     for (const std::int64_t piece : keep)
         out.points.push_back(at(piece));
-    double twice = 0;
-    const std::size_t n = out.points.size() - first;
-    for (std::size_t k = 0; k < n; ++k) {
-        const Point<T>& a = out.points[first + k];
-        const Point<T>& b = out.points[first + (k + 1) % n];
-        twice += double(a.x) * double(b.y) - double(b.x) * double(a.y);
-    }
+    const long double twice =
+        TwiceArea(out.points.size() - first, [&](std::size_t k) { return out.points[first + k]; });
     // Coordinates that run against the grid (a decreasing x, say) mirror every ring.
     if ((twice > 0) != ccw && twice != 0)
         std::reverse(out.points.begin() + std::ptrdiff_t(first) + 1, out.points.end());

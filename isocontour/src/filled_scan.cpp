@@ -28,11 +28,19 @@ template <class T> struct Vertex {
     int edge, level;
 };
 
+// Which sides of a cell lie on the domain's border: cell edges 0 .. 3, then a triangle's diagonal.
+using Sides = std::array<bool, 5>;
+
+// A keyed vertex's key: kKeys * node index + 0 for the node, or the kind of pinch beside it (see
+// BandPieces::KeyedEnd).
+constexpr std::uint64_t kKeys = 8;
+
 // One band's output and its link slots while a strip is scanned.
 template <class T> struct BandState {
     BandPieces<T>* out;
     std::vector<std::int64_t>&below, &above, &across; // the strip's BandSlots
-    std::array<std::int64_t, 8>& local;               // a domain edge's crossings, [2 * e + m]
+    std::array<std::int64_t, 10>&
+        local; // a domain edge's crossings, [2 * e + m], e = 4 the diagonal
 };
 
 template <class T, class Coords> class Scanner {
@@ -127,10 +135,14 @@ template <class T, class Coords> class Scanner {
         return CornersOf(Unusable(y), Unusable(y + 1), w);
     }
 
-    // Cell (x, y) exists and has no unusable corner.
+    // Cell (x, y) exists and is contoured: no corner of it is unusable, or with a corner mask
+    // one at most (a triangle).
     bool Usable(std::ptrdiff_t x, std::ptrdiff_t y) const {
         if (x < 0 || y < 0 || x > nx_ - 2 || y > ny_ - 2) return false;
-        return !bad_ || (Pair(Unusable(y), g_, x, 0) | Pair(Unusable(y + 1), g_, x, 0)) == 0;
+        if (!bad_) return true;
+        const unsigned missing = unsigned(
+            std::popcount(Pair(Unusable(y), g_, x, 0) | Pair(Unusable(y + 1), g_, x, 0) << 2));
+        return missing == 0 || (in_.cornerMask && missing == 1);
     }
 
     // The cells of word w in row y that have a neighbour missing or unusable (a candidate
@@ -153,6 +165,15 @@ template <class T, class Coords> class Scanner {
         return m;
     }
 
+    // The four corners' states in cell bit of the corner words: 0 not above the lower level,
+    // 1 in the band, 2 above the upper level.
+    static std::array<int, 4> States(const CellCorners& L, const CellCorners& U, int bit) {
+        return {int((L.c0 >> bit) & 1u) + int((U.c0 >> bit) & 1u),
+                int((L.c1 >> bit) & 1u) + int((U.c1 >> bit) & 1u),
+                int((L.c2 >> bit) & 1u) + int((U.c2 >> bit) & 1u),
+                int((L.c3 >> bit) & 1u) + int((U.c3 >> bit) & 1u)};
+    }
+
     void Row(BandState<T>& b, int k, std::ptrdiff_t y) {
         const int nl = int(in_.levels.size());
         const std::uint32_t* lower = k >= 1 ? Above(std::size_t(k - 1), y) : nullptr;
@@ -166,19 +187,37 @@ template <class T, class Coords> class Scanner {
             const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
             const std::uint32_t inside = (L.c0 & L.c1 & L.c2 & L.c3) & ~U.Any();
             const std::uint32_t lowerMixed = L.Mixed(), upperMixed = U.Mixed();
+            // With a corner mask, the cells missing one corner, each a triangle whose diagonal
+            // borders the band wherever the band reaches it.
+            CellCorners missing{0, 0, 0, 0};
+            std::uint32_t triangles = 0;
+            if (bad_) {
+                missing = UnusableCorners(w, y);
+                if (in_.cornerMask)
+                    triangles = missing.Any() & ~missing.TwoOrMore() & ExistingCells(g_, w);
+            }
             std::uint32_t m = lowerMixed | upperMixed;
-            if (m == 0 && inside == 0) continue;
+            if (m == 0 && inside == 0 && triangles == 0) continue;
             const std::uint32_t near = NearDomain(w, y);
             m |= inside & near;
             m &= ExistingCells(g_, w);
+            m &= ~missing.Any();
+            m |= triangles;
             if (m == 0) continue;
-            if (bad_) m &= ~UnusableCorners(w, y).Any();
             // Cells crossed by one level only, away from the border and unusable cells: the
             // common case, whose pieces are that level's line alone.
             const std::uint32_t lean = (lowerMixed ^ upperMixed) & ~near;
             for (; m != 0; m &= m - 1) {
                 const int bit = __builtin_ctz(m);
                 const std::ptrdiff_t x = w * kWordBits + bit;
+                if ((triangles >> bit) & 1u) {
+                    const int q = (missing.c0 >> bit) & 1u   ? 0
+                                  : (missing.c1 >> bit) & 1u ? 1
+                                  : (missing.c2 >> bit) & 1u ? 2
+                                                             : 3;
+                    Triangle(b, k, x, y, q, States(L, U, bit));
+                    continue;
+                }
                 if ((lean >> bit) & 1u) {
                     const bool lowerLevel = (lowerMixed >> bit) & 1u;
                     const CellCorners& c = lowerLevel ? L : U;
@@ -186,13 +225,9 @@ template <class T, class Coords> class Scanner {
                                                  (c.c2 >> bit) & 1u, (c.c3 >> bit) & 1u);
                     if (OneLevel(b, k, x, y, lowerLevel ? 0 : 1, kase)) continue;
                 }
-                std::array<int, 4> st;
-                st[0] = int((L.c0 >> bit) & 1u) + int((U.c0 >> bit) & 1u);
-                st[1] = int((L.c1 >> bit) & 1u) + int((U.c1 >> bit) & 1u);
-                st[2] = int((L.c2 >> bit) & 1u) + int((U.c2 >> bit) & 1u);
-                st[3] = int((L.c3 >> bit) & 1u) + int((U.c3 >> bit) & 1u);
-                const std::array<bool, 4> domain{!Usable(x, y - 1), !Usable(x + 1, y),
-                                                 !Usable(x, y + 1), !Usable(x - 1, y)};
+                const std::array<int, 4> st = States(L, U, bit);
+                const Sides domain{!Usable(x, y - 1), !Usable(x + 1, y), !Usable(x, y + 1),
+                                   !Usable(x - 1, y)};
                 Cell(b, k, x, y, st, domain);
             }
         }
@@ -211,7 +246,7 @@ template <class T, class Coords> class Scanner {
             if (cross[std::size_t(e)].keyed) return false;
         }
         const int join = JoinOf(in_.rules, kase, in_.values, i, j, in_.LevelAt(li));
-        static constexpr std::array<bool, 4> kInside{};
+        static constexpr Sides kInside{};
         for (unsigned bits = kCases.entries[kase]; bits != 0; bits &= bits - 1) {
             const int e = __builtin_ctz(bits);
             const Vertex<T>& ex = cross[std::size_t(e)];
@@ -229,17 +264,30 @@ template <class T, class Coords> class Scanner {
     Vertex<T> Cross(std::ptrdiff_t i, std::ptrdiff_t j, int e, int m, std::size_t li) const {
         const EdgeCrossing<T> x =
             CrossEdge(in_.values, coords_, i, j, e, in_.LevelAt(li), in_.rules.log);
-        const std::ptrdiff_t iB = x.i + (x.horizontal ? 1 : 0), jB = x.j + (x.horizontal ? 0 : 1);
         const GridCoords<T> grid;
+        return Place(x, x.horizontal ? grid.OnH(x.i, x.j, x.s) : grid.OnV(x.i, x.j, x.s), e, m);
+    }
+
+    // The same on the diagonal of triangle (i, j) missing corner q.
+    Vertex<T> CrossDiagonal(std::ptrdiff_t i, std::ptrdiff_t j, int q, int m,
+                            std::size_t li) const {
+        const EdgeCrossing<T> x =
+            detail::CrossDiagonal(in_.values, coords_, i, j, q, in_.LevelAt(li), in_.rules.log);
+        return Place(x, GridCoords<T>().OnD(x.i, x.j, x.di, x.s), kDiagonal, m);
+    }
+
+    Vertex<T> Place(const EdgeCrossing<T>& x, Point<T> grid, int e, int m) const {
+        const std::ptrdiff_t iB = x.i + x.di, jB = x.j + x.dj;
         Vertex<T> v{};
-        v.grid = x.horizontal ? grid.OnH(x.i, x.j, x.s) : grid.OnV(x.i, x.j, x.s);
+        v.grid = grid;
         v.at = x.at;
         v.edge = e;
         v.level = m;
         const T resolution = Resolution(x.i, x.j);
-        if (x.s <= resolution || v.grid == grid.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
+        if (x.s <= resolution || v.grid == Point<T>{T(x.i), T(x.j)} ||
+            v.at == coords_.Node(x.i, x.j))
             v = Node(x.i, x.j);
-        else if (x.s >= T(1) - resolution || v.grid == grid.Node(iB, jB) ||
+        else if (x.s >= T(1) - resolution || v.grid == Point<T>{T(iB), T(jB)} ||
                  v.at == coords_.Node(iB, jB))
             v = Node(iB, jB);
         return v;
@@ -256,14 +304,14 @@ template <class T, class Coords> class Scanner {
         Vertex<T> v{};
         v.grid = {T(i), T(j)};
         v.at = coords_.Node(i, j);
-        v.key = std::uint64_t(i + j * nx_) * 4;
+        v.key = std::uint64_t(i + j * nx_) * kKeys;
         v.keyed = true;
         return v;
     }
 
     // States st: 0 not above the lower level, 1 in the band, 2 above the upper level.
     void Cell(BandState<T>& b, int k, std::ptrdiff_t i, std::ptrdiff_t j,
-              const std::array<int, 4>& st, const std::array<bool, 4>& domain) {
+              const std::array<int, 4>& st, const Sides& domain) {
         std::array<std::array<Vertex<T>, 2>, 4> cross;
         std::array<std::array<bool, 2>, 4> has{};
         for (int e = 0; e < 4; ++e) {
@@ -276,7 +324,7 @@ template <class T, class Coords> class Scanner {
                 (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
                 // Both levels cross at one point: the band is pinched to it there.
                 Vertex<T> p = cross[e][0];
-                p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * 4 +
+                p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * kKeys +
                         (Horizontal(e) ? 1 : 2);
                 p.keyed = true;
                 cross[e][0] = cross[e][1] = p;
@@ -323,6 +371,81 @@ template <class T, class Coords> class Scanner {
         }
     }
 
+    // Triangle (i, j) of a corner mask, missing corner q (cells.h): Cell on its three sides,
+    // cell edges t[0] and t[1] and the diagonal, which always borders the domain.
+    void Triangle(BandState<T>& b, int k, std::ptrdiff_t i, std::ptrdiff_t j, int q,
+                  const std::array<int, 4>& st) {
+        static constexpr int kAcrossX[4] = {0, 1, 0, -1}, kAcrossY[4] = {-1, 0, 1, 0};
+        const int t[3] = {(q + 1) & 3, (q + 2) & 3, (q + 3) & 3}; // corners, counter-clockwise
+        const int side[3] = {t[0], t[1], kDiagonal};              // side s from t[s] to t[s + 1]
+        Sides domain{};
+        for (int s = 0; s < 2; ++s)
+            domain[std::size_t(side[s])] = !Usable(i + kAcrossX[side[s]], j + kAcrossY[side[s]]);
+        domain[kDiagonal] = true;
+        const std::ptrdiff_t ai = i + DiagonalDx(q), bi = ai + DiagonalStep(q);
+        const Diagonal diagonal{std::uint64_t(ai + j * nx_) * kKeys,
+                                std::uint64_t(bi + (j + 1) * nx_) * kKeys,
+                                std::uint64_t(ai + j * nx_) * kKeys + ((q & 1) ? 3 : 4)};
+        std::array<std::array<Vertex<T>, 2>, 3> cross;
+        for (int s = 0; s < 3; ++s) {
+            const int sa = st[std::size_t(t[s])], sb = st[std::size_t(t[(s + 1) % 3])];
+            const bool has[2] = {(sa >= 1) != (sb >= 1), (sa == 2) != (sb == 2)};
+            for (int m = 0; m < 2; ++m)
+                if (has[m])
+                    cross[s][m] = s < 2 ? Cross(i, j, side[s], m, std::size_t(k - 1 + m))
+                                        : CrossDiagonal(i, j, q, m, std::size_t(k - 1 + m));
+            // A pinch, as in Cell; on the diagonal also where the two crossings share a
+            // coordinate: each is rounded in x and y apart, and the piece between them would no
+            // longer run along the diagonal.
+            const auto close = [&](const Point<T>& a, const Point<T>& c) {
+                return s < 2 ? a == c : a.x == c.x || a.y == c.y;
+            };
+            if (has[0] && has[1] && !cross[s][0].keyed && !cross[s][1].keyed &&
+                (close(cross[s][0].at, cross[s][1].at) ||
+                 close(cross[s][0].grid, cross[s][1].grid))) {
+                Vertex<T> p = cross[s][0];
+                const int e = side[s];
+                p.key = s < 2 ? std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * kKeys +
+                                    (Horizontal(e) ? 1 : 2)
+                              : diagonal.pinch;
+                p.keyed = true;
+                cross[s][0] = cross[s][1] = p;
+            }
+        }
+        b.local.fill(-1);
+        std::array<std::pair<Vertex<T>, Vertex<T>>, 4> line;
+        int lines = 0;
+        for (int m = 0; m < 2; ++m) {
+            bool above[3];
+            for (int s = 0; s < 3; ++s)
+                above[s] = m == 0 ? st[std::size_t(t[s])] >= 1 : st[std::size_t(t[s])] == 2;
+            int in = -1, out = -1;
+            for (int s = 0; s < 3; ++s) {
+                if (above[s] && !above[(s + 1) % 3]) in = s;
+                if (!above[s] && above[(s + 1) % 3]) out = s;
+            }
+            if (in < 0) continue;
+            if (m == 0)
+                line[lines++] = {cross[in][m], cross[out][m]};
+            else
+                line[lines++] = {cross[out][m], cross[in][m]};
+        }
+        FoldBack(line, lines, &diagonal);
+        for (int n = 0; n < lines; ++n)
+            Emit(b, i, domain, line[n].first, line[n].second);
+        for (int s = 0; s < 3; ++s) {
+            if (!domain[std::size_t(side[s])]) continue;
+            const int ca = t[s], cb = t[(s + 1) % 3];
+            const int sa = st[std::size_t(ca)], sb = st[std::size_t(cb)];
+            if (sa == sb && sa != 1) continue;
+            const Vertex<T> a =
+                sa == 1 ? Node(i + kCornerX[ca], j + kCornerY[ca]) : cross[s][sa == 0 ? 0 : 1];
+            const Vertex<T> z =
+                sb == 1 ? Node(i + kCornerX[cb], j + kCornerY[cb]) : cross[s][sb == 0 ? 0 : 1];
+            Emit(b, i, domain, a, z);
+        }
+    }
+
     static bool Same(const Vertex<T>& a, const Vertex<T>& z) {
         return a.keyed ? z.keyed && a.key == z.key
                        : !z.keyed && a.edge == z.edge && a.level == z.level;
@@ -333,7 +456,15 @@ template <class T, class Coords> class Scanner {
     // X -> N -> Y with X, N, Y on one edge, or across the cell from one node to another and back,
     // X -> N -> X. What lies between them has no width, so the two pieces become X -> Y; nothing
     // is left when X is Y.
-    static void FoldBack(std::array<std::pair<Vertex<T>, Vertex<T>>, 4>& line, int& lines) {
+    // In a triangle, the same along its diagonal: the keys of its two nodes and of a pinch on it.
+    struct Diagonal {
+        std::uint64_t a, b, pinch;
+        bool Holds(const Vertex<T>& v) const {
+            return v.keyed ? v.key == a || v.key == b || v.key == pinch : v.edge == kDiagonal;
+        }
+    };
+    static void FoldBack(std::array<std::pair<Vertex<T>, Vertex<T>>, 4>& line, int& lines,
+                         const Diagonal* diagonal = nullptr) {
         for (bool again = true; again;) {
             again = false;
             for (int p = 0; p < lines && !again; ++p) {
@@ -346,10 +477,13 @@ template <class T, class Coords> class Scanner {
                                           (x.grid.y > n.grid.y) == (y.grid.y > n.grid.y);
                     const bool horizontal = x.grid.y == n.grid.y && y.grid.y == n.grid.y &&
                                             (x.grid.x > n.grid.x) == (y.grid.x > n.grid.x);
+                    const bool along = diagonal && diagonal->Holds(x) && diagonal->Holds(n) &&
+                                       diagonal->Holds(y) &&
+                                       (x.grid.y > n.grid.y) == (y.grid.y > n.grid.y);
                     // Out to N and straight back to X across the cell: a sliver of no width
                     // between two pieces, band or not, which the two pieces leave out.
                     const bool back = Same(y, x);
-                    if (!vertical && !horizontal && !back) continue;
+                    if (!vertical && !horizontal && !along && !back) continue;
                     line[p].second = y;
                     line[q] = line[--lines];
                     if (q < lines && p == lines) p = q; // the merged piece moved
@@ -360,8 +494,8 @@ template <class T, class Coords> class Scanner {
         }
     }
 
-    void Emit(BandState<T>& b, std::ptrdiff_t i, const std::array<bool, 4>& domain,
-              const Vertex<T>& a, const Vertex<T>& z) {
+    void Emit(BandState<T>& b, std::ptrdiff_t i, const Sides& domain, const Vertex<T>& a,
+              const Vertex<T>& z) {
         if (a.keyed && z.keyed && a.key == z.key) return; // nothing left of a piece between them
         BandPieces<T>& o = *b.out;
         const std::int64_t piece = std::int64_t(o.next.size());
@@ -372,8 +506,8 @@ template <class T, class Coords> class Scanner {
         End(b, i, domain, z, a, piece, false);
     }
 
-    void End(BandState<T>& b, std::ptrdiff_t i, const std::array<bool, 4>& domain,
-             const Vertex<T>& v, const Vertex<T>& other, std::int64_t piece, bool out) {
+    void End(BandState<T>& b, std::ptrdiff_t i, const Sides& domain, const Vertex<T>& v,
+             const Vertex<T>& other, std::int64_t piece, bool out) {
         if (v.keyed) {
             b.out->keyed.push_back({v.key, piece, v.grid, other.grid, out});
             return;
@@ -411,7 +545,7 @@ template <class T, class Coords> class Scanner {
     std::ptrdiff_t batch_ = 1, ring_ = 4; // rows classified at once; rows the ring holds
     std::ptrdiff_t next_ = 0;             // the first node row not yet classified
     bool bad_ = false;                    // an unusable node in the rows the current cell row reads
-    std::array<std::int64_t, 8> local_;
+    std::array<std::int64_t, 10> local_;
 };
 
 } // namespace

@@ -1,8 +1,9 @@
 // Fuzz target for the library's joined lines: grid sizes up to 40 per side (0, 1 and 2 included,
 // widths across the 32-node words), float or double values from every corner of the range,
 // row-major, column-major, spaced and reversed layouts, masks, rectilinear and curvilinear
-// coordinates, each saddle rule, normals, one to four levels (NaN ones included), and views that
-// claim more than their arrays hold.
+// coordinates, each saddle rule, either side of a level for a value at it, the corner mask,
+// normals, one to four levels (NaN ones included), and views that claim more than their arrays
+// hold.
 //
 // Input layout: nx, ny, a flags byte, a second flags byte, the levels, then the node values (a
 // short input reads as zeros), the mask bytes and the coordinates.
@@ -24,8 +25,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "isocontour/isocontour.h"
 #include "fuzz_values.h"
+#include "isocontour/isocontour.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ enum Flags2 : std::uint8_t {
     kLevelBits = 12, // one to four levels
     kShortView = 16, // the values' view claims one element more than its array holds
     kTiled = 32,     // node values repeat a short tile
+    kCornerMask = 64,
+    kAtLevelAbove = 128,
 };
 
 [[noreturn]] void Fail(const char* what, long i) {
@@ -114,6 +117,8 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
     isocontour::Options<T> o;
     o.saddle = isocontour::Saddle((g & kSaddleBits) % 3);
     o.normals = f & kNormals;
+    o.cornerMask = g & kCornerMask;
+    o.atLevel = (g & kAtLevelAbove) ? isocontour::AtLevel::Above : isocontour::AtLevel::Below;
     std::vector<std::uint8_t> mask;
     if (f & kMask) {
         mask.resize(n);

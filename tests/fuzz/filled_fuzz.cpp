@@ -2,21 +2,26 @@
 // included, widths on both sides of the 32-node words), values from every corner of the float
 // range (NaN, infinities, denormals, quarters that land exactly on the levels), a mask, levels
 // that may be unsorted, repeated or NaN, each saddle rule, the open bands, one or three threads,
-// float or double, both entry points.
+// float or double, both entry points, the corner mask, either side of a level for a value exactly
+// at it, linear or log interpolation.
 //
 // Input layout: nx, ny, flags, the level count, the levels, then the node values (a tile of up
-// to 64 repeated over the grid), then the mask bytes; decoded by fuzz::ConsumeValue, a short
-// input reads as zeros.
+// to 64 repeated over the grid), then a byte of rules (bit 0 the above side, bit 1 log
+// interpolation), then the mask bytes; decoded by fuzz::ConsumeValue, a short input reads as
+// zeros.
 //
 // What must hold whatever the input:
 // - no crash, no out-of-bounds access (the views state their sizes), no leak;
-// - refusal (isocontour::Error) exactly when the levels are not strictly rising numbers;
+// - refusal (isocontour::Error) exactly when the levels are not strictly rising numbers, or
+//   under log interpolation a level or a usable value is not above 0;
 // - the flat arrays are consistent: offsets start at 0, never fall and end at their arrays' ends;
 // - every ring is closed, has at least four points, no two equal consecutive points, only
 //   finite points; an outer ring's area (in grid units) is positive and a hole's negative;
 // - every polygon is valid as GEOS (the geometry engine under shapely and GDAL) judges it: no
-//   ring touches or crosses itself, holes lie inside their outer ring and meet it at points;
-// - with the open bands, the bands' areas sum to the cells without a NaN or masked corner;
+//   ring touches or crosses itself, holes lie inside their outer ring and meet it at points; and
+//   so is each band as one MultiPolygon: its polygons meet at points at most;
+// - with the open bands, the bands' areas sum to the cells without a NaN or masked corner (with
+//   the corner mask, and half of each cell missing exactly one);
 // - three threads give the same arrays as one.
 #include <cmath>
 #include <cstdint>
@@ -36,12 +41,13 @@ constexpr int kMaxSide = 40;
 constexpr int kMaxTile = 64;
 
 enum Flags : std::uint8_t {
-    kSaddleBits = 3,  // 0 above, 1 below, 2 centre, 3 centre too
-    kOpenBands = 4,   // the two open bands as well
-    kDouble = 8,      // values, levels and points in double
-    kMasked = 16,     // a mask from the input
-    kOneBand = 32,    // the two-level entry point with the first two levels
-    kColumnMajor = 64 // the values read with y contiguous
+    kSaddleBits = 3,   // 0 above, 1 below, 2 centre, 3 centre too
+    kOpenBands = 4,    // the two open bands as well
+    kDouble = 8,       // values, levels and points in double
+    kMasked = 16,      // a mask from the input
+    kOneBand = 32,     // the two-level entry point with the first two levels
+    kColumnMajor = 64, // the values read with y contiguous
+    kCornerMask = 128, // a cell missing one corner is a triangle
 };
 
 void Check(bool ok, const char* what) {
@@ -51,17 +57,29 @@ void Check(bool ok, const char* what) {
     }
 }
 
+// From the differences to the first point, in long double, so that a ring a few units in the
+// last place across keeps the sign of its area.
 template <class T> double Area(std::span<const isocontour::Point<T>> ring) {
-    double twice = 0;
-    for (std::size_t k = 0; k + 1 < ring.size(); ++k)
-        twice +=
-            double(ring[k].x) * double(ring[k + 1].y) - double(ring[k + 1].x) * double(ring[k].y);
-    return twice / 2;
+    long double twice = 0;
+    const long double ox = ring[0].x, oy = ring[0].y;
+    for (std::size_t k = 1; k + 1 < ring.size(); ++k)
+        twice += (ring[k].x - ox) * (ring[k + 1].y - oy) - (ring[k + 1].x - ox) * (ring[k].y - oy);
+    return double(twice / 2);
 }
 
-// GEOS's verdict on polygon p of the bands; aborts with its reason when it is not valid.
-template <class T> void CheckValid(const isocontour::Bands<T>& b, std::size_t p) {
-    static const GEOSContextHandle_t geos = GEOS_init_r();
+// GEOS's verdict on geometry g (which it takes over); aborts with its reason when it is not valid.
+void CheckValid(GEOSContextHandle_t geos, GEOSGeometry* g, const char* what, std::size_t k) {
+    if (GEOSisValid_r(geos, g) != 1) {
+        char* why = GEOSisValidReason_r(geos, g);
+        std::fprintf(stderr, "filled_fuzz: %s %zu is not valid: %s\n", what, k, why);
+        std::abort();
+    }
+    GEOSGeom_destroy_r(geos, g);
+}
+
+// Polygon p of the bands as a GEOS polygon.
+template <class T>
+GEOSGeometry* Polygon(GEOSContextHandle_t geos, const isocontour::Bands<T>& b, std::size_t p) {
     std::vector<GEOSGeometry*> rings;
     for (auto r = b.polygonOffsets[p]; r < b.polygonOffsets[p + 1]; ++r) {
         const auto a = std::size_t(b.ringOffsets[std::size_t(r)]);
@@ -72,14 +90,23 @@ template <class T> void CheckValid(const isocontour::Bands<T>& b, std::size_t p)
                                  double(b.points[k].y));
         rings.push_back(GEOSGeom_createLinearRing_r(geos, seq));
     }
-    GEOSGeometry* polygon =
-        GEOSGeom_createPolygon_r(geos, rings[0], rings.data() + 1, unsigned(rings.size() - 1));
-    if (GEOSisValid_r(geos, polygon) != 1) {
-        char* why = GEOSisValidReason_r(geos, polygon);
-        std::fprintf(stderr, "filled_fuzz: polygon %zu is not valid: %s\n", p, why);
-        std::abort();
+    return GEOSGeom_createPolygon_r(geos, rings[0], rings.data() + 1, unsigned(rings.size() - 1));
+}
+
+// Every polygon alone, then every band as one MultiPolygon.
+template <class T> void CheckValid(const isocontour::Bands<T>& b) {
+    static const GEOSContextHandle_t geos = GEOS_init_r();
+    for (std::size_t p = 0; p < b.PolygonCount(); ++p)
+        CheckValid(geos, Polygon(geos, b, p), "polygon", p);
+    for (std::size_t k = 0; k + 1 < b.bandOffsets.size(); ++k) {
+        std::vector<GEOSGeometry*> parts;
+        for (auto p = b.bandOffsets[k]; p < b.bandOffsets[k + 1]; ++p)
+            parts.push_back(Polygon(geos, b, std::size_t(p)));
+        CheckValid(geos,
+                   GEOSGeom_createCollection_r(geos, GEOS_MULTIPOLYGON, parts.data(),
+                                               unsigned(parts.size())),
+                   "band", k);
     }
-    GEOSGeom_destroy_r(geos, polygon);
 }
 
 // The structural rules; returns the total area.
@@ -112,8 +139,8 @@ template <class T> double CheckBands(const isocontour::Bands<T>& b, std::size_t 
             Check(r == b.polygonOffsets[p] ? area > 0 : area < 0, "a ring the wrong way round");
             total += area;
         }
-        CheckValid(b, p);
     }
+    CheckValid(b);
     return total;
 }
 
@@ -128,6 +155,7 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
     std::vector<T> z(n);
     for (std::size_t k = 0; k < n; ++k)
         z[k] = tile[k % tile.size()];
+    const std::uint8_t rules = in.ConsumeIntegral<std::uint8_t>();
     std::vector<std::uint8_t> mask(n, 0);
     if (flags & kMasked)
         for (auto& m : mask)
@@ -140,6 +168,10 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
                : (flags & kSaddleBits) == 1 ? isocontour::Saddle::Below
                                             : isocontour::Saddle::Centre;
     o.openBands = flags & kOpenBands;
+    o.cornerMask = flags & kCornerMask;
+    o.atLevel = (rules & 1) ? isocontour::AtLevel::Above : isocontour::AtLevel::Below;
+    const bool log = rules & 2;
+    if (log) o.interpolation = isocontour::Interpolation::Log;
     if (flags & kMasked)
         o.mask = columns ? isocontour::ColumnMajor(mask.data(), ny, nx)
                          : isocontour::RowMajor(mask.data(), ny, nx);
@@ -148,6 +180,14 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
         good = good && !std::isnan(levels[k]) && (k == 0 || levels[k - 1] < levels[k]);
     const bool one = (flags & kOneBand) && levels.size() >= 2;
     if (one) good = !std::isnan(levels[0]) && !std::isnan(levels[1]) && levels[0] < levels[1];
+    if (log && good) { // levels and usable values above 0
+        for (std::size_t k = 0; k < (one ? 2 : levels.size()); ++k)
+            good = good && levels[k] > T(0);
+        for (int j = 0; j < ny; ++j)
+            for (int i = 0; i < nx; ++i)
+                good = good && (view(i, j) > T(0) || std::isnan(view(i, j)) ||
+                                (o.mask.Present() && o.mask(i, j)));
+    }
     const auto call = [&](int threads) {
         o.threads = threads;
         return one ? isocontour::FilledContours(view, levels[0], levels[1], o)
@@ -167,12 +207,12 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
         double cells = 0;
         for (int j = 0; j + 1 < ny; ++j)
             for (int i = 0; i + 1 < nx; ++i) {
-                bool ok = true;
+                int missing = 0;
                 for (int c = 0; c < 4; ++c) {
                     const int a = i + (c & 1), b = j + (c >> 1);
-                    ok = ok && !std::isnan(view(a, b)) && !(o.mask.Present() && o.mask(a, b));
+                    missing += std::isnan(view(a, b)) || (o.mask.Present() && o.mask(a, b));
                 }
-                cells += ok;
+                cells += missing == 0 ? 1.0 : o.cornerMask && missing == 1 ? 0.5 : 0.0;
             }
         Check(std::fabs(area - cells) <= 1e-6 * (1 + cells), "the bands do not tile the grid");
     }

@@ -100,6 +100,7 @@ enum class AtLevel : std::uint8_t {
 enum class Interpolation : std::uint8_t {
     Linear, // linearly in the values
     Log,    // linearly in their logarithms; every usable value and every level must be > 0
+            // (std::log's last bit may differ between platforms' math libraries)
 };
 
 /// How to contour: coordinates, mask, saddle rule, side of a level, interpolation, corner mask,

@@ -9,7 +9,8 @@ holes and with a mask, and fields rounded to quarters so that whole plateaus sit
 the levels. For each, with the open bands and under each saddle rule:
   - every polygon is valid for shapely (is_valid), outer rings counter-clockwise and holes
     clockwise, rings closed with no repeated consecutive point;
-  - the polygons of one band do not overlap (their union has the sum of their areas);
+  - each band is a valid MultiPolygon (its polygons meet at points at most) and its polygons
+    do not overlap (their union has the sum of their areas);
   - all bands together cover the unmasked area;
   - under the centre rule, each band's area is contourpy's filled() area for the same levels.
 Exits 1 with one line per failure.
@@ -24,7 +25,7 @@ import tempfile
 import numpy as np
 import contourpy
 from scipy.ndimage import gaussian_filter
-from shapely.geometry import Polygon
+from shapely.geometry import MultiPolygon, Polygon
 from shapely.ops import unary_union
 from shapely.validation import explain_validity
 
@@ -112,6 +113,9 @@ def check_band(name, rings_of_polygons):
             fail(name, f"invalid polygon: {explain_validity(poly)}")
         shapes.append(poly)
     total = sum(p.area for p in shapes)
+    # The band as one MultiPolygon (as GeoJSON holds it): its polygons meet at points at most.
+    if shapes and not MultiPolygon(shapes).is_valid:
+        fail(name, f"invalid band: {explain_validity(MultiPolygon(shapes))}")
     if len(shapes) > 1 and all(p.is_valid for p in shapes):
         union = unary_union(shapes).area
         if abs(union - total) > 1e-9 * max(1.0, total):
