@@ -21,8 +21,8 @@
 #include "cli/printable.h"
 #include "cli/raster_options.h"
 #include "isocontour/isocontour.h"
-#ifdef ISOCONTOUR_HAVE_GDAL
-#include "cli/raster_tool.h"
+#ifdef ISOCONTOUR_GDAL_HELPER
+#include "cli/gdal_helper.h"
 #endif
 
 namespace {
@@ -244,8 +244,8 @@ int RasterMain(int argc, char** argv) {
         std::fputs(kRasterUsage, stdout);
         return 0;
     }
-#ifdef ISOCONTOUR_HAVE_GDAL
-    return RunRasterTool(parsed.options);
+#ifdef ISOCONTOUR_GDAL_HELPER
+    return RunHelper(ISOCONTOUR_GDAL_HELPER, argv);
 #else
     std::fputs("isocontour: this build reads no rasters (it was built without GDAL); give a .npy "
                "or raw FIELD (see --help)\n",
