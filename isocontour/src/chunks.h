@@ -42,27 +42,39 @@ template <class T> class ChunkPool {
         return std::unique_ptr<Chunk>(new Chunk);
     }
     std::unique_ptr<Point<T>[]> TakeNormals() {
-        {
-            const Lock lock(busy_);
-            if (!normals_.empty()) {
-                std::unique_ptr<Point<T>[]> b = std::move(normals_.back());
-                normals_.pop_back();
-                return b;
-            }
-        }
-        return std::unique_ptr<Point<T>[]>(new Point<T>[Chunk::kSize]);
-    } void Give(std::vector<std::unique_ptr<Chunk>>& chunks,
-                std::vector<std::unique_ptr<Point<T>[]>>& normals) {
+        return TakeArray(normals_);
+    } std::unique_ptr<std::uint64_t[]> TakeKeys() {
+        return TakeArray(keys_);
+    }
+    void Give(std::vector<std::unique_ptr<Chunk>>& chunks,
+              std::vector<std::unique_ptr<Point<T>[]>>& normals,
+              std::vector<std::unique_ptr<std::uint64_t[]>>& keys) {
         const Lock lock(busy_);
         for (auto& b : chunks)
             if (b) chunks_.push_back(std::move(b));
         for (auto& n : normals)
             if (n) normals_.push_back(std::move(n));
+        for (auto& k : keys)
+            if (k) keys_.push_back(std::move(k));
         chunks.clear();
         normals.clear();
+        keys.clear();
     }
 
   private:
+    // One chunk's worth of an array that goes beside the chunks (normals, keys).
+    template <class E> std::unique_ptr<E[]> TakeArray(std::vector<std::unique_ptr<E[]>>& kept) {
+        {
+            const Lock lock(busy_);
+            if (!kept.empty()) {
+                std::unique_ptr<E[]> b = std::move(kept.back());
+                kept.pop_back();
+                return b;
+            }
+        }
+        return std::unique_ptr<E[]>(new E[Chunk::kSize]);
+    }
+
     // A spin lock (taken once per chunk of crossings, so never for long): the standard mutex is
     // missing from some compilers' thread models.
     struct Lock {
@@ -76,6 +88,7 @@ template <class T> class ChunkPool {
     std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
     std::vector<std::unique_ptr<Chunk>> chunks_;
     std::vector<std::unique_ptr<Point<T>[]>> normals_;
+    std::vector<std::unique_ptr<std::uint64_t[]>> keys_;
 };
 
 } // namespace isocontour::detail

@@ -18,14 +18,20 @@ template <class T> T Lerp(T a, T b, T s) {
     return a * (T(1) - s) + b * s;
 }
 
-// Node (i, j) at (i, j).
+// Node (i, j) at (x0 + i, y0 + j): a view's nodes in grid units of the grid it is part of (the
+// whole of it unless it is a window's view).
 template <class T> struct GridCoords {
-    Point<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const { return {T(i), T(j)}; }
-    Point<T> OnH(std::ptrdiff_t i, std::ptrdiff_t j, T s) const { return {T(i) + s, T(j)}; }
-    Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const { return {T(i), T(j) + s}; }
+    std::ptrdiff_t x0 = 0, y0 = 0;
+    Point<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const { return {T(x0 + i), T(y0 + j)}; }
+    Point<T> OnH(std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
+        return {T(x0 + i) + s, T(y0 + j)};
+    }
+    Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
+        return {T(x0 + i), T(y0 + j) + s};
+    }
     // On the diagonal of a cell from node (i, j) to (i + di, j + 1), di = 1 or -1.
     Point<T> OnD(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, T s) const {
-        return {T(i) + T(di) * s, T(j) + s};
+        return {T(x0 + i) + T(di) * s, T(y0 + j) + s};
     }
 };
 
@@ -62,8 +68,10 @@ template <class T> struct CurvilinearCoords {
 // What the coordinate views of the options describe.
 enum class CoordKind { Grid, Rectilinear, Curvilinear };
 
-// Calls f with the coordinates of the given kind, so that every pass is compiled once per kind.
-template <class T, class F> decltype(auto) WithCoords(CoordKind kind, View<T> x, View<T> y, F&& f) {
+// Calls f with the coordinates of the given kind (grid: those given), so that every pass is
+// compiled once per kind.
+template <class T, class F>
+decltype(auto) WithCoords(CoordKind kind, View<T> x, View<T> y, GridCoords<T> grid, F&& f) {
     switch (kind) {
     case CoordKind::Rectilinear:
         return f(RectilinearCoords<T>{x, y});
@@ -72,7 +80,7 @@ template <class T, class F> decltype(auto) WithCoords(CoordKind kind, View<T> x,
     case CoordKind::Grid:
         break;
     }
-    return f(GridCoords<T>{});
+    return f(grid);
 }
 
 } // namespace isocontour::detail

@@ -13,12 +13,10 @@
 #include "workspace.h"
 
 namespace isocontour {
-namespace {
+namespace detail {
 
-using namespace detail;
-
-// Checks the arguments and the levels (already in m.levels) and describes the input.
-template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, FilledScratch<T>& m) {
+template <class T>
+BandInput<T> PrepareBands(View<T> values, const Options<T>& o, FilledScratch<T>& m) {
     const std::vector<T>& levels = m.levels;
     CheckLevels(std::span<const T>(levels));
     const CoordKind kind = CheckArguments(values, o);
@@ -43,8 +41,19 @@ template <class T> BandInput<T> Prepare(View<T> values, const Options<T>& o, Fil
     in.x = o.x;
     in.y = o.y;
     in.kind = kind;
+    in.frame = WholeView(values.nx, values.ny);
     return in;
 }
+#define ISOCONTOUR_PREPARE(T)                                                                      \
+    template BandInput<T> PrepareBands(View<T>, const Options<T>&, FilledScratch<T>&);
+ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_PREPARE)
+#undef ISOCONTOUR_PREPARE
+
+} // namespace detail
+
+namespace {
+
+using namespace detail;
 
 template <class T> void Clear(Bands<T>& out) {
     out.points.clear();
@@ -151,7 +160,7 @@ void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>&
          Bands<T>& out, Workspace& work) {
     FilledScratch<T>& m = work.Own().Of<T>().filled;
     m.levels.assign(levels.begin(), levels.end());
-    const BandInput<T> in = Prepare(values, options, m);
+    const BandInput<T> in = PrepareBands(values, options, m);
     const int n = int(levels.size());
     if (open)
         Fill(in, 0, n, options, out, m);

@@ -21,10 +21,14 @@
 #include "cells.h"
 #include "classify.h"
 #include "coords.h"
+#include "frame.h"
 #include "isocontour/isocontour.h"
 #include "strips.h"
 
 namespace isocontour::detail {
+
+// Pieces a cell makes at most, for the numbering of pieces in a window.
+inline constexpr std::uint64_t kPieceKeys = 16;
 
 template <class T> struct BandPieces {
     std::vector<Point<T>> from;     // the point each piece starts at (output coordinates)
@@ -47,12 +51,26 @@ template <class T> struct BandPieces {
     // (m = 0 lower level, 1 upper) of horizontal edge i.
     SeamEnds ends;
 
+    // In a window only: each piece's number in the grid's order (kPieceKeys per cell, in the
+    // order a whole grid's call makes them), and the pieces that end or begin at a regular
+    // crossing on the window's border, where the band goes on into another window.
+    std::vector<std::uint64_t> keys;
+    struct Seam {
+        std::uint64_t edge; // Frame::Edge
+        std::int64_t piece;
+        std::uint8_t m; // the band's lower level 0, its upper 1
+        bool out;       // the piece begins there (else it ends there)
+    };
+    std::vector<Seam> seams;
+
     const Point<T>& Grid(std::size_t k) const { return gridFrom.empty() ? from[k] : gridFrom[k]; }
     void Clear() {
         from.clear();
         gridFrom.clear();
         next.clear();
         keyed.clear();
+        keys.clear();
+        seams.clear();
     }
 };
 
@@ -64,6 +82,8 @@ template <class T> struct BandInput {
     CoordKind kind = CoordKind::Grid;
     Rules<T> rules;
     bool cornerMask = false;
+    Frame frame;               // the cells scanned and the grid they number their pieces in
+    bool window = false;       // a window of a larger grid: keys and seams kept
     std::span<const T> levels; // strictly increasing: band k lies between levels[k-1] and levels[k]
     std::span<const T> logs;   // their logarithms, under log interpolation (else empty)
 
@@ -95,7 +115,7 @@ template <class T> struct RingScratch {
     std::vector<std::pair<double, std::size_t>> around;
     std::vector<std::uint8_t> used, seen;
     std::vector<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole,
-        keep, rowHead;
+        keep, rowHead, walkOf; // walkOf: per ring, the piece its walk began at
     std::vector<std::size_t> start, holeRing;
     std::vector<std::pair<std::size_t, std::int64_t>> splits;
     std::vector<std::pair<std::uint64_t, std::size_t>> open;
@@ -119,6 +139,10 @@ template <class T> struct FilledScratch {
     std::vector<RingScratch<T>> rings; // [thread]
     std::vector<Bands<T>> bands;       // [band], with several bands
 };
+
+// Checks the arguments and the levels (already in m.levels) and describes the input, whole.
+template <class T>
+BandInput<T> PrepareBands(View<T> values, const Options<T>& o, FilledScratch<T>& m);
 
 // Scans cell rows [j0, j1) and leaves the pieces of bands kFirst .. kLast (band k being
 // levels[k-1] < value <= levels[k], with no lower level for k = 0 and no upper one for

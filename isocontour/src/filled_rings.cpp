@@ -10,12 +10,12 @@
 
 #include "checks.h"
 #include "filled_pieces.h"
+#include "filled_rings.h"
 #include "value_types.h"
 
 namespace isocontour::detail {
-namespace {
 
-constexpr std::uint64_t kNone = ~std::uint64_t(0);
+constexpr std::uint64_t kNone = kNoVertex;
 
 // Links the pieces at keyed vertices; leaves in r.multi, per piece, the key of the vertex it
 // starts at when several band corners meet there (kNone elsewhere), or nothing if none do.
@@ -92,6 +92,8 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
     }
 }
 
+namespace {
+
 // Twice the signed area of a ring of points given by at(k), k = 0 .. n - 1, from their
 // differences to the first point in long double: a ring a few units in the last place across
 // (beside a node whose value is far from its neighbours') keeps the sign of its area, which the
@@ -107,6 +109,8 @@ template <class At> long double TwiceArea(std::size_t n, At at) {
     return twice;
 }
 
+} // namespace
+
 template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
     const long double twice =
         TwiceArea(ring.size(), [&](std::size_t k) { return p.Grid(std::size_t(ring[k])); });
@@ -116,22 +120,8 @@ template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::
                        : std::min(double(twice / 2), -1e-300);
 }
 
-// The rings a walk found, in the scratch's memory.
-struct Rings {
-    std::vector<std::int64_t>& pieces;
-    std::vector<std::size_t>& start;
-    // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
-    // after the walk, that ring).
-    std::vector<std::pair<std::size_t, std::int64_t>>& splits;
-    std::size_t Count() const { return start.size() - 1; }
-    std::span<const std::int64_t> Ring(std::size_t r) const {
-        return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
-    }
-    void Close() { start.push_back(pieces.size()); }
-};
-
-// Follows the links from each piece not yet used; splits a walk at a vertex it meets twice.
-template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
+template <class T>
+Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uint8_t>* skip) {
     Rings rings{r.pieces, r.start, r.splits};
     rings.pieces.clear();
     rings.start.assign(1, 0);
@@ -139,10 +129,14 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
     const std::vector<std::uint64_t>& multi = r.multi;
     const std::size_t n = p.next.size();
     std::vector<std::uint8_t>& seen = r.seen;
-    seen.assign(n, 0);
+    if (skip)
+        seen.assign(skip->begin(), skip->end());
+    else
+        seen.assign(n, 0);
     std::vector<std::int64_t>& walk = r.walk;
     std::vector<std::int64_t>& stack = r.stack;
     std::vector<std::pair<std::uint64_t, std::size_t>>& open = r.open; // vertex key, position
+    r.walkOf.clear();
     for (std::size_t s = 0; s < n; ++s) {
         if (seen[s]) continue;
         walk.clear();
@@ -159,6 +153,7 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
         if (!pinched) {
             rings.pieces.insert(rings.pieces.end(), walk.begin(), walk.end());
             rings.Close();
+            r.walkOf.push_back(std::int64_t(s));
             continue;
         }
         stack.clear();
@@ -184,9 +179,12 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r) {
         }
         rings.pieces.insert(rings.pieces.end(), stack.begin(), stack.end());
         rings.Close();
+        r.walkOf.resize(rings.Count(), std::int64_t(s)); // the walk's rings, split ones too
     }
     return rings;
 }
+
+namespace {
 
 // Long double: the midpoint of two doubles is then exact, strictly between them.
 using Wide = long double;
@@ -218,6 +216,8 @@ template <class T> bool CrossesRay(const Point<T>& a, const Point<T>& b, Wide x,
     if ((ay > y) == (by > y)) return false;
     return Wide(a.x) + (y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay) < x;
 }
+
+} // namespace
 
 // For each hole, the innermost outer ring around it (or -1): a ray from the middle of one of
 // the hole's non-horizontal pieces runs towards -x along that piece's cell row, and an outer
@@ -286,6 +286,8 @@ bool Encloses(const BandPieces<T>& p, std::span<const std::int64_t> outer,
     return inside;
 }
 
+namespace {
+
 // Whether the path turns straight back at b along one grid line (a and c on the same side of b):
 // a spike of no width, left where pieces of both levels ran along one edge out and back.
 template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<T>& c) {
@@ -294,8 +296,8 @@ template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<
     return false;
 }
 
-// Appends ring r's points (closed, without repeats or spikes) in the orientation asked for;
-// false when fewer than three points are left. keep is scratch.
+} // namespace
+
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
                std::vector<std::int64_t>& keep, Bands<T>& out) {
@@ -335,13 +337,11 @@ bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool 
     return true;
 }
 
-} // namespace
-
 template <class T>
 void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T>& out,
                   RingScratch<T>& s) {
     LinkKeyed(p, s);
-    Rings rings = Walk(p, s);
+    Rings rings = Walk(p, s, nullptr);
     if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
         std::vector<std::int64_t>& ringOf = s.ringOf;
         ringOf.assign(p.next.size(), -1);
@@ -425,7 +425,15 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
 }
 
 #define ISOCONTOUR_ASSEMBLE(T)                                                                     \
-    template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);
+    template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);  \
+    template void LinkKeyed(BandPieces<T>&, RingScratch<T>&);                                      \
+    template Rings Walk(const BandPieces<T>&, RingScratch<T>&, const std::vector<std::uint8_t>*);  \
+    template double GridArea(const BandPieces<T>&, std::span<const std::int64_t>);                 \
+    template void HoleOwners(const BandPieces<T>&, const Rings&, std::ptrdiff_t, RingScratch<T>&); \
+    template bool Encloses(const BandPieces<T>&, std::span<const std::int64_t>,                    \
+                           std::span<const std::int64_t>);                                         \
+    template bool WriteRing(const BandPieces<T>&, std::span<const std::int64_t>, bool,             \
+                            std::vector<std::int64_t>&, Bands<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ASSEMBLE)
 #undef ISOCONTOUR_ASSEMBLE
 

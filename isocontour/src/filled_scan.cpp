@@ -51,7 +51,8 @@ template <class T, class Coords> class Scanner {
     Scanner(const BandInput<T>& in, const Coords& coords, int kFirst, int kLast,
             std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots)
         : in_(in), coords_(coords), g_(BitGrid::Of(in.values.nx, in.values.ny)), nx_(in.values.nx),
-          ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), rows_(rows), slots_(slots) {
+          ny_(in.values.ny), kFirst_(kFirst), kLast_(kLast), out_(out), rows_(rows), slots_(slots),
+          frame_(in.frame), grid_{in.frame.gx, in.frame.gy} {
         const std::size_t nb = std::size_t(kLast - kFirst + 1);
         if (out.size() < nb) out.resize(nb);
         if (slots.size() < nb) slots.resize(nb);
@@ -80,16 +81,25 @@ template <class T, class Coords> class Scanner {
             for (std::ptrdiff_t r = std::max<std::ptrdiff_t>(j - 1, 0); r < std::min(j + 3, ny_);
                  ++r)
                 bad_ = bad_ || rows_.any[std::size_t(r % ring_)];
+            row_ = j;
             for (int k = kFirst_; k <= kLast_; ++k) {
                 BandState<T> b = State(std::size_t(k - kFirst_));
                 Row(b, k, j);
+                if (in_.window) { // the crossings on the window's left and right sides
+                    SeamsAcross(b, frame_.cx0, j);
+                    SeamsAcross(b, frame_.cx1, j);
+                }
             }
             for (int k = kFirst_; k <= kLast_; ++k) {
                 BandState<T> b = State(std::size_t(k - kFirst_));
                 // Every crossing on the row of edges below was claimed by this row's cells,
-                // except on a strip's first row, whose are left for the strip below.
+                // except on a strip's first row, whose are left for the strip below (or, on a
+                // window's first row, for the window below).
                 if (j == j0) {
-                    b.out->ends.bottom = b.below;
+                    if (in_.window && j0 == frame_.cy0)
+                        SeamsAlong(b, b.below, j);
+                    else
+                        b.out->ends.bottom = b.below;
                     std::fill(b.below.begin(), b.below.end(), -1);
                 }
                 std::swap(b.below, b.above);
@@ -97,11 +107,35 @@ template <class T, class Coords> class Scanner {
         }
         for (int k = kFirst_; k <= kLast_; ++k) {
             BandState<T> b = State(std::size_t(k - kFirst_));
-            b.out->ends.top = b.below;
+            if (in_.window && j1 == frame_.cy1)
+                SeamsAlong(b, b.below, j1);
+            else
+                b.out->ends.top = b.below;
         }
     }
 
   private:
+    // The piece ends left in slots on a window's side: the crossings of horizontal edges of node
+    // row j, or of vertical edge x of the current cell row; each slot emptied.
+    void SeamsAlong(BandState<T>& b, std::vector<std::int64_t>& slots, std::ptrdiff_t j) {
+        for (std::size_t s = 0; s < slots.size(); ++s)
+            if (slots[s] >= 0) {
+                Seam(b, frame_.Edge(std::ptrdiff_t(s / 2), j, false), slots[s], s % 2);
+                slots[s] = -1;
+            }
+    }
+    void SeamsAcross(BandState<T>& b, std::ptrdiff_t x, std::ptrdiff_t y) {
+        for (std::size_t m = 0; m < 2; ++m) {
+            std::int64_t& slot = b.across[2 * std::size_t(x) + m];
+            if (slot < 0) continue;
+            Seam(b, frame_.Edge(x, y, true), slot, m);
+            slot = -1;
+        }
+    }
+    void Seam(BandState<T>& b, std::uint64_t edge, std::int64_t slot, std::size_t m) {
+        b.out->seams.push_back({edge, slot >> 1, std::uint8_t(m), (slot & 1) != 0});
+    }
+
     BandState<T> State(std::size_t b) {
         BandSlots& s = slots_[b];
         return {&out_[b], s.below, s.above, s.across, local_};
@@ -180,8 +214,7 @@ template <class T, class Coords> class Scanner {
         const std::uint32_t* upper = k < nl ? Above(std::size_t(k), y) : nullptr;
         const std::uint32_t* lowerUp = k >= 1 ? Above(std::size_t(k - 1), y + 1) : nullptr;
         const std::uint32_t* upperUp = k < nl ? Above(std::size_t(k), y + 1) : nullptr;
-        const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
-        for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
+        for (std::ptrdiff_t w = cells_.first; w <= cells_.last; ++w) {
             const CellCorners L =
                 lower ? CornersOf(lower, lowerUp, w) : CellCorners{~0u, ~0u, ~0u, ~0u};
             const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
@@ -200,9 +233,9 @@ template <class T, class Coords> class Scanner {
             if (m == 0 && inside == 0 && triangles == 0) continue;
             const std::uint32_t near = NearDomain(w, y);
             m |= inside & near;
-            m &= ExistingCells(g_, w);
             m &= ~missing.Any();
             m |= triangles;
+            m &= cells_.Cells(w);
             if (m == 0) continue;
             // Cells crossed by one level only, away from the border and unusable cells: the
             // common case, whose pieces are that level's line alone.
@@ -210,6 +243,7 @@ template <class T, class Coords> class Scanner {
             for (; m != 0; m &= m - 1) {
                 const int bit = __builtin_ctz(m);
                 const std::ptrdiff_t x = w * kWordBits + bit;
+                emitted_ = 0;
                 if ((triangles >> bit) & 1u) {
                     const int q = (missing.c0 >> bit) & 1u   ? 0
                                   : (missing.c1 >> bit) & 1u ? 1
@@ -264,8 +298,7 @@ template <class T, class Coords> class Scanner {
     Vertex<T> Cross(std::ptrdiff_t i, std::ptrdiff_t j, int e, int m, std::size_t li) const {
         const EdgeCrossing<T> x =
             CrossEdge(in_.values, coords_, i, j, e, in_.LevelAt(li), in_.rules.log);
-        const GridCoords<T> grid;
-        return Place(x, x.horizontal ? grid.OnH(x.i, x.j, x.s) : grid.OnV(x.i, x.j, x.s), e, m);
+        return Place(x, x.horizontal ? grid_.OnH(x.i, x.j, x.s) : grid_.OnV(x.i, x.j, x.s), e, m);
     }
 
     // The same on the diagonal of triangle (i, j) missing corner q.
@@ -273,7 +306,7 @@ template <class T, class Coords> class Scanner {
                             std::size_t li) const {
         const EdgeCrossing<T> x =
             detail::CrossDiagonal(in_.values, coords_, i, j, q, in_.LevelAt(li), in_.rules.log);
-        return Place(x, GridCoords<T>().OnD(x.i, x.j, x.di, x.s), kDiagonal, m);
+        return Place(x, grid_.OnD(x.i, x.j, x.di, x.s), kDiagonal, m);
     }
 
     Vertex<T> Place(const EdgeCrossing<T>& x, Point<T> grid, int e, int m) const {
@@ -283,11 +316,10 @@ template <class T, class Coords> class Scanner {
         v.at = x.at;
         v.edge = e;
         v.level = m;
-        const T resolution = Resolution(x.i, x.j);
-        if (x.s <= resolution || v.grid == Point<T>{T(x.i), T(x.j)} ||
-            v.at == coords_.Node(x.i, x.j))
+        const T resolution = Resolution(frame_.gx + x.i, frame_.gy + x.j);
+        if (x.s <= resolution || v.grid == grid_.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
             v = Node(x.i, x.j);
-        else if (x.s >= T(1) - resolution || v.grid == Point<T>{T(iB), T(jB)} ||
+        else if (x.s >= T(1) - resolution || v.grid == grid_.Node(iB, jB) ||
                  v.at == coords_.Node(iB, jB))
             v = Node(iB, jB);
         return v;
@@ -302,9 +334,9 @@ template <class T, class Coords> class Scanner {
 
     Vertex<T> Node(std::ptrdiff_t i, std::ptrdiff_t j) const {
         Vertex<T> v{};
-        v.grid = {T(i), T(j)};
+        v.grid = grid_.Node(i, j);
         v.at = coords_.Node(i, j);
-        v.key = std::uint64_t(i + j * nx_) * kKeys;
+        v.key = frame_.Node(i, j) * kKeys;
         v.keyed = true;
         return v;
     }
@@ -324,8 +356,7 @@ template <class T, class Coords> class Scanner {
                 (cross[e][0].at == cross[e][1].at || cross[e][0].grid == cross[e][1].grid)) {
                 // Both levels cross at one point: the band is pinched to it there.
                 Vertex<T> p = cross[e][0];
-                p.key = std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * kKeys +
-                        (Horizontal(e) ? 1 : 2);
+                p.key = frame_.Node(i + EdgeDx(e), j + EdgeDy(e)) * kKeys + (Horizontal(e) ? 1 : 2);
                 p.keyed = true;
                 cross[e][0] = cross[e][1] = p;
             }
@@ -383,9 +414,8 @@ template <class T, class Coords> class Scanner {
             domain[std::size_t(side[s])] = !Usable(i + kAcrossX[side[s]], j + kAcrossY[side[s]]);
         domain[kDiagonal] = true;
         const std::ptrdiff_t ai = i + DiagonalDx(q), bi = ai + DiagonalStep(q);
-        const Diagonal diagonal{std::uint64_t(ai + j * nx_) * kKeys,
-                                std::uint64_t(bi + (j + 1) * nx_) * kKeys,
-                                std::uint64_t(ai + j * nx_) * kKeys + ((q & 1) ? 3 : 4)};
+        const Diagonal diagonal{frame_.Node(ai, j) * kKeys, frame_.Node(bi, j + 1) * kKeys,
+                                frame_.Node(ai, j) * kKeys + ((q & 1) ? 3 : 4)};
         std::array<std::array<Vertex<T>, 2>, 3> cross;
         for (int s = 0; s < 3; ++s) {
             const int sa = st[std::size_t(t[s])], sb = st[std::size_t(t[(s + 1) % 3])];
@@ -405,7 +435,7 @@ template <class T, class Coords> class Scanner {
                  close(cross[s][0].grid, cross[s][1].grid))) {
                 Vertex<T> p = cross[s][0];
                 const int e = side[s];
-                p.key = s < 2 ? std::uint64_t((i + EdgeDx(e)) + (j + EdgeDy(e)) * nx_) * kKeys +
+                p.key = s < 2 ? frame_.Node(i + EdgeDx(e), j + EdgeDy(e)) * kKeys +
                                     (Horizontal(e) ? 1 : 2)
                               : diagonal.pinch;
                 p.keyed = true;
@@ -502,6 +532,7 @@ template <class T, class Coords> class Scanner {
         o.from.push_back(a.at);
         if constexpr (kOwnGrid) o.gridFrom.push_back(a.grid);
         o.next.push_back(-1);
+        if (in_.window) o.keys.push_back(frame_.Cell(i, row_) * kPieceKeys + emitted_++);
         End(b, i, domain, a, z, piece, true);
         End(b, i, domain, z, a, piece, false);
     }
@@ -546,6 +577,11 @@ template <class T, class Coords> class Scanner {
     std::ptrdiff_t next_ = 0;             // the first node row not yet classified
     bool bad_ = false;                    // an unusable node in the rows the current cell row reads
     std::array<std::int64_t, 10> local_;
+    const Frame& frame_;
+    Frame::Words cells_ = frame_.CellWords(); // the words of a cell row the frame holds
+    GridCoords<T> grid_;                      // nodes in the grid's units
+    std::ptrdiff_t row_ = 0;                  // the cell row being scanned
+    std::uint64_t emitted_ = 0;               // pieces the current cell has made
 };
 
 } // namespace
@@ -553,10 +589,11 @@ template <class T, class Coords> class Scanner {
 template <class T>
 void ScanBands(const BandInput<T>& in, int kFirst, int kLast, std::ptrdiff_t j0, std::ptrdiff_t j1,
                std::vector<BandPieces<T>>& out, BandRows& rows, std::vector<BandSlots>& slots) {
-    WithCoords(in.kind, in.x, in.y, [&](const auto& coords) {
-        Scanner<T, std::decay_t<decltype(coords)>>(in, coords, kFirst, kLast, out, rows, slots)
-            .Rows(j0, j1);
-    });
+    WithCoords(
+        in.kind, in.x, in.y, GridCoords<T>{in.frame.gx, in.frame.gy}, [&](const auto& coords) {
+            Scanner<T, std::decay_t<decltype(coords)>>(in, coords, kFirst, kLast, out, rows, slots)
+                .Rows(j0, j1);
+        });
 }
 
 template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all) {
@@ -573,6 +610,11 @@ template <class T> void JoinStrips(FilledScratch<T>& m, BandPieces<T>& all) {
         m.base.push_back(o);
         m.ends.push_back(&b->ends);
         all.from.insert(all.from.end(), b->from.begin(), b->from.end());
+        all.keys.insert(all.keys.end(), b->keys.begin(), b->keys.end());
+        for (auto seam : b->seams) {
+            seam.piece += o;
+            all.seams.push_back(seam);
+        }
         all.gridFrom.insert(all.gridFrom.end(), b->gridFrom.begin(), b->gridFrom.end());
         for (const std::int64_t n : b->next)
             all.next.push_back(n < 0 ? n : n + o);

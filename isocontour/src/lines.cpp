@@ -25,6 +25,7 @@
 #include "chunks.h"
 #include "classify.h"
 #include "isocontour/isocontour.h"
+#include "line_pieces.h"
 #include "lines.h"
 #include "normals.h"
 #include "strips.h"
@@ -41,13 +42,15 @@ constexpr Id Pending(std::ptrdiff_t x) { return Id(-(x + 2)); }
 constexpr bool IsPending(Id id) { return id <= -2; }
 constexpr std::ptrdiff_t PendingX(Id id) { return -std::ptrdiff_t(id) - 2; }
 
-template <class T, class Coords, bool kNormals> class StripScan {
+// kTile: the frame is a window of a larger grid, and every crossing keeps its number in the
+// grid's order (Frame::Key), marked where its line goes on past the window.
+template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
   public:
     StripScan(View<T> v, View<std::uint8_t> mask, const Coords& coords, const Rules<T>& rules,
-              bool cornerMask, std::span<const T> levels, std::span<Crossings<T>> out,
-              StripRows& rows)
+              bool cornerMask, const Frame& frame, std::span<const T> levels,
+              std::span<Crossings<T>> out, StripRows& rows)
         : v_(v), mask_(mask), coords_(coords), rules_(rules), cornerMask_(cornerMask),
-          levels_(levels), out_(out), rows_(rows),
+          frame_(frame), levels_(levels), out_(out), rows_(rows),
           g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
 
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
@@ -64,6 +67,14 @@ template <class T, class Coords, bool kNormals> class StripScan {
         above.resize(std::size_t(nl * kRows * words));
         unusable.resize(std::size_t(kRows * words));
         bad.resize(std::size_t(3 * words));
+        rows_.top.assign(std::size_t(words), 0u);
+        skipTop_ = rows_.top.data();
+        if (kTile && y1 == frame_.cy1 && frame_.above) { // the cells past the window's top
+            ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, y1, 2, kRows, above.data(),
+                           unusable.data());
+            BadCells(unusable.data(), unusable.data() + words, rows_.top.data(),
+                     bad.data() + 2 * words);
+        }
         for (Crossings<T>& c : out_) {
             c.rowBelow.assign(std::size_t(g_.nx), kNone);
             c.rowAbove.assign(std::size_t(g_.nx), kNone);
@@ -75,6 +86,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
         std::uint32_t* skipBelow = bad.data();
         std::uint32_t* skipHere = bad.data() + words;
         std::uint32_t* triangles = bad.data() + 2 * words;
+        bool zeroBelow = false, zeroHere = false; // each skip buffer known to be all clear
         if (y0 > 0) { // the cells below the strip: whether the strip makes its bottom crossings
             ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, y0 - 1, 2, kRows, above.data(),
                            unusable.data());
@@ -82,7 +94,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
         } else {
             std::fill(skipBelow, skipBelow + words, 0u);
         }
-        const std::ptrdiff_t lastWord = (g_.nx - 2) / kWordBits;
+        const Frame::Words cells = frame_.CellWords();
         for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
             const std::ptrdiff_t cellRows = std::min(kStripe, y1 - s);
             if (s == y0) {
@@ -96,11 +108,22 @@ template <class T, class Coords, bool kNormals> class StripScan {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, cellRows, kRows,
                                above.data() + words, unusable.data() + words);
             }
+            // Node rows of the stripe with an unusable node: the others' cells skip nothing.
+            rows_.dirty.resize(std::size_t(kRows));
+            for (std::ptrdiff_t r = 0; r <= cellRows; ++r) {
+                const std::uint32_t* u = &unusable[std::size_t(r * words)];
+                rows_.dirty[std::size_t(r)] =
+                    std::any_of(u, u + words, [](std::uint32_t x) { return x != 0; });
+            }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
                 const std::uint32_t* lo = &unusable[std::size_t(r * words)];
                 const std::uint32_t* up = &unusable[std::size_t((r + 1) * words)];
-                BadCells(lo, up, skipHere, triangles);
+                const bool clean = !rows_.dirty[std::size_t(r)] && !rows_.dirty[std::size_t(r + 1)];
+                if (!clean || !zeroHere) {
+                    BadCells(lo, up, skipHere, triangles);
+                    zeroHere = clean;
+                }
                 skipBelow_ = skipBelow;
                 skipHere_ = skipHere;
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
@@ -110,26 +133,13 @@ template <class T, class Coords, bool kNormals> class StripScan {
                     c_ = &c;
                     const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
                     const std::uint32_t* rup = rlo + words;
-                    for (std::ptrdiff_t w = 0; w <= lastWord; ++w) {
-                        const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w],
-                                            u1 = rup[w + 1];
-                        const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31),
-                                             u0};
-                        const std::uint32_t tri = triangles[w];
-                        std::uint32_t mixed =
-                            ((cc.Mixed() & ~(skipHere[w] | tri)) | tri) & ExistingCells(g_, w);
-                        for (; mixed != 0; mixed &= mixed - 1) {
-                            const int b = __builtin_ctz(mixed);
-                            const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
-                                               ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
-                            if ((tri >> b) & 1u)
-                                Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
-                            else
-                                Cell(w * kWordBits + b, y, k);
-                        }
-                    }
+                    if (clean)
+                        ScanRow<true>(rlo, rup, lo, up, cells, y, skipHere, triangles);
+                    else
+                        ScanRow<false>(rlo, rup, lo, up, cells, y, skipHere, triangles);
                 }
                 std::swap(skipBelow, skipHere);
+                std::swap(zeroBelow, zeroHere);
             }
         }
         // The top row's crossings are the strip above's to link to.
@@ -141,6 +151,31 @@ template <class T, class Coords, bool kNormals> class StripScan {
     }
 
   private:
+    // The cells of cell row y (node rows' bits rlo and rup for the level, unusable nodes lo and
+    // up) that have corners on both sides, a word at a time; kClean: no unusable node in them.
+    template <bool kClean>
+    [[gnu::always_inline]] void ScanRow(const std::uint32_t* rlo, const std::uint32_t* rup,
+                                        const std::uint32_t* lo, const std::uint32_t* up,
+                                        const Frame::Words& cells, std::ptrdiff_t y,
+                                        const std::uint32_t* skip, const std::uint32_t* triangles) {
+        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w) {
+            const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w], u1 = rup[w + 1];
+            const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31), u0};
+            const std::uint32_t tri = kClean ? 0u : triangles[w];
+            std::uint32_t mixed = kClean ? cc.Mixed() & cells.Cells(w)
+                                         : ((cc.Mixed() & ~(skip[w] | tri)) | tri) & cells.Cells(w);
+            for (; mixed != 0; mixed &= mixed - 1) {
+                const int b = __builtin_ctz(mixed);
+                const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
+                                   ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
+                if (!kClean && ((tri >> b) & 1u))
+                    Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
+                else
+                    Cell(w * kWordBits + b, y, k);
+            }
+        }
+    }
+
     // Of a cell row, from the unusable nodes of its two node rows: the cells left out, and the
     // triangles (with a corner mask, the cells missing exactly one corner; else none).
     void BadCells(const std::uint32_t* lo, const std::uint32_t* up, std::uint32_t* skip,
@@ -158,16 +193,41 @@ template <class T, class Coords, bool kNormals> class StripScan {
         return (bits[x >> 5] >> (x & 31)) & 1u;
     }
 
-    // The crossing on edge e of cell (x, y), appended to the current level's crossings.
-    Id Make(int e, std::ptrdiff_t cx, std::ptrdiff_t cy) {
-        return Add(CrossEdge(v_, coords_, cx, cy, e, level_, rules_.log));
+    // The number in the grid's order of the crossing on edge e of cell (x, y): the cell that
+    // makes it in a whole grid's call is the one below or to the left where the frame's edge
+    // has a contoured cell past it; marked where the line goes on past the frame.
+    std::uint64_t KeyOf(int e, std::ptrdiff_t x, std::ptrdiff_t y) const {
+        const Frame& f = frame_;
+        switch (e) {
+        case 0:
+            if (y == f.cy0 && f.below && !BitOf(skipBelow_, x))
+                return f.Key(x, y - 1, 3) | Frame::kGoesOn;
+            return f.Key(x, y, 0);
+        case 3:
+            if (x == f.cx0 && f.left && !BitOf(skipHere_, x - 1))
+                return f.Key(x - 1, y, 2) | Frame::kGoesOn;
+            return f.Key(x, y, 1);
+        case 1:
+            return f.Key(x, y, 2) |
+                   (x == f.cx1 - 1 && f.right && !BitOf(skipHere_, x + 1) ? Frame::kGoesOn : 0);
+        default:
+            return f.Key(x, y, 3) |
+                   (y == f.cy1 - 1 && f.above && !BitOf(skipTop_, x) ? Frame::kGoesOn : 0);
+        }
     }
 
-    Id Add(const EdgeCrossing<T>& x) {
+    // The crossing on edge e of cell (x, y), appended to the current level's crossings.
+    Id Make(int e, std::ptrdiff_t cx, std::ptrdiff_t cy) {
+        std::uint64_t key = 0;
+        if constexpr (kTile) key = KeyOf(e, cx, cy);
+        return Add(CrossEdge(v_, coords_, cx, cy, e, level_, rules_.log), key);
+    }
+
+    Id Add(const EdgeCrossing<T>& x, std::uint64_t key) {
         Crossings<T>& c = *c_;
         const std::ptrdiff_t i = x.i, j = x.j;
         const Point<T> p = x.at;
-        const Id id = c.Add(kNormals);
+        const Id id = c.Add(kNormals, kTile);
         auto& chunk = *c.chunks.back();
         const std::size_t at = std::size_t(id) & (CrossingChunk<T>::kSize - 1);
         chunk.points[at] = p;
@@ -180,6 +240,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
         if constexpr (kNormals)
             c.normals.back()[at] =
                 normals_.At(i, j, x.di, x.dj, x.s, rules_.Above(x.a, level_.value));
+        if constexpr (kTile) c.keys.back()[at] = key | (repeat ? Frame::kMayRepeat : 0);
         return id;
     }
 
@@ -202,14 +263,15 @@ template <class T, class Coords, bool kNormals> class StripScan {
     void Edges(std::ptrdiff_t x, std::ptrdiff_t y, unsigned crossed, Id (&id)[4]) {
         Crossings<T>& c = *c_;
         if (crossed & 1u) {
-            if (y == 0 || BitOf(skipBelow_, x))
+            if (y == frame_.cy0 || BitOf(skipBelow_, x))
                 id[0] = Make(0, x, y);
             else if (y == y0_)
                 id[0] = Pending(x);
             else
                 id[0] = c.rowBelow[std::size_t(x)];
         }
-        if (crossed & 8u) id[3] = (x == 0 || BitOf(skipHere_, x - 1)) ? Make(3, x, y) : c.left;
+        if (crossed & 8u)
+            id[3] = (x == frame_.cx0 || BitOf(skipHere_, x - 1)) ? Make(3, x, y) : c.left;
         if (crossed & 2u) c.left = id[1] = Make(1, x, y);
         if (crossed & 4u) c.rowAbove[std::size_t(x)] = id[2] = Make(2, x, y);
     }
@@ -231,9 +293,11 @@ template <class T, class Coords, bool kNormals> class StripScan {
         if (up[1] != up[2]) crossed |= 1u << t[1];
         Id id[4] = {kNone, kNone, kNone, kNone};
         Edges(x, y, crossed, id);
-        const Id side[3] = {
-            id[t[0]], id[t[1]],
-            up[2] != up[0] ? Add(CrossDiagonal(v_, coords_, x, y, q, level_, rules_.log)) : kNone};
+        const Id side[3] = {id[t[0]], id[t[1]],
+                            up[2] != up[0]
+                                ? Add(CrossDiagonal(v_, coords_, x, y, q, level_, rules_.log),
+                                      kTile ? frame_.Key(x, y, 4) : 0)
+                                : kNone};
         int in = -1, out = -1;
         for (int s = 0; s < 3; ++s) {
             if (up[s] && !up[(s + 1) % 3]) in = s;
@@ -257,6 +321,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
     Coords coords_;
     Rules<T> rules_;
     bool cornerMask_;
+    Frame frame_;
     std::span<const T> levels_;
     std::span<Crossings<T>> out_;
     StripRows& rows_;
@@ -267,6 +332,7 @@ template <class T, class Coords, bool kNormals> class StripScan {
     Crossings<T>* c_ = nullptr;
     const std::uint32_t* skipBelow_ = nullptr; // cells left out, of the row below
     const std::uint32_t* skipHere_ = nullptr;  // and of the current row
+    const std::uint32_t* skipTop_ = nullptr;   // of the row past a window's top
 };
 
 // One level's crossings of every strip as one numbering, in the first strip's: strip s's chunks
@@ -290,10 +356,12 @@ template <class T> void JoinStrips(LinesScratch<T>& m) {
             }
             all.chunks.push_back(std::move(strip.chunks[k]));
             if (!strip.normals.empty()) all.normals.push_back(std::move(strip.normals[k]));
+            if (!strip.keys.empty()) all.keys.push_back(std::move(strip.keys[k]));
             all.used.push_back(strip.used[k]);
         }
         strip.chunks.clear();
         strip.normals.clear();
+        strip.keys.clear();
         m.base.push_back(std::int64_t(base));
         m.ends.push_back(&strip.ends);
     }
@@ -399,6 +467,56 @@ void WriteLines(Crossings<T>& c, bool normals, LinesScratch<T>& m, Lines<T>& out
     }
 }
 
+// A window's level: follows the links as WriteLines does, and hands each line, crossing by
+// crossing (point, normal, key), to the pieces: whole, or a piece where it goes on past the
+// window.
+template <class T>
+void WritePieces(Crossings<T>& c, bool normals, std::uint32_t level, LinesScratch<T>& m,
+                 LinePieces<T>& out) {
+    using Chunk = CrossingChunk<T>;
+    const std::size_t n = c.chunks.size() << Chunk::kShift;
+    if (n == 0) return;
+    std::vector<std::uint64_t>& hasPrev = m.hasPrev;
+    std::vector<std::uint64_t>& done = m.done;
+    hasPrev.assign(n / 64, 0);
+    done.assign(n / 64, 0);
+    const auto set = [](std::vector<std::uint64_t>& bits, std::size_t i) {
+        bits[i >> 6] |= std::uint64_t(1) << (i & 63);
+    };
+    const auto test = [](const std::vector<std::uint64_t>& bits, std::size_t i) {
+        return ((bits[i >> 6] >> (i & 63)) & 1u) != 0;
+    };
+    for (std::size_t k = 0; k < c.chunks.size(); ++k) {
+        const Id* next = c.chunks[k]->next;
+        for (std::size_t i = 0; i < c.used[k]; ++i)
+            if (next[i] >= 0) set(hasPrev, std::size_t(next[i]));
+    }
+    const auto at = [](std::size_t i) { return i & (Chunk::kSize - 1); };
+    LineCrossings<T>& line = m.line;
+    const auto walk = [&](std::size_t start, bool closed) {
+        line.Clear();
+        std::size_t steps = 0;
+        for (Id j = Id(start); j >= 0;) {
+            const std::size_t i = std::size_t(j);
+            set(done, i);
+            const std::size_t k = i >> Chunk::kShift;
+            line.points.push_back(c.chunks[k]->points[at(i)]);
+            if (normals) line.normals.push_back(c.normals[k][at(i)]);
+            line.keys.push_back(c.keys[k][at(i)]);
+            j = c.chunks[k]->next[at(i)];
+            if (std::size_t(j) == start) break;
+            ISOCONTOUR_CHECK(++steps <= n, "a line's links form a cycle that misses its start");
+        }
+        AddLine(line, closed, level, out);
+    };
+    for (std::size_t k = 0; k < c.chunks.size(); ++k)
+        for (std::size_t i = k << Chunk::kShift, end = i + c.used[k]; i < end; ++i)
+            if (!test(hasPrev, i)) walk(i, false);
+    for (std::size_t k = 0; k < c.chunks.size(); ++k)
+        for (std::size_t i = k << Chunk::kShift, end = i + c.used[k]; i < end; ++i)
+            if (!test(done, i)) walk(i, true);
+}
+
 template <class T> void Clear(Lines<T>& out) {
     out.points.clear();
     out.normals.clear();
@@ -407,11 +525,15 @@ template <class T> void Clear(Lines<T>& out) {
     out.levelOffsets.assign(1, 0);
 }
 
-template <class T, class Coords>
+// Scans the frame's cells on the strips' threads, then joins each level's strips and hands the
+// level's crossings to write(crossings, level index).
+template <bool kTile, class T, class Coords, class Write>
 void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& options,
-               const Coords& coords, Lines<T>& out, Scratch<T>& work) {
+               const Coords& coords, const Frame& frame, Scratch<T>& work, Write&& write) {
     LinesScratch<T>& m = work.lines;
-    SplitRows(values.ny - 1, values.nx, options.threads, m.strips);
+    SplitRows(frame.cy1 - frame.cy0, frame.cx1 - frame.cx0 + 1, options.threads, m.strips);
+    for (Strip& s : m.strips)
+        s.y0 += frame.cy0, s.y1 += frame.cy0;
     const std::size_t ns = m.strips.size();
     if (m.crossings.size() < ns) m.crossings.resize(ns);
     if (m.rows.size() < ns) m.rows.resize(ns);
@@ -422,13 +544,14 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
     }
     auto scan = [&](std::size_t s) {
         const std::span<Crossings<T>> out(m.crossings[s].data(), levels.size());
+        const Rules<T> rules = Rules<T>::Of(options);
         if (options.normals)
-            StripScan<T, Coords, true>(values, options.mask, coords, Rules<T>::Of(options),
-                                       options.cornerMask, levels, out, m.rows[s])
+            StripScan<T, Coords, true, kTile>(values, options.mask, coords, rules,
+                                              options.cornerMask, frame, levels, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
         else
-            StripScan<T, Coords, false>(values, options.mask, coords, Rules<T>::Of(options),
-                                        options.cornerMask, levels, out, m.rows[s])
+            StripScan<T, Coords, false, kTile>(values, options.mask, coords, rules,
+                                               options.cornerMask, frame, levels, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
     };
     // However a call ends, its chunks go back to the pool.
@@ -446,9 +569,8 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
         for (std::size_t s = 0; s < ns; ++s)
             m.level.push_back(&m.crossings[s][l]);
         JoinStrips<T>(m);
-        WriteLines(*m.level[0], options.normals, m, out);
+        write(*m.level[0], l);
         m.level[0]->Reset();
-        out.levelOffsets.push_back(std::int64_t(out.closed.size()));
     }
 }
 
@@ -480,9 +602,37 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
         out.levelOffsets.assign(levels.size() + 1, 0);
         return;
     }
-    WithCoords(kind, options.x, options.y, [&](const auto& coords) {
-        RunLevels(values, levels, options, coords, out, scratch);
+    WithCoords(kind, options.x, options.y, GridCoords<T>{}, [&](const auto& coords) {
+        RunLevels<false>(values, levels, options, coords, WholeView(values.nx, values.ny), scratch,
+                         [&](Crossings<T>& c, std::size_t) {
+                             WriteLines(c, options.normals, scratch.lines, out);
+                             out.levelOffsets.push_back(std::int64_t(out.closed.size()));
+                         });
     });
+}
+
+template <class T>
+LinePieces<T> ContourLines(View<T> values, const Window& window, std::span<const T> levels,
+                           const Options<T>& options) {
+    using namespace detail;
+    Workspace work;
+    Scratch<T>& scratch = work.Own().Of<T>();
+    CheckLevels(levels);
+    const CoordKind kind = CheckArguments(values, options);
+    CheckInterpolation(values, levels, options);
+    const Frame frame = FrameOf(window, values.nx, values.ny);
+    LinePieces<T> out;
+    out.levels = levels.size();
+    if (frame.cx1 <= frame.cx0 || frame.cy1 <= frame.cy0) return out;
+    WithCoords(kind, options.x, options.y, GridCoords<T>{window.x0, window.y0},
+               [&](const auto& coords) {
+                   RunLevels<true>(values, levels, options, coords, frame, scratch,
+                                   [&](Crossings<T>& c, std::size_t l) {
+                                       WritePieces(c, options.normals, std::uint32_t(l),
+                                                   scratch.lines, out);
+                                   });
+               });
+    return out;
 }
 
 template <class T>
@@ -526,7 +676,9 @@ template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&
     template void ContourLines(View<T>, std::span<const T>, const Options<T>&, Lines<T>&,          \
                                Workspace&);                                                        \
     template void ContourLines(View<T>, T, const Options<T>&, Lines<T>&, Workspace&);              \
-    template std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&);
+    template std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&);                       \
+    template LinePieces<T> ContourLines(View<T>, const Window&, std::span<const T>,                \
+                                        const Options<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_LINES)
 #undef ISOCONTOUR_LINES
 

@@ -467,6 +467,90 @@ TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
     CheckRings(wide);
 }
 
+// The bands of a grid contoured window by window (each view cut with a halo), joined in a tree
+// and finished.
+Bands<double> ByWindows(View<double> v, const Options<double>& o, std::span<const double> levels,
+                        const std::vector<std::ptrdiff_t>& xs,
+                        const std::vector<std::ptrdiff_t>& ys) {
+    using Pieces = isocontour::PolygonPieces<double>;
+    std::vector<Pieces> parts;
+    for (std::size_t b = 0; b + 1 < ys.size(); ++b)
+        for (std::size_t a = 0; a + 1 < xs.size(); ++a) {
+            isocontour::Window w{0, 0, v.nx, v.ny, xs[a], ys[b], xs[a + 1], ys[b + 1]};
+            w.x0 = std::max<std::ptrdiff_t>(w.cellX0 - 1, 0);
+            w.y0 = std::max<std::ptrdiff_t>(w.cellY0 - 1, 0);
+            const std::ptrdiff_t nx = std::min(w.cellX1 + 1, v.nx - 1) - w.x0 + 1;
+            const std::ptrdiff_t ny = std::min(w.cellY1 + 1, v.ny - 1) - w.y0 + 1;
+            Options<double> wo = o;
+            if (o.mask.Present())
+                wo.mask = {&o.mask(w.x0, w.y0), nx, ny, o.mask.strideX, o.mask.strideY, 0};
+            if (o.x.Present()) {
+                wo.x = {&o.x(w.x0, 0), nx, 1, o.x.strideX, 1, 0};
+                wo.y = {&o.y(w.y0, 0), ny, 1, o.y.strideX, 1, 0};
+            }
+            const View<double> cut{&v(w.x0, w.y0), nx, ny, v.strideX, v.strideY, 0};
+            parts.push_back(isocontour::FilledContours(cut, w, levels, wo));
+        }
+    while (parts.size() > 1) {
+        std::vector<Pieces> joined;
+        for (std::size_t k = 0; k < parts.size(); k += 2)
+            joined.push_back(
+                k + 1 < parts.size()
+                    ? isocontour::JoinPolygons(std::span<const Pieces>(parts).subspan(k, 2))
+                    : parts[k]);
+        parts = std::move(joined);
+    }
+    return isocontour::FinishPolygons(parts[0]);
+}
+
+TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
+    const std::vector<double> levels{-0.5, -0.25, 0.0, 0.25, 0.5};
+    std::vector<double> xs(60), ys(50);
+    for (std::size_t i = 0; i < xs.size(); ++i)
+        xs[i] = 10.0 + 0.5 * double(i) + 0.002 * double(i * i);
+    for (std::size_t j = 0; j < ys.size(); ++j)
+        ys[j] = -0.25 * double(j);
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        // Plateaus on the levels (keyed vertices on the windows' sides), NaN and a mask.
+        Field f = Plateaus(60, 50, seed);
+        std::vector<std::uint8_t> mask(f.v.size(), 0);
+        std::mt19937 rng(seed);
+        for (int k = 0; k < 60; ++k) {
+            const std::size_t at = rng() % f.v.size();
+            if (k % 2)
+                f.v[at] = std::numeric_limits<double>::quiet_NaN();
+            else
+                mask[at] = 1;
+        }
+        for (int variant = 0; variant < 4; ++variant) {
+            Options<double> o;
+            o.mask = {mask.data(), f.nx, f.ny, f.ny, 1};
+            o.openBands = variant != 1;
+            o.cornerMask = variant >= 2;
+            o.saddle = isocontour::Saddle(variant % 3);
+            o.atLevel = variant == 3 ? isocontour::AtLevel::Above : isocontour::AtLevel::Below;
+            if (variant == 1) o.x = {xs.data(), 60, 1, 1, 1, 0}, o.y = {ys.data(), 50, 1, 1, 1, 0};
+            o.threads = 1 + variant % 2;
+            const Bands<double> whole = isocontour::FilledContours(f.view(), std::span(levels), o);
+            for (const auto& [cx, cy] :
+                 {std::pair<std::vector<std::ptrdiff_t>, std::vector<std::ptrdiff_t>>{{0, 30, 59},
+                                                                                      {0, 24, 49}},
+                  {{0, 1, 17, 18, 59}, {0, 10, 11, 40, 49}},
+                  {{0, 59}, {0, 1, 2, 49}},
+                  {{0, 59}, {0, 49}}}) {
+                const Bands<double> joined = ByWindows(f.view(), o, std::span(levels), cx, cy);
+                SCOPED_TRACE("seed " + std::to_string(seed) + " variant " +
+                             std::to_string(variant) + " windows " + std::to_string(cx.size()) +
+                             "x" + std::to_string(cy.size()));
+                EXPECT_EQ(joined.points, whole.points);
+                EXPECT_EQ(joined.ringOffsets, whole.ringOffsets);
+                EXPECT_EQ(joined.polygonOffsets, whole.polygonOffsets);
+                EXPECT_EQ(joined.bandOffsets, whole.bandOffsets);
+            }
+        }
+    }
+}
+
 TEST(FilledContours, RefusesBadLevels) {
     const Field f = Smoothed(5, 5, 1);
     const double nan = std::numeric_limits<double>::quiet_NaN();

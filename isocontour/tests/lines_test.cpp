@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "classify.h"
+#include "classify_rows.h"
 #include "isocontour/isocontour.h"
 
 namespace {
@@ -361,6 +362,114 @@ TYPED_TEST(LinesTyped, CornerMaskContoursACellMissingOneCornerAsATriangle) {
     corner.mask = isocontour::ColumnMajor(maskCol.data(), ny, nx);
     ExpectSame(one, isocontour::ContourLines(isocontour::ColumnMajor(colMajor.data(), ny, nx),
                                              std::span(levels), corner));
+}
+
+// The lines of a grid contoured window by window, each window's view cut from the grid with a
+// halo, joined in a tree (pairs, then pairs of pairs), then finished.
+template <class T>
+Lines<T> ByWindows(View<T> v, const Options<T>& o, std::span<const T> levels,
+                   const std::vector<std::ptrdiff_t>& xs, const std::vector<std::ptrdiff_t>& ys) {
+    std::vector<isocontour::LinePieces<T>> parts;
+    for (std::size_t b = 0; b + 1 < ys.size(); ++b)
+        for (std::size_t a = 0; a + 1 < xs.size(); ++a) {
+            isocontour::Window w{0, 0, v.nx, v.ny, xs[a], ys[b], xs[a + 1], ys[b + 1]};
+            w.x0 = std::max<std::ptrdiff_t>(w.cellX0 - 1, 0);
+            w.y0 = std::max<std::ptrdiff_t>(w.cellY0 - 1, 0);
+            const std::ptrdiff_t x1 = std::min(w.cellX1 + 1, v.nx - 1);
+            const std::ptrdiff_t y1 = std::min(w.cellY1 + 1, v.ny - 1);
+            const auto cut = [&](auto view, std::ptrdiff_t nx, std::ptrdiff_t ny, bool rows) {
+                auto c = view;
+                c.data = &view(rows ? w.x0 : 0, rows ? w.y0 : 0);
+                c.nx = nx, c.ny = ny, c.size = 0;
+                return c;
+            };
+            Options<T> wo = o;
+            if (o.mask.Present()) wo.mask = cut(o.mask, x1 - w.x0 + 1, y1 - w.y0 + 1, true);
+            if (o.x.Present() && o.x.ny == v.ny) { // curvilinear
+                wo.x = cut(o.x, x1 - w.x0 + 1, y1 - w.y0 + 1, true);
+                wo.y = cut(o.y, x1 - w.x0 + 1, y1 - w.y0 + 1, true);
+            } else if (o.x.Present()) { // rectilinear
+                wo.x = {&o.x(w.x0, 0), x1 - w.x0 + 1, 1, o.x.strideX, 1, 0};
+                wo.y = {&o.y(w.y0, 0), y1 - w.y0 + 1, 1, o.y.strideX, 1, 0};
+            }
+            parts.push_back(isocontour::ContourLines(cut(v, x1 - w.x0 + 1, y1 - w.y0 + 1, true), w,
+                                                     levels, wo));
+        }
+    while (parts.size() > 1) {
+        std::vector<isocontour::LinePieces<T>> joined;
+        for (std::size_t k = 0; k < parts.size(); k += 2)
+            joined.push_back(
+                k + 1 < parts.size()
+                    ? isocontour::JoinLines(
+                          std::span<const isocontour::LinePieces<T>>(parts).subspan(k, 2))
+                    : parts[k]);
+        parts = std::move(joined);
+    }
+    return isocontour::FinishLines(parts[0]);
+}
+
+TYPED_TEST(LinesTyped, WindowsJoinedGiveTheWholeGridsLines) {
+    using T = TypeParam;
+    const std::ptrdiff_t nx = 83, ny = 70;
+    std::vector<T> f = Waves<T>(nx, ny, 21);
+    std::vector<std::uint8_t> mask(f.size(), 0);
+    std::mt19937 rng(8);
+    for (int k = 0; k < 120; ++k) {
+        if (k % 2)
+            f[rng() % f.size()] = kNaN<T>;
+        else
+            mask[rng() % f.size()] = 1;
+    }
+    for (std::size_t k = 0; k < f.size(); k += 29) // values exactly at a level
+        f[k] = T(0);
+    std::vector<T> x(static_cast<std::size_t>(nx)), y(static_cast<std::size_t>(ny)), xx(f.size()),
+        yy(f.size());
+    for (std::ptrdiff_t i = 0; i < nx; ++i)
+        x[std::size_t(i)] = T(0.5) * T(i) + T(0.001) * T(i * i);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        y[std::size_t(j)] = T(3) - T(0.25) * T(j);
+    for (std::ptrdiff_t j = 0; j < ny; ++j)
+        for (std::ptrdiff_t i = 0; i < nx; ++i) {
+            xx[std::size_t(j * nx + i)] = T(i) + T(0.3) * T(j);
+            yy[std::size_t(j * nx + i)] = T(j) - T(0.1) * T(i);
+        }
+    const View<T> v = isocontour::RowMajor(f.data(), ny, nx);
+    const std::vector<T> levels = {T(0), T(0.45), T(-0.7)};
+    for (int variant = 0; variant < 4; ++variant) {
+        Options<T> o;
+        o.normals = true;
+        o.mask = isocontour::RowMajor(mask.data(), ny, nx);
+        o.cornerMask = variant % 2;
+        o.saddle = Saddle(variant % 3);
+        o.atLevel = variant == 3 ? isocontour::AtLevel::Above : isocontour::AtLevel::Below;
+        if (variant == 1) o.x = {x.data(), nx, 1, 1, 1, 0}, o.y = {y.data(), ny, 1, 1, 1, 0};
+        if (variant == 2)
+            o.x = isocontour::RowMajor(xx.data(), ny, nx),
+            o.y = isocontour::RowMajor(yy.data(), ny, nx);
+        const Lines<T> whole = isocontour::ContourLines(v, std::span(levels), o);
+        // Even and uneven windows, single cell rows and columns, one window of all.
+        for (const auto& [xs, ys] :
+             {std::pair<std::vector<std::ptrdiff_t>, std::vector<std::ptrdiff_t>>{{0, 41, 82},
+                                                                                  {0, 35, 69}},
+              {{0, 1, 30, 31, 82}, {0, 17, 18, 50, 69}},
+              {{0, 82}, {0, 1, 2, 3, 69}},
+              {{0, 82}, {0, 69}}}) {
+            o.threads = 1 + variant;
+            ExpectSame(whole, ByWindows(v, o, std::span(levels), xs, ys));
+        }
+    }
+    // Pieces left unjoined, windows joined twice and windows without their halo are refused.
+    const isocontour::Window half{0, 0, nx, ny, 0, 0, 40, 69};
+    const isocontour::LinePieces<T> left =
+        isocontour::ContourLines(View<T>{f.data(), 42, ny, 1, nx}, half, std::span(levels));
+    EXPECT_GT(left.PieceCount(), 0u);
+    EXPECT_THROW(isocontour::FinishLines(left), isocontour::Error);
+    const isocontour::LinePieces<T> twice[2] = {left, left};
+    EXPECT_THROW(isocontour::JoinLines(std::span<const isocontour::LinePieces<T>>(twice)),
+                 isocontour::Error);
+    EXPECT_THROW(
+        isocontour::ContourLines(View<T>{f.data(), 41, ny, 1, nx}, half, std::span(levels)),
+        isocontour::Error);
 }
 
 TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
@@ -740,6 +849,79 @@ TEST(LinesSplit, OneVectorPerLine) {
 // The public classification, in every layout the classifier reads differently (rows in place,
 // columns contiguous along y in stripes, any strides), on shapes around its word and stripe
 // sizes: each bit is the strict comparison, and every other bit is clear.
+// Each version of the rows' classification (the machine's widest and its narrower one) against
+// the plain comparisons, on rows of every corner value, NaN in every lane, one and several levels,
+// either side of a level.
+template <class T> void ExpectRowsClassified() {
+    const T nan = kNaN<T>, inf = kInf<T>;
+    const T values[] = {T(0.5),
+                        std::nextafter(T(0.5), T(0)),
+                        std::nextafter(T(0.5), T(1)),
+                        nan,
+                        inf,
+                        -inf,
+                        T(0),
+                        T(-0.0),
+                        T(1),
+                        T(-2)};
+    std::mt19937 rng(3);
+    for (const std::ptrdiff_t nx : {1, 31, 32, 33, 64, 100}) {
+        std::vector<T> r(static_cast<std::size_t>(nx));
+        for (int trial = 0; trial < 40; ++trial) {
+            for (T& v : r)
+                v = trial % 4 == 0 ? T(0.75) : values[rng() % 10]; // words without a NaN too
+            const std::vector<T> levels = {T(0.5), T(-0.0), inf, T(-1)};
+            const std::ptrdiff_t words = isocontour::ClassifiedRowWords(nx);
+            for (const bool narrow : {false, true})
+                for (const bool orEqual : {false, true}) {
+                    std::vector<std::uint32_t> a(levels.size() * std::size_t(words), 7u),
+                        n(words, 7u);
+                    const auto run = [&](auto eq) {
+                        constexpr bool kEq = decltype(eq)::value;
+                        if (narrow)
+                            isocontour::detail::ContiguousRowLevelsNarrow<kEq>(
+                                r.data(), nx, std::span(levels), a.data(), words, n.data());
+                        else
+                            isocontour::detail::ContiguousRowLevels<kEq>(
+                                r.data(), nx, std::span(levels), a.data(), words, n.data());
+                    };
+                    if (orEqual)
+                        run(std::true_type{});
+                    else
+                        run(std::false_type{});
+                    for (std::size_t m = 0; m < levels.size(); ++m)
+                        for (std::ptrdiff_t i = 0; i < 32 * words; ++i) {
+                            const bool up = i < nx && (orEqual ? r[std::size_t(i)] >= levels[m]
+                                                               : r[std::size_t(i)] > levels[m]);
+                            ASSERT_EQ(
+                                (a[m * std::size_t(words) + std::size_t(i / 32)] >> (i % 32)) & 1u,
+                                unsigned(up))
+                                << "narrow " << narrow << " level " << m << " node " << i;
+                            if (m == 0) {
+                                ASSERT_EQ((n[std::size_t(i / 32)] >> (i % 32)) & 1u,
+                                          unsigned(i < nx && std::isnan(r[std::size_t(i)])));
+                            }
+                        }
+                    // One level, NaN bits asked for and not.
+                    std::vector<std::uint32_t> one(std::size_t(words), 7u), nan1(words, 7u);
+                    if (narrow)
+                        isocontour::detail::ContiguousRowNarrow<false>(r.data(), nx, T(0.5),
+                                                                       one.data(), nan1.data());
+                    else
+                        isocontour::detail::ContiguousRow<false>(r.data(), nx, T(0.5), one.data(),
+                                                                 nan1.data());
+                    EXPECT_TRUE(std::equal(one.begin(), one.end(), a.begin()) || orEqual);
+                    EXPECT_TRUE(std::equal(nan1.begin(), nan1.end(), n.begin()));
+                }
+        }
+    }
+}
+
+TEST(LinesPlanes, EveryVersionOfTheRowsClassificationGivesTheSameBits) {
+    ExpectRowsClassified<float>();
+    ExpectRowsClassified<double>();
+}
+
 TEST(LinesPlanes, ClassifyAboveIsTheStrictComparisonInEveryLayout) {
     const float nan = std::numeric_limits<float>::quiet_NaN(),
                 inf = std::numeric_limits<float>::infinity();

@@ -216,6 +216,105 @@ template <class T> std::vector<std::vector<Point<T>>> SplitLines(const Lines<T>&
 template <class T>
 std::vector<std::vector<std::vector<Point<T>>>> SplitPolygons(const Bands<T>& bands);
 
+/// A window of a larger grid, for contouring the grid piece by piece: a raster read in strips, an
+/// array held in chunks on many machines. The call's values view holds nodes (x0, y0) ..
+/// (x0 + nx - 1, y0 + ny - 1) of a grid of gridNx x gridNy nodes, and the call contours the
+/// grid's cells [cellX0, cellX1) x [cellY0, cellY1), which must lie in the view. Where the grid
+/// goes on past a side of the window, the view must hold one more row or column of nodes there
+/// (a halo): the call then numbers every crossing as the whole grid's call would, and knows which
+/// lines go on into the neighbouring windows. Coordinates and mask are views like the values'.
+struct Window {
+    std::ptrdiff_t x0 = 0, y0 = 0;         // the view's first node, in the grid
+    std::ptrdiff_t gridNx = 0, gridNy = 0; // the grid's extents
+    std::ptrdiff_t cellX0 = 0, cellY0 = 0, cellX1 = 0, cellY1 = 0; // the cells, in the grid
+};
+
+/// The lines of one or more windows of a grid. Whole lines (both ends in the windows, or closed)
+/// are final: line k is points[offsets[k] .. offsets[k+1]) of level index level[k], with its
+/// place in the grid's order, order[k]. Pieces are lines that go on across the windows' border:
+/// piece p is crossings pieceOffsets[p] .. pieceOffsets[p+1), each with its number in the grid's
+/// order (pieceKeys; the top bit set on a first or last crossing where the piece goes on), kept
+/// crossing by crossing until JoinLines meets the rest of the line.
+template <class T> struct LinePieces {
+    std::size_t levels = 0; // the call's level count
+    std::vector<Point<T>> points, normals;
+    std::vector<std::int64_t> offsets{0};
+    std::vector<std::uint8_t> closed;
+    std::vector<std::uint32_t> level;
+    std::vector<std::uint64_t> order;
+    std::vector<Point<T>> piecePoints, pieceNormals;
+    std::vector<std::uint64_t> pieceKeys;
+    std::vector<std::int64_t> pieceOffsets{0};
+    std::vector<std::uint32_t> pieceLevel;
+
+    std::size_t LineCount() const { return closed.size(); }
+    std::size_t PieceCount() const { return pieceLevel.size(); }
+};
+
+/// The lines at each level of the cells of a window (see Window): whole lines, and pieces for
+/// JoinLines. Throws Error for a window outside the grid or the view, a missing halo, and
+/// whatever ContourLines refuses.
+template <class T>
+LinePieces<T> ContourLines(View<T> values, const Window& window, std::span<const T> levels,
+                           const Options<T>& options = {});
+/// The lines of several windows (of one grid, levels and options) together: pieces that meet
+/// are joined, and a line whose pieces are all there becomes whole. Parts may be joined in any
+/// grouping and order (a tree of joins, windows one after another).
+template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>> parts);
+/// The lines of a whole grid from the joined lines of all its windows: exactly what ContourLines
+/// gives on the whole grid, point for point and in order. Throws Error while pieces remain (a
+/// window not joined) or the parts disagree on the level count.
+template <class T> Lines<T> FinishLines(const LinePieces<T>& joined);
+
+/// The filled bands of one or more windows of a grid. Rings found whole are final: ring r, of
+/// band ringBand[r], is written as points[ringOffsets[r] .. ringOffsets[r+1]) (no points when
+/// it came to fewer than three), with what FinishPolygons needs to make polygons of it: its
+/// boundary's pieces in grid units (ringGrid[gridOffsets[r] ..]), its signed area in grid units,
+/// its place in the band's order (ringOrder, then ringSplit) and, when the window already knows,
+/// the ring it is a hole of (ringOwner, an index here, else -1). Pieces of boundary that go on
+/// into other windows are kept one by one (piece*) with their open ends: a regular crossing on a
+/// window's side (seam*: the grid's edge number, the band's lower (0) or upper (1) level, the
+/// piece, whether it begins there) and a vertex other windows share (vertex*). cover lists the
+/// windows' cells, four numbers each (cellX0, cellY0, cellX1, cellY1).
+template <class T> struct PolygonPieces {
+    std::ptrdiff_t gridNx = 0, gridNy = 0;
+    std::vector<T> lower, upper; // per band
+    std::vector<std::ptrdiff_t> cover;
+    std::vector<Point<T>> points, ringGrid;
+    std::vector<std::int64_t> ringOffsets{0}, gridOffsets{0};
+    std::vector<double> ringArea;
+    std::vector<std::uint32_t> ringBand, ringSplit;
+    std::vector<std::uint64_t> ringOrder;
+    std::vector<std::int64_t> ringOwner;
+    std::vector<Point<T>> pieceFrom, pieceGrid;
+    std::vector<std::uint64_t> pieceKey, pieceVertex;
+    std::vector<std::int64_t> pieceNext;
+    std::vector<std::uint32_t> pieceBand;
+    std::vector<std::uint64_t> seamEdge;
+    std::vector<std::int64_t> seamPiece;
+    std::vector<std::uint8_t> seamLevel, seamOut;
+    std::vector<std::uint64_t> vertexKey;
+    std::vector<std::int64_t> vertexPiece;
+    std::vector<Point<T>> vertexAt, vertexFar;
+    std::vector<std::uint8_t> vertexOut;
+
+    std::size_t RingCount() const { return ringBand.size(); }
+    std::size_t PieceCount() const { return pieceBand.size(); }
+};
+
+/// The filled bands between consecutive levels (with Options::openBands, also below the first
+/// and above the last) of the cells of a window (see Window): whole rings, and pieces for
+/// JoinPolygons. Throws Error as FilledContours and ContourLines on a window do.
+template <class T>
+PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<const T> levels,
+                                const Options<T>& options = {});
+/// The bands of several windows (of one grid, levels and options) together: pieces that meet
+/// are joined, and a ring whose pieces are all there becomes whole. Any grouping and order.
+template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts);
+/// The bands of a whole grid from the joined bands of all its windows: exactly what
+/// FilledContours gives on the whole grid. Throws Error while pieces remain.
+template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined);
+
 /// Words per row of a node classification (ClassifyAbove): 32 nodes a word, then one zero word,
 /// so that the four corners of any cell of a row read as whole words.
 constexpr std::ptrdiff_t ClassifiedRowWords(std::ptrdiff_t nx) {
