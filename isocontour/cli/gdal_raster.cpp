@@ -29,6 +29,10 @@ void StartGdal() {
     std::call_once(once, [] {
         CPLSetErrorHandler(KeepError);
         GDALAllRegister();
+        // Every block is read once, a strip at a time: a block cache beyond a few strips would
+        // only hold a second copy of the raster (GDAL's default is 5% of the memory), unless the
+        // user asks for one.
+        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(64 << 20);
     });
 }
 
@@ -97,11 +101,13 @@ std::unique_ptr<GdalRaster> GdalRaster::Open(const std::string& path, int band, 
         if (srs->exportToWkt(&wkt, options) == OGRERR_NONE && wkt) d.spatialRefWkt = wkt;
         CPLFree(wkt);
     }
-    // Whole blocks per strip, at least 64 rows: a tiled or striped file reads each block once.
+    // About four million values a strip (16 MB as float), at least 64 rows, in whole blocks: a
+    // tiled or striped file reads each block once, and threads share a strip's rows.
     int blockX = 0, blockY = 0;
     h.band->GetBlockSize(&blockX, &blockY);
     const std::ptrdiff_t block = std::max(1, blockY);
-    d.stripRows = std::max<std::ptrdiff_t>(block, (64 + block - 1) / block * block);
+    const std::ptrdiff_t want = std::max<std::ptrdiff_t>(64, (std::ptrdiff_t(1) << 22) / d.cols);
+    d.stripRows = (want + block - 1) / block * block;
     return r;
 }
 

@@ -15,7 +15,7 @@ struct RasterDescription {
     NoDataRule nodata;            // the band's own, or -snodata's; none with -inodata
     GeoTransform geoTransform;    // identity in pixels when the raster has none
     std::string spatialRefWkt;    // empty when the raster has no coordinate system
-    std::ptrdiff_t stripRows = 0; // rows a strip read takes: a multiple of the band's blocks
+    std::ptrdiff_t stripRows = 0; // rows a strip takes: about 4M values, in whole blocks
 };
 
 class GdalRaster {

@@ -1,8 +1,8 @@
-// A raster band's values as the library contours them, and its points mapped back onto the
-// raster's coordinates. Values sit at pixel centres, as gdal_contour places them; the grid is
-// padded by one node on every side, a copy of the border pixel half a pixel further out, so that
-// lines and bands reach the raster's outer edge just as gdal_contour draws them there. Pure: the
-// GDAL reader only fills rows.
+// A raster band's values as the library contours them, held a strip of rows at a time, and its
+// points mapped back onto the raster's coordinates. Values sit at pixel centres, as
+// gdal_contour places them; the grid is padded by one node on every side, a copy of the border
+// pixel half a pixel further out, so that lines and bands reach the raster's outer edge just as
+// gdal_contour draws them there. Pure: the GDAL reader only fills rows.
 #pragma once
 
 #include <cstddef>
@@ -29,33 +29,49 @@ struct NoDataRule {
     double value = 0; // compared as a double with the pixel's value
 };
 
-/// The padded grid of a cols x rows raster: node (i, j) holds pixel (i - 1, j - 1), the nodes of
-/// rows and columns 0 and last copy their neighbours, and node i of a row lies at pixel
-/// coordinate 0, 0.5, 1.5, ..., cols - 0.5, cols (the same down the rows).
-template <class T> class PaddedGrid {
+/// Consecutive node rows of the padded grid of a cols x rows raster: its cols + 2 by rows + 2
+/// nodes, node (i, j) pixel (i - 1, j - 1) with the first and last rows and columns copies of
+/// their neighbours, at pixel coordinates 0, 0.5, 1.5, ..., cols - 0.5, cols (the same down the
+/// rows). It holds up to `capacity` node rows at once: a strip is appended, contoured, and all
+/// but the rows the next strip shares are dropped; or, with the capacity of the whole grid, every
+/// row is appended once.
+template <class T> class PaddedRows {
   public:
-    /// Allocates the grid; throws std::bad_alloc when it cannot.
-    PaddedGrid(std::ptrdiff_t cols, std::ptrdiff_t rows);
+    /// The raster's rows [row0, row0 + count) into dst, rowStride elements apart; false on failure.
+    using Read = bool (*)(void* reader, std::ptrdiff_t row0, std::ptrdiff_t count, T* dst,
+                          std::ptrdiff_t rowStride);
 
-    /// Where raster row `row` goes: its first pixel, with RowStride() elements between rows.
-    T* Row(std::ptrdiff_t row) { return values_.data() + (row + 1) * nx_ + 1; }
-    std::ptrdiff_t RowStride() const { return nx_; }
+    /// Allocates the rows; throws std::bad_alloc when it cannot.
+    PaddedRows(std::ptrdiff_t cols, std::ptrdiff_t rows, std::ptrdiff_t capacity);
 
-    /// Turns nodata in rows [row0, row0 + count) into NaN, widens the valid range by their
-    /// values and fills their side pads. Call once per row, in any order, before Finish.
-    void FinishRows(std::ptrdiff_t row0, std::ptrdiff_t count, const NoDataRule& nodata);
-    /// Fills the top and bottom pads: the grid is then ready.
-    void Finish();
+    std::ptrdiff_t GridNx() const { return nx_; }
+    std::ptrdiff_t GridNy() const { return ny_; }
+    /// The node rows held: [First(), End()).
+    std::ptrdiff_t First() const { return first_; }
+    std::ptrdiff_t End() const { return first_ + count_; }
 
+    /// Drops the node rows before j, keeping those from j on.
+    void DropBefore(std::ptrdiff_t j);
+    /// Appends node rows End() .. end - 1 (at most the capacity held in all), read through read:
+    /// nodata becomes NaN, the side pads are filled and the valid range widened by the raster
+    /// rows met for the first time. Returns false, with nothing appended, when a read fails.
+    bool Append(std::ptrdiff_t end, Read read, void* reader, const NoDataRule& nodata);
+
+    /// The held node rows, and their pixel coordinates (x of every column, y of the held rows).
     isocontour::View<T> Values() const;
-    isocontour::View<T> X() const; // rectilinear pixel coordinates of the columns
-    isocontour::View<T> Y() const; // and of the rows
-    /// The valid values' range; lo > hi when no pixel is valid.
+    isocontour::View<T> X() const;
+    isocontour::View<T> Y() const;
+    /// The valid values' range over every raster row appended so far; lo > hi while none was
+    /// valid.
     double Lo() const { return lo_; }
     double Hi() const { return hi_; }
 
   private:
-    std::ptrdiff_t nx_, ny_;
+    T* Node(std::ptrdiff_t j) { return values_.data() + (j - first_) * nx_; }
+    void Finish(std::ptrdiff_t j, const NoDataRule& nodata);
+
+    std::ptrdiff_t nx_, ny_, capacity_;
+    std::ptrdiff_t first_ = 0, count_ = 0;
     std::vector<T> values_, x_, y_;
     double lo_, hi_;
 };

@@ -34,6 +34,8 @@ const char* const kRasterUsage =
     "  -q, -quiet           no progress bar (none is drawn off a terminal either)\n"
     "  --threads N          worker threads, 0 for one per core (default 1); the output is\n"
     "                       the same for any N\n"
+    "  --strip-rows N       raster rows read and contoured at a time (default: about four\n"
+    "                       million values); memory holds a few strips and the open lines\n"
     "  --at-level SIDE      above (default, as gdal_contour) or below: which side of a level a\n"
     "                       value exactly at it lies on\n"
     "  --saddle RULE        diagonal (default, gdal_contour's), above, below or centre\n"
@@ -58,8 +60,8 @@ constexpr Flag kGdalFlags[] = {
 };
 // The tool's own, spelt exactly.
 constexpr Flag kOwnFlags[] = {
-    {"--threads", true},      {"--saddle", true}, {"--at-level", true}, {"--log", false},
-    {"--corner-mask", false}, {"--help", false},  {"-h", false},
+    {"--threads", true}, {"--strip-rows", true},   {"--saddle", true}, {"--at-level", true},
+    {"--log", false},    {"--corner-mask", false}, {"--help", false},  {"-h", false},
 };
 
 bool SameFlag(std::string_view a, std::string_view b) {
@@ -142,6 +144,10 @@ std::string Apply(std::string_view flag, std::string_view v, RasterToolOptions& 
             return "--threads must be a whole number from 0 (all cores) to " +
                    std::to_string(kMaxThreads);
         o.threads = int(whole);
+    } else if (flag == "--strip-rows") {
+        if (!Whole(v, 1, 1LL << 31, whole))
+            return "--strip-rows must be a whole number of rows from 1";
+        o.stripRows = whole;
     } else if (flag == "--saddle") {
         if (v == "diagonal")
             o.saddle = isocontour::Saddle::Diagonal;

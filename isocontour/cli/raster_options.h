@@ -34,7 +34,8 @@ struct RasterToolOptions {
     bool quiet = false;                                // -q: no progress bar
 
     // The tool's own, beyond gdal_contour's.
-    int threads = 1; // --threads, 0 for one per core
+    int threads = 1;         // --threads, 0 for one per core
+    long long stripRows = 0; // --strip-rows: raster rows held at once; 0 picks about 4M values
     // --saddle: gdal_contour's fixed choice unless asked otherwise.
     isocontour::Saddle saddle = isocontour::Saddle::Diagonal;
     // --at-level: gdal_contour's side, a value equal to a level above it, unless asked otherwise.
@@ -58,8 +59,8 @@ struct ParsedRasterOptions {
 /// the array command line never uses, so the two grammars never claim the same arguments.
 bool IsRasterCommandLine(int argc, const char* const* argv);
 
-/// Parses gdal_contour's command line and the tool's own --threads, --saddle, --at-level,
-/// --log, --corner-mask and --help. Never throws and never touches the file system.
+/// Parses gdal_contour's command line and the tool's own --threads, --strip-rows, --saddle,
+/// --at-level, --log, --corner-mask and --help. Never throws and never touches the file system.
 ParsedRasterOptions ParseRasterOptions(int argc, const char* const* argv);
 
 extern const char* const kRasterUsage;

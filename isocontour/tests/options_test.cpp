@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -369,40 +370,71 @@ TEST(RasterLevels, BandBoundsRunFromTheMinimumToTheMaximum) {
     EXPECT_NE(BandBounds(Interval(0.001), 236, 1076, bounds), "");
 }
 
-TEST(RasterGrid, PaddedByTheBorderWithNoDataAsNaN) {
-    // A 3 x 2 raster: row 0 is 1 2 3, row 1 is 4 -9999 NaN; -9999 is nodata.
-    PaddedGrid<float> grid(3, 2);
-    const float rows[2][3] = {{1, 2, 3}, {4, -9999, NAN}};
-    for (int r = 0; r < 2; ++r)
-        std::copy(rows[r], rows[r] + 3, grid.Row(r));
-    EXPECT_EQ(grid.Row(1) - grid.Row(0), grid.RowStride());
-    grid.FinishRows(1, 1, {true, -9999}); // any order
-    grid.FinishRows(0, 1, {true, -9999});
-    grid.Finish();
-    const auto v = grid.Values();
+// A 3 x 4 raster read through a callback, as GdalRaster reads rows.
+struct FakeRaster {
+    float rows[4][3] = {{1, 2, 3}, {4, -9999, NAN}, {7, 8, INFINITY}, {10, 11, 12}};
+    int reads = 0;
+    static bool Read(void* self, std::ptrdiff_t row0, std::ptrdiff_t count, float* dst,
+                     std::ptrdiff_t stride) {
+        auto& r = *static_cast<FakeRaster*>(self);
+        ++r.reads;
+        if (row0 < 0 || row0 + count > 4) return false;
+        for (std::ptrdiff_t k = 0; k < count; ++k)
+            std::copy(r.rows[row0 + k], r.rows[row0 + k] + 3, dst + k * stride);
+        return true;
+    }
+};
+
+TEST(RasterGrid, PaddedRowsSlideDownTheRasterWithNoDataAsNaN) {
+    FakeRaster raster;
+    const NoDataRule nodata{true, -9999};
+    // The whole padded grid at once: node (i, j) is pixel (i - 1, j - 1) clamped to the raster.
+    PaddedRows<float> whole(3, 4, 1000);
+    ASSERT_TRUE(whole.Append(6, &FakeRaster::Read, &raster, nodata));
+    const auto v = whole.Values();
     ASSERT_EQ(v.nx, 5);
-    ASSERT_EQ(v.ny, 4);
-    const float want[4][5] = {
-        {1, 1, 2, 3, 3}, {1, 1, 2, 3, 3}, {4, 4, NAN, NAN, NAN}, {4, 4, NAN, NAN, NAN}};
-    for (int j = 0; j < 4; ++j)
-        for (int i = 0; i < 5; ++i)
-            if (std::isnan(want[j][i]))
+    ASSERT_EQ(v.ny, 6);
+    EXPECT_EQ(whole.GridNy(), 6);
+    for (std::ptrdiff_t j = 0; j < 6; ++j)
+        for (std::ptrdiff_t i = 0; i < 5; ++i) {
+            const float was = raster.rows[std::clamp<std::ptrdiff_t>(j - 1, 0, 3)]
+                                         [std::clamp<std::ptrdiff_t>(i - 1, 0, 2)];
+            if (!std::isfinite(was) || was == -9999)
                 EXPECT_TRUE(std::isnan(v(i, j))) << i << "," << j;
             else
-                EXPECT_EQ(v(i, j), want[j][i]) << i << "," << j;
-    EXPECT_EQ(grid.Lo(), 1); // nodata and NaN left out
-    EXPECT_EQ(grid.Hi(), 4);
-    const std::vector<float> x = {0, 0.5f, 1.5f, 2.5f, 3}, y = {0, 0.5f, 1.5f, 2};
+                EXPECT_EQ(v(i, j), was) << i << "," << j;
+        }
+    EXPECT_EQ(whole.Lo(), 1); // nodata, NaN and infinity left out
+    EXPECT_EQ(whole.Hi(), 12);
+    const std::vector<float> x = {0, 0.5f, 1.5f, 2.5f, 3}, y = {0, 0.5f, 1.5f, 2.5f, 3.5f, 4};
     for (int i = 0; i < 5; ++i)
-        EXPECT_EQ(grid.X()(i, 0), x[std::size_t(i)]);
-    for (int j = 0; j < 4; ++j)
-        EXPECT_EQ(grid.Y()(j, 0), y[std::size_t(j)]);
+        EXPECT_EQ(whole.X()(i, 0), x[std::size_t(i)]);
+    for (int j = 0; j < 6; ++j)
+        EXPECT_EQ(whole.Y()(j, 0), y[std::size_t(j)]);
 
-    PaddedGrid<double> none(2, 2); // no valid value
-    std::fill_n(none.Row(0), 2, -1.0);
-    std::fill_n(none.Row(1), 2, INFINITY);
-    none.FinishRows(0, 2, {true, -1});
-    EXPECT_GT(none.Lo(), none.Hi());
+    // Three node rows at a time, each window keeping the row it shares with the next.
+    PaddedRows<float> rows(3, 4, 3);
+    for (std::ptrdiff_t first = 0; first < 5; first += 2) {
+        rows.DropBefore(first);
+        ASSERT_TRUE(rows.Append(first + 3, &FakeRaster::Read, &raster, nodata));
+        ASSERT_EQ(rows.First(), first);
+        ASSERT_EQ(rows.End(), std::min<std::ptrdiff_t>(first + 3, 6));
+        const auto w = rows.Values();
+        for (std::ptrdiff_t j = 0; j < w.ny; ++j) {
+            EXPECT_EQ(rows.Y()(j, 0), y[std::size_t(first + j)]);
+            for (std::ptrdiff_t i = 0; i < 5; ++i)
+                EXPECT_TRUE(w(i, j) == v(i, first + j) ||
+                            (std::isnan(w(i, j)) && std::isnan(v(i, first + j))))
+                    << "window " << first << " node " << i << "," << j;
+        }
+    }
+    EXPECT_EQ(rows.Lo(), 1);
+    EXPECT_EQ(rows.Hi(), 12);
+
+    PaddedRows<float> failing(3, 9, 4); // rows past the fake raster's four: the read fails
+    EXPECT_TRUE(failing.Append(4, &FakeRaster::Read, &raster, nodata));
+    failing.DropBefore(4);
+    EXPECT_FALSE(failing.Append(8, &FakeRaster::Read, &raster, nodata));
 }
 
 TEST(RasterGrid, PointsMapThroughTheGeotransformHigherValuesLeft) {

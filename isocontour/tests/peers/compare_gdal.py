@@ -21,12 +21,16 @@ alike (-i, -off, -fl, -e, -inodata, -snodata), for lines (-a) and for polygons (
     (1e-6) as gdal_contour's, within our cover where nodata is near; gdal_contour's invalid ones
     counted and printed; the first band from the raster's minimum, the last to its maximum;
   orientation: higher values on the left of every line, checked against our own bands.
-Then the output itself: the ID, level and band fields, -nln, the coordinate system carried, -3d,
-GPKG, Shapefile, GeoJSON, FlatGeobuf and CSV by extension and by -f; --threads giving the same
-file; the progress bar on a terminal only, and none with -q; bad input refused with one line and
-exit 2, nothing left in the destination's folder. Exits 1 with one line per failure.
+Ours runs in strips of 50 rows throughout, so that every comparison crosses the seams between
+strips. Then the output itself: the ID, level and band fields, -nln, the coordinate system
+carried, -3d, GPKG, Shapefile, GeoJSON, FlatGeobuf and CSV by extension and by -f; --threads
+giving the same file, and strips of 1 and 7 rows the same contours; the progress bar on a
+terminal only, and none with -q; bad input refused with one line and exit 2, nothing left in the
+destination's folder; a raster of 1 GiB (as the values contoured) under a 640 MiB address space
+limit, lines and bands. Exits 1 with one line per failure.
 """
 
+import json
 import os
 import pty
 import select
@@ -51,6 +55,9 @@ gdal.UseExceptions()
 ogr.UseExceptions()
 
 FAILURES = []
+# Ours reads and contours the rasters in strips of this many rows, so that every comparison
+# crosses seams between strips (the rasters here are small enough to be one strip otherwise).
+STRIP = "50"
 
 
 def fail(name, message):
@@ -145,7 +152,7 @@ def compare_lines(name, tool, tmp, src, raster, flags):
     for p in (ours, theirs):
         if os.path.exists(p):
             os.remove(p)
-    r = run([tool, "-q", "-a", "elev", *flags, src, ours])
+    r = run([tool, "-q", "-a", "elev", "--strip-rows", STRIP, *flags, src, ours])
     if r.returncode:
         return fail(name, f"isocontour {' '.join(flags)} exited {r.returncode}: {r.stderr}")
     subprocess.run(["gdal_contour", "-q", "-a", "elev", *flags, src, theirs], check=True)
@@ -186,7 +193,8 @@ def compare_bands(name, tool, tmp, src, raster, flags):
     for p in (ours, theirs):
         if os.path.exists(p):
             os.remove(p)
-    r = run([tool, "-q", "-p", "-amin", "lo", "-amax", "hi", *flags, src, ours])
+    r = run([tool, "-q", "-p", "-amin", "lo", "-amax", "hi", "--strip-rows", STRIP, *flags, src,
+             ours])
     if r.returncode:
         return fail(name, f"isocontour -p {' '.join(flags)} exited {r.returncode}: {r.stderr}")
     subprocess.run(["gdal_contour", "-q", "-p", "-amin", "lo", "-amax", "hi", *flags, src, theirs],
@@ -314,16 +322,28 @@ def check_output(tool, tmp, src):
 
 
 def check_threads(tool, tmp, src):
-    for flags in ([], ["-p"]):
-        outs = []
-        for threads in ("1", "2", "0"):
-            path = os.path.join(tmp, f"t{threads}.geojson")
-            subprocess.run([tool, "-q", "-i", "50", *flags, "--threads", threads, src, path],
-                           check=True)
-            with open(path, "rb") as f:
-                outs.append(f.read())
-        if outs[0] != outs[1] or outs[0] != outs[2]:
-            fail("threads", f"{flags}: --threads 1, 2 and 0 write different files")
+    """Any thread count writes the same file; strips of any height the same lines (written as
+    they close, so in another order) and the same bands, bit for bit."""
+    def geojson(flags, name):
+        path = os.path.join(tmp, name)
+        subprocess.run([tool, "-q", "-i", "50", *flags, src, path], check=True)
+        with open(path, "rb") as f:
+            return f.read()
+
+    def line_set(text):
+        return sorted(json.dumps([f["geometry"], f["properties"]["elev"]])
+                      for f in json.loads(text)["features"])
+
+    for flags in (["-a", "elev"], ["-p"]):
+        one = geojson([*flags, "--threads", "1"], "t1.geojson")
+        for more in (["--threads", "2"], ["--threads", "0"]):
+            if geojson([*flags, *more], "t.geojson") != one:
+                fail("threads", f"{flags}: --threads 1 and {more} write different files")
+        for rows in ("1", "7"):
+            strips = geojson([*flags, "--threads", "2", "--strip-rows", rows], "s.geojson")
+            same = strips == one if "-p" in flags else line_set(strips) == line_set(one)
+            if not same:
+                fail("strips", f"{flags}: --strip-rows {rows} gives other contours")
 
 
 def stderr_on_terminal(args):
@@ -351,7 +371,7 @@ def stderr_on_terminal(args):
 def check_progress(tool, tmp, src):
     out = os.path.join(tmp, "progress.gpkg")
     code, text = stderr_on_terminal([tool, "-p", "-i", "100", src, out])
-    if code or "isocontour: reading" not in text or "writing" not in text or "100%" not in text:
+    if code or "isocontour: contouring" not in text or "writing" not in text or "100%" not in text:
         fail("progress", f"on a terminal: exit {code}, {text[-200:]!r}")
     code, text = stderr_on_terminal([tool, "-q", "-i", "100", src, out])
     if code or text:
@@ -388,6 +408,48 @@ def check_refusals(tool, tmp, src):
             fail("refusals", f"{what}: left {os.listdir(folder)}")
 
 
+def big_raster(path, n):
+    """An n x n int16 GeoTIFF, deflated (a few tens of MB for n = 16384), of smooth waves."""
+    ds = gdal.GetDriverByName("GTiff").Create(
+        path, n, n, 1, gdal.GDT_Int16,
+        ["TILED=YES", "BLOCKXSIZE=512", "BLOCKYSIZE=512", "COMPRESS=DEFLATE", "PREDICTOR=2"])
+    ds.SetGeoTransform((500000.0, 10.0, 0.0, 5000000.0, 0.0, -10.0))
+    band = ds.GetRasterBand(1)
+    x = np.arange(n, dtype=np.float32)
+    for r0 in range(0, n, 1024):
+        y = np.arange(r0, min(r0 + 1024, n), dtype=np.float32)[:, None]
+        z = 1000 + 600 * np.sin(x / 1300) * np.cos(y / 1100) + 150 * np.sin((x + 2 * y) / 310)
+        band.WriteArray(z.astype(np.int16), 0, r0)
+    ds = None
+    return path
+
+
+def check_memory_limit(tool, tmp):
+    """A raster of 16384 x 16384 pixels, 1 GiB as the float32 values contoured, under an address
+    space limit of 640 MiB: lines and bands are made strip by strip; read as one strip, the same
+    raster does not fit (so the limit is one that bites)."""
+    src = big_raster(os.path.join(tmp, "big.tif"), 16384)
+    limit = ["prlimit", f"--as={640 << 20}"]
+    for flags in (["-i", "100"], ["-p", "-i", "100"]):
+        dst = os.path.join(tmp, "big.gpkg")
+        if os.path.exists(dst):
+            os.remove(dst)
+        r = run([*limit, tool, "-q", *flags, src, dst], timeout=900)
+        if r.returncode:
+            fail("memory", f"{flags} under 640 MiB: exit {r.returncode}: {r.stderr.strip()}")
+            continue
+        ds = ogr.Open(dst)
+        count = ds.GetLayer().GetFeatureCount()
+        ds = None
+        if count < (15 if "-p" in flags else 300):
+            fail("memory", f"{flags}: only {count} features")
+        print(f"  16384 x 16384 under 640 MiB {' '.join(flags)}: {count} features")
+    r = run([*limit, tool, "-q", "--strip-rows", "16384", "-fl", "1000", src,
+             os.path.join(tmp, "whole.gpkg")], timeout=900)
+    if r.returncode != 1 or "out of memory" not in r.stderr:
+        fail("memory", f"the whole raster at once fitted under the limit: exit {r.returncode}")
+
+
 def main():
     if len(sys.argv) != 2 or not os.access(sys.argv[1], os.X_OK):
         print(__doc__)
@@ -421,6 +483,7 @@ def main():
         check_threads(tool, tmp, jb)
         check_progress(tool, tmp, jb)
         check_refusals(tool, tmp, jb)
+        check_memory_limit(tool, tmp)
     if FAILURES:
         print(f"{len(FAILURES)} failures")
         return 1
