@@ -183,6 +183,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     Reader reader{raster, {}};
     isocontour::LinePieces<T> lines;
     isocontour::PolygonPieces<T> bands;
+    isocontour::Bands<T> whole;
     std::vector<std::size_t> rank;
     std::vector<double> xs, ys;
     long long id = 0;
@@ -196,8 +197,22 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                 throw Refusal{reader.error};
             const isocontour::Window window{0, rows.First(), gridNx, gridNy, 0, c0, gridNx - 1, c1};
             const isocontour::Options<T> options = LibraryOptions(o, rows);
-            // The first strip's pieces are all there is so far; each later one's join those open.
-            if (o.polygons) {
+            if (c0 == 0 && c1 == cellRows) {
+                // One strip holds the whole grid: the plain calls, which the windows' joined
+                // pieces equal, without the joining.
+                if (o.polygons) {
+                    whole = isocontour::FilledContours(rows.Values(), ls, options);
+                } else {
+                    const isocontour::Lines<T> all =
+                        isocontour::ContourLines(rows.Values(), ls, options);
+                    for (std::size_t m = 0; m < levels.size(); ++m)
+                        for (auto k = all.levelOffsets[m]; k < all.levelOffsets[m + 1]; ++k) {
+                            MapPoints(all.Line(std::size_t(k)), gt, xs, ys);
+                            out.AddLine(id++, levels[m], xs.data(), ys.data(), xs.size());
+                        }
+                }
+            } else if (o.polygons) {
+                // The first strip's pieces are all there is so far; later ones join those open.
                 isocontour::PolygonPieces<T> part =
                     isocontour::FilledContours(rows.Values(), window, ls, options);
                 if (c0 == 0) {
@@ -224,8 +239,10 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
         }
         if (o.levelKind == Kind::Fixed) lo = rows.Lo(), hi = rows.Hi();
         if (o.polygons) {
-            const isocontour::Bands<T> whole = isocontour::FinishPolygons(bands);
-            bands = {}; // its rings are in whole now
+            if (cellRows > strip) {
+                whole = isocontour::FinishPolygons(bands);
+                bands = {}; // its rings are in whole now
+            }
             WriteBands(whole, levels, lo, hi, gt, out, progress);
         } else if (lines.PieceCount() > 0)
             throw isocontour::Error("internal error, please report: lines left open after the "
