@@ -231,6 +231,18 @@ isocontour::Saddle SaddleByName(const std::string& name) {
     throw py::value_error("saddle must be 'above', 'below' or 'centre', not '" + name + "'");
 }
 
+isocontour::AtLevel AtLevelByName(const std::string& name) {
+    if (name == "below") return isocontour::AtLevel::Below;
+    if (name == "above") return isocontour::AtLevel::Above;
+    throw py::value_error("at_level must be 'below' or 'above', not '" + name + "'");
+}
+
+isocontour::Interpolation InterpolationByName(const std::string& name) {
+    if (name == "linear") return isocontour::Interpolation::Linear;
+    if (name == "log") return isocontour::Interpolation::Log;
+    throw py::value_error("interpolation must be 'linear' or 'log', not '" + name + "'");
+}
+
 template <class T> T LevelAs(py::handle level, const char* name) {
     const double v = PyFloat_AsDouble(level.ptr());
     if (v == -1.0 && PyErr_Occurred()) {
@@ -256,10 +268,10 @@ template <class T> Strided<T> LevelsAs(py::handle levels) {
 
 #define ISOCONTOUR_INSTANTIATE(T)                                                                  \
     template Strided<T> ReadAs<T>(const py::array&, const char*);                                  \
-    template isocontour::View<T> ValuesView<T>(const Strided<T>&);                                    \
+    template isocontour::View<T> ValuesView<T>(const Strided<T>&);                                 \
     template void ReadCoordinates<T>(py::handle, py::handle, const Strided<T>&,                    \
-                                     isocontour::Options<T>&, py::list&);                             \
-    template void ReadMask<T>(py::handle, py::handle, const Strided<T>&, isocontour::Options<T>&,     \
+                                     isocontour::Options<T>&, py::list&);                          \
+    template void ReadMask<T>(py::handle, py::handle, const Strided<T>&, isocontour::Options<T>&,  \
                               py::list&);                                                          \
     template T LevelAs<T>(py::handle, const char*);                                                \
     template Strided<T> LevelsAs<T>(py::handle);

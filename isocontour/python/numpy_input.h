@@ -47,8 +47,8 @@ template <class T> isocontour::View<T> ValuesView(const Strided<T>& z);
 // of z's shape. ValueError for any other shape (the library would see a mismatch too, but the
 // message here names the Python shapes).
 template <class T>
-void ReadCoordinates(py::handle x, py::handle y, const Strided<T>& z, isocontour::Options<T>& options,
-                     py::list& keep);
+void ReadCoordinates(py::handle x, py::handle y, const Strided<T>& z,
+                     isocontour::Options<T>& options, py::list& keep);
 
 // The optional mask (nonzero or True = masked), combined with the mask of a masked array z.
 template <class T>
@@ -57,6 +57,12 @@ void ReadMask(py::handle mask, py::handle zObject, const Strided<T>& z,
 
 // The saddle rule by name: "above", "below" or "centre" (also "center").
 isocontour::Saddle SaddleByName(const std::string& name);
+
+// Which side of a level a value at it lies on, by name: "below" or "above".
+isocontour::AtLevel AtLevelByName(const std::string& name);
+
+// The interpolation along edges by name: "linear" or "log".
+isocontour::Interpolation InterpolationByName(const std::string& name);
 
 // One level as T; TypeError unless a real number.
 template <class T> T LevelAs(py::handle level, const char* name);

@@ -177,8 +177,9 @@ template <class T> T FractionOf(T a, T b, const Level<T>& level, bool log) {
 
 // The crossing on edge e of cell (x, y).
 template <class T, class Coords>
-EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords, std::ptrdiff_t x, std::ptrdiff_t y,
-                          int e, const Level<T>& level, bool log) {
+[[gnu::always_inline]] inline EdgeCrossing<T> CrossEdge(View<T> v, const Coords& coords,
+                                                        std::ptrdiff_t x, std::ptrdiff_t y, int e,
+                                                        const Level<T>& level, bool log) {
     EdgeCrossing<T> c;
     c.i = x + EdgeDx(e);
     c.j = y + EdgeDy(e);

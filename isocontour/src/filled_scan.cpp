@@ -311,17 +311,24 @@ template <class T, class Coords> class Scanner {
 
     Vertex<T> Place(const EdgeCrossing<T>& x, Point<T> grid, int e, int m) const {
         const std::ptrdiff_t iB = x.i + x.di, jB = x.j + x.dj;
-        Vertex<T> v{};
+        const T resolution = Resolution(frame_.gx + x.i, frame_.gy + x.j);
+        // In grid units a point that equals a node has s within the resolution of 0 or 1; other
+        // coordinates may still fold a crossing onto a node.
+        const bool nearA =
+            x.s <= resolution ||
+            (kOwnGrid && (grid == grid_.Node(x.i, x.j) || x.at == coords_.Node(x.i, x.j)));
+        if (nearA) return Node(x.i, x.j);
+        const bool nearB =
+            x.s >= T(1) - resolution ||
+            (kOwnGrid && (grid == grid_.Node(iB, jB) || x.at == coords_.Node(iB, jB)));
+        if (nearB) return Node(iB, jB);
+        Vertex<T> v;
         v.grid = grid;
         v.at = x.at;
+        v.key = 0;
+        v.keyed = false;
         v.edge = e;
         v.level = m;
-        const T resolution = Resolution(frame_.gx + x.i, frame_.gy + x.j);
-        if (x.s <= resolution || v.grid == grid_.Node(x.i, x.j) || v.at == coords_.Node(x.i, x.j))
-            v = Node(x.i, x.j);
-        else if (x.s >= T(1) - resolution || v.grid == grid_.Node(iB, jB) ||
-                 v.at == coords_.Node(iB, jB))
-            v = Node(iB, jB);
         return v;
     }
 

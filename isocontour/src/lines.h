@@ -32,9 +32,15 @@ template <class T> struct Crossings {
 
     Id& NextAt(std::size_t i) { return chunks[i >> Chunk::kShift]->next[i & (Chunk::kSize - 1)]; }
 
-    // A new crossing's slot.
-    Id Add(bool withNormals, bool withKeys) {
-        if ((count & (Chunk::kSize - 1)) == 0) {
+    // A new crossing's slot: the next in the last chunk, or the first of a new one.
+    [[gnu::always_inline]] Id Add(bool withNormals, bool withKeys) {
+        if ((count & (Chunk::kSize - 1)) == 0) [[unlikely]]
+            NewChunk(withNormals, withKeys);
+        ++used.back();
+        return Id(count++);
+    }
+    [[gnu::noinline]] void NewChunk(bool withNormals, bool withKeys) {
+        {
             if (chunks.size() >= (std::size_t(1) << (31 - Chunk::kShift)) - 1) [[unlikely]]
                 throw Error("more crossings than this library numbers (2^31)");
             chunks.push_back(pool->Take());
@@ -43,8 +49,6 @@ template <class T> struct Crossings {
             used.push_back(0);
             count = (chunks.size() - 1) << Chunk::kShift;
         }
-        ++used.back();
-        return Id(count++);
     }
 
     // Back to empty, the chunks to the pool; the vectors keep their memory.

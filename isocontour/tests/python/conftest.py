@@ -40,3 +40,46 @@ def ring_area(ring):
 def field():
     """A 61 x 83 smoothed random field: rows and columns differ, so a swap shows."""
     return smooth_field(61, 83, 3.0, seed=7)
+
+
+def pytest_configure(config):
+    """With ISOCONTOUR_INSTALLED (scripts/test-python), the package must come from there."""
+    import os
+    expected = os.environ.get("ISOCONTOUR_INSTALLED")
+    if expected:
+        import isocontour
+        where = os.path.realpath(isocontour.__file__)
+        assert where.startswith(os.path.realpath(expected) + os.sep), \
+            f"isocontour imported from {where}, not from the installed {expected}"
+
+
+def without_repeats(points):
+    """points without a point equal to the one before it (contourpy repeats a node that lies
+    exactly at a level; isocontour never repeats a point)."""
+    p = np.asarray(points, dtype=np.float64)
+    keep = np.ones(len(p), dtype=bool)
+    keep[1:] = np.any(p[1:] != p[:-1], axis=1)
+    return p[keep]
+
+
+def canonical_ring(ring):
+    """A closed ring without repeated points nor its closing point, turned to start at its
+    smallest point (x, then y; rounded, so that equal rings from two sides start alike)."""
+    r = without_repeats(ring)
+    assert np.array_equal(r[0], r[-1]), "ring not closed"
+    r = r[:-1]
+    key = np.round(r, 6)
+    return np.roll(r, -np.lexsort((key[:, 1], key[:, 0]))[0], axis=0)
+
+
+def assert_same_shapes(ours, theirs, tol=1e-9):
+    """Two lists of shapes (each a tuple of (k, 2) arrays, already normalised) hold the same
+    shapes, in any order: each matched by its size and first point, then point for point."""
+    def key(shape):
+        return tuple((len(a), *np.round(a[0], 5)) if len(a) else (0,) for a in shape)
+    assert len(ours) == len(theirs)
+    ours, theirs = sorted(ours, key=key), sorted(theirs, key=key)
+    for a, b in zip(ours, theirs):
+        assert key(a) == key(b)
+        for p, q in zip(a, b):
+            np.testing.assert_allclose(p, q, rtol=0, atol=tol)

@@ -366,7 +366,7 @@ def test_the_stub_beside_the_module_matches_the_docstrings():
     import inspect
     import re
 
-    stub = os.path.join(os.path.dirname(ic.__file__), "isocontour.pyi")
+    stub = os.path.join(os.path.dirname(ic.__file__), "_isocontour.pyi")
     tree = ast.parse(open(stub).read())
     functions = {f.name: f for f in tree.body if isinstance(f, ast.FunctionDef)}
     classes = {c.name: c for c in tree.body if isinstance(c, ast.ClassDef)}
@@ -383,4 +383,133 @@ def test_the_stub_beside_the_module_matches_the_docstrings():
     for cls in (ic.Lines, ic.Bands):
         public = {n for n in dir(cls) if not n.startswith("_")}
         stubbed = {f.name for f in classes[cls.__name__].body if isinstance(f, ast.FunctionDef)}
-        assert public == stubbed - {"__len__"}, cls
+        assert public == {n for n in stubbed if not n.startswith("_")}, cls
+        assert {"__init__", "__geo_interface__"} <= stubbed, cls
+
+
+# --- The package: version, pickling, results from arrays, shapely, GeoJSON, xarray ----------
+
+def test_version_is_the_cmake_project_s():
+    import importlib.metadata
+    import re
+    here = os.path.dirname(os.path.abspath(__file__))
+    with open(os.path.join(here, "..", "..", "CMakeLists.txt")) as f:
+        version = re.search(r"project\(isocontour VERSION ([0-9.]+)", f.read()).group(1)
+    assert ic.__version__ == version
+    if os.environ.get("ISOCONTOUR_INSTALLED"):
+        assert importlib.metadata.version("isocontour") == version
+        assert os.path.exists(os.path.join(os.path.dirname(ic.__file__), "py.typed"))
+
+
+def test_results_pickle_and_rebuild_from_their_arrays(field):
+    import pickle
+    lines = ic.multi_lines(field.astype(np.float32), [-0.05, 0.05], normals=True)
+    bands = ic.multi_filled(field, [-0.1, 0.0, 0.1], open_bands=True)
+    assert_same_lines(pickle.loads(pickle.dumps(lines)), lines)
+    assert_same_bands(pickle.loads(pickle.dumps(bands)), bands)
+    assert pickle.loads(pickle.dumps(lines)).points.dtype == np.float32
+    rebuilt = ic.Lines(lines.points, lines.offsets.astype(np.int32), lines.closed, lines.levels,
+                       lines.level_offsets, normals=lines.normals)
+    assert_same_lines(rebuilt, lines)
+    again = ic.Bands(bands.points, bands.ring_offsets, bands.polygon_offsets, bands.band_offsets,
+                     bands.lower, bands.upper)
+    np.testing.assert_array_equal(again.upper, bands.upper)
+    assert [len(b) for b in again.split_bands()] == [len(b) for b in bands.split_bands()]
+    p, o, c, lv, lo = lines.points, lines.offsets, lines.closed, lines.levels, lines.level_offsets
+    bad = [
+        (lambda: ic.Lines(p, o[:-1], c[:-1], lv, lo), "offsets"),  # does not reach n
+        (lambda: ic.Lines(p, o[::-1].copy(), c, lv, lo), "offsets"),
+        (lambda: ic.Lines(p, o, c[:-1], lv, lo), "closed"),
+        (lambda: ic.Lines(p, o, c, lv[:1], lo), "level_offsets"),
+        (lambda: ic.Lines(p.astype(np.int64), o, c, lv, lo), "float"),
+        (lambda: ic.Lines(p, o, c, lv.astype(np.float64), lo), "levels"),
+        (lambda: ic.Lines(p, o, c, lv, lo, normals=p[:-1]), "normals"),
+        (lambda: ic.Bands(bands.points, bands.ring_offsets, bands.polygon_offsets[:-1],
+                          bands.band_offsets, bands.lower, bands.upper), "polygon_offsets"),
+        (lambda: ic.Bands(bands.points, bands.ring_offsets, bands.polygon_offsets,
+                          bands.band_offsets, bands.lower[:1], bands.upper), "per band"),
+    ]
+    for call, words in bad:
+        with pytest.raises(ValueError, match=words):
+            call()
+
+
+def test_shapely_geometries_are_valid_and_match_the_arrays(field):
+    import shapely.geometry
+    z = smooth_field(80, 90, 1.2, seed=17)  # rough: saddles, holes, touching polygons
+    z[30:36, 40:52] = np.nan
+    plateau = np.round(smooth_field(60, 60, 3.0, seed=18) * 20) / 20  # nodes at the levels
+    for values in (z, plateau):
+        for saddle in ("above", "below", "centre"):
+            bands = ic.multi_filled(values, [-0.2, -0.05, 0.0, 0.05, 0.2], open_bands=True,
+                                    saddle=saddle)
+            geometries = bands.to_shapely()
+            assert len(geometries) == len(bands.lower)
+            for geometry, polygons in zip(geometries, bands.split_bands()):
+                assert geometry.geom_type == "MultiPolygon" and geometry.is_valid
+                area = sum(ring_area(r) for rings in polygons for r in rings)
+                assert geometry.area == pytest.approx(area, rel=1e-9, abs=1e-12)
+            rows, cols = values.shape
+            assert sum(g.area for g in geometries) <= (rows - 1) * (cols - 1) + 1e-6
+    lines = ic.multi_lines(field, [-0.05, 0.05, 99.0])
+    geometries = lines.to_shapely()
+    assert [len(g.geoms) for g in geometries] == list(np.diff(lines.level_offsets))
+    assert geometries[2].is_empty
+    # The geo interface is the tool's GeoJSON layout and shapely reads it back.
+    collection = ic.multi_filled(field, [-0.1, 0.1], open_bands=True).__geo_interface__
+    assert [f["properties"] for f in collection["features"]] == [
+        {"lower": None, "upper": -0.1}, {"lower": -0.1, "upper": 0.1},
+        {"lower": 0.1, "upper": None}]
+    shape = shapely.geometry.shape(collection["features"][1]["geometry"])
+    assert shape.equals(ic.multi_filled(field, [-0.1, 0.1]).to_shapely()[0])
+    line_features = lines.__geo_interface__["features"]
+    assert [f["properties"]["level"] for f in line_features] == [-0.05, 0.05, 99.0]
+    assert shapely.geometry.shape(line_features[0]["geometry"]).equals(geometries[0])
+
+
+def test_xarray_coordinates_give_the_explicit_call(field):
+    xr = pytest.importorskip("xarray")
+    xs = np.cumsum(np.linspace(0.5, 1.5, field.shape[1]))
+    ys = np.linspace(40.0, 50.0, field.shape[0])
+    da = xr.DataArray(field, dims=("lat", "lon"), coords={"lon": xs, "lat": ys})
+    want = ic.multi_lines(field, [0.0, 0.05], x=xs, y=ys)
+    assert_same_lines(ic.multi_lines(da, [0.0, 0.05]), want)
+    assert_same_lines(ic.multi_lines(da.T, [0.0, 0.05], x="lon", y="lat"), want)  # dims named
+    assert_same_lines(ic.multi_lines(da.T, [0.0, 0.05]),  # last dim is x unless told
+                      ic.multi_lines(field.T, [0.0, 0.05], x=ys, y=xs))
+    mask = xr.DataArray(np.zeros(field.shape, bool), dims=("lat", "lon"))
+    mask[10:20, 5:30] = True
+    assert_same_bands(ic.filled(da.T, -0.1, 0.1, x="lon", y="lat", mask=mask.T),
+                      ic.filled(field, -0.1, 0.1, x=xs, y=ys, mask=mask.values))
+    # 2-D coordinates (a curvilinear grid), named.
+    gx, gy = np.meshgrid(xs, ys)
+    gx = gx + 0.1 * gy
+    curved = da.assign_coords(X=(("lat", "lon"), gx), Y=(("lat", "lon"), gy))
+    assert_same_bands(ic.multi_filled(curved, [-0.1, 0.0, 0.1], x="X", y="Y"),
+                      ic.multi_filled(field, [-0.1, 0.0, 0.1], x=gx, y=gy))
+    # No coordinates: grid units; the drop-in and matplotlib take DataArrays too.
+    plain = xr.DataArray(field, dims=("r", "c"))
+    assert_same_lines(ic.lines(plain, 0.0), ic.lines(field, 0.0))
+    got = ic.contour_generator(z=da).lines(0.0)
+    ref = ic.contour_generator(xs, ys, field).lines(0.0)
+    assert all(np.array_equal(a, b) for a, b in zip(got, ref)) and len(got) == len(ref)
+    with pytest.raises(ValueError, match="names neither"):
+        ic.lines(da, 0.0, x="longitude")
+    with pytest.raises(ValueError, match="2-D"):
+        ic.lines(da.isel(lat=0), 0.0)
+
+
+def test_engine_options_are_keywords(field):
+    positive = np.exp(field)
+    log = ic.lines(positive, 1.0, interpolation="log")
+    np.testing.assert_allclose(log.points, ic.lines(field, 0.0).points, atol=1e-9)
+    plateau = np.round(field * 20) / 20
+    assert ic.filled(plateau, 0.0, 0.05, at_level="above").points.size != \
+        ic.filled(plateau, 0.0, 0.05).points.size
+    holes = field.copy()
+    holes[10:12, 10:12] = np.nan
+    assert len(ic.lines(holes, 0.0, corner_mask=True).points) >= \
+        len(ic.lines(holes, 0.0).points)
+    for bad in ({"at_level": "on"}, {"interpolation": "cubic"}):
+        with pytest.raises(ValueError, match=list(bad)[0]):
+            ic.lines(field, 0.0, **bad)

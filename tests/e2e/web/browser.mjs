@@ -8,7 +8,8 @@ import { extname, join, normalize } from 'node:path';
 import puppeteer from 'puppeteer-core';
 
 const types = {
-  '.html': 'text/html', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.html': 'text/html', '.js': 'text/javascript', '.mjs': 'text/javascript',
+  '.wasm': 'application/wasm',
   '.png': 'image/png', '.csv': 'text/plain',
 };
 

@@ -1,21 +1,29 @@
-"""Contour lines and filled bands of 2-D numpy arrays (type stubs)."""
+"""The compiled core of the isocontour package: contour lines and filled bands of 2-D arrays
+(type stubs)."""
 
-from typing import Literal, Optional, Sequence, Union
+from typing import Any, Literal, Optional, Sequence, Union
 
 import numpy as np
 import numpy.typing as npt
 
 __version__: str
+_options: tuple[str, ...]
 
 _Array = npt.ArrayLike
 _Real = Union[float, int, np.floating, np.integer]
 _Saddle = Literal["above", "below", "centre", "center"]
+_AtLevel = Literal["below", "above"]
+_Interpolation = Literal["linear", "log"]
 
 class Error(ValueError):
     """A refusal of the library: bad levels, shapes, masks or options."""
 
 class Lines:
     """Contour lines as flat arrays: line k is points[offsets[k]:offsets[k + 1]]."""
+
+    def __init__(self, points: _Array, offsets: _Array, closed: _Array, levels: _Array,
+                 level_offsets: _Array, normals: Optional[_Array] = None) -> None:
+        """Lines from arrays laid out as a call returns them, checked (ValueError otherwise)."""
 
     @property
     def points(self) -> npt.NDArray[np.floating]:
@@ -40,9 +48,18 @@ class Lines:
         """One (k, 2) array per line, in order (views into points)."""
     def split_levels(self) -> list[list[npt.NDArray[np.floating]]]:
         """Per level, one (k, 2) array per line (views into points)."""
+    def to_shapely(self) -> list[Any]:
+        """One shapely MultiLineString per level, in the order of the levels."""
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        """A GeoJSON FeatureCollection: one MultiLineString per level."""
 
 class Bands:
     """Filled bands as flat arrays: ring r is points[ring_offsets[r]:ring_offsets[r + 1]]."""
+
+    def __init__(self, points: _Array, ring_offsets: _Array, polygon_offsets: _Array,
+                 band_offsets: _Array, lower: _Array, upper: _Array) -> None:
+        """Bands from arrays laid out as a call returns them, checked (ValueError otherwise)."""
 
     @property
     def points(self) -> npt.NDArray[np.floating]: ...
@@ -63,24 +80,33 @@ class Bands:
         """Per polygon, its rings as (k, 2) arrays, the outer one first (views into points)."""
     def split_bands(self) -> list[list[list[npt.NDArray[np.floating]]]]:
         """Per band, its polygons as split() gives them."""
+    def to_shapely(self) -> list[Any]:
+        """One shapely MultiPolygon per band, in band order, every polygon valid."""
+    @property
+    def __geo_interface__(self) -> dict[str, Any]:
+        """A GeoJSON FeatureCollection: one MultiPolygon per band."""
 
 def lines(z: _Array, level: _Real, *, x: Optional[_Array] = None, y: Optional[_Array] = None,
           mask: Optional[_Array] = None, saddle: _Saddle = "above", normals: bool = False,
-          threads: int = 1) -> Lines:
+          threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Lines:
     """The contour lines of z (rows = y, columns = x) at one level."""
 
 def multi_lines(z: _Array, levels: Sequence[_Real] | _Array, *, x: Optional[_Array] = None,
                 y: Optional[_Array] = None, mask: Optional[_Array] = None,
-                saddle: _Saddle = "above", normals: bool = False, threads: int = 1) -> Lines:
+                saddle: _Saddle = "above", normals: bool = False, threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Lines:
     """The contour lines of z at each of levels, in one call."""
 
 def filled(z: _Array, lower: _Real, upper: _Real, *, x: Optional[_Array] = None,
            y: Optional[_Array] = None, mask: Optional[_Array] = None,
-           saddle: _Saddle = "above", threads: int = 1) -> Bands:
+           saddle: _Saddle = "above", threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Bands:
     """The band lower < z <= upper as polygons."""
 
 def multi_filled(z: _Array, levels: Sequence[_Real] | _Array, *, open_bands: bool = False,
                  x: Optional[_Array] = None, y: Optional[_Array] = None,
                  mask: Optional[_Array] = None, saddle: _Saddle = "above",
-                 threads: int = 1) -> Bands:
+                 threads: int = 1, at_level: _AtLevel = "below",
+          interpolation: _Interpolation = "linear", corner_mask: bool = False) -> Bands:
     """Every band between consecutive levels, in one call."""
