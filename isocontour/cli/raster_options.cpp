@@ -189,6 +189,9 @@ std::string CheckTogether(RasterToolOptions& o, bool fixed, bool exponential, bo
         return "give the levels: -i INTERVAL, -fl L1 ... or -e BASE";
     if (o.source.empty()) return "no SRC raster given (see --help)";
     if (o.destination.empty()) return "no DST vector file given (see --help)";
+    if (o.fixed.size() > std::size_t(kMaxLevels))
+        return "-fl gives " + std::to_string(o.fixed.size()) + " levels; at most " +
+               std::to_string(kMaxLevels);
     if (fixed) {
         o.levelKind = RasterToolOptions::LevelKind::Fixed;
         if (exponential || interval)

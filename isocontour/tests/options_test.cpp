@@ -296,6 +296,19 @@ TEST(RasterOptions, BadInputIsOneLineOfError) {
         EXPECT_FALSE(p.error.empty());
         EXPECT_EQ(p.error.find('\n'), std::string::npos) << p.error;
     }
+    // More -fl levels than any call takes: refused before anything is read.
+    std::vector<std::string> many(std::size_t(kMaxLevels) + 1, "1");
+    std::vector<const char*> args{"-fl"};
+    for (const std::string& m : many)
+        args.push_back(m.c_str());
+    for (const char* f : {"a.tif", "b.gpkg"})
+        args.push_back(f);
+    {
+        const ParsedRasterOptions p = ParseRaster(args);
+        EXPECT_FALSE(p.ok);
+        EXPECT_FALSE(p.error.empty());
+        EXPECT_EQ(p.error.find('\n'), std::string::npos) << p.error;
+    }
 }
 
 RasterToolOptions Interval(double interval, double offset = 0) {
