@@ -1,5 +1,6 @@
 // isocontour: the contour lines, or filled bands, of a 2-D array read from a .npy or raw
-// float32 file, as GeoJSON, CSV or SVG, through the contouring library.
+// float32 file, as GeoJSON, CSV or SVG, through the contouring library; or, with gdal_contour's
+// command line, of a raster read through GDAL, written through OGR.
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -18,7 +19,11 @@
 #include "cli/options.h"
 #include "cli/output_file.h"
 #include "cli/printable.h"
+#include "cli/raster_options.h"
 #include "isocontour/isocontour.h"
+#ifdef ISOCONTOUR_GDAL_HELPER
+#include "cli/gdal_helper.h"
+#endif
 
 namespace {
 
@@ -228,9 +233,31 @@ template <class T> void Run(const ContourToolOptions& o, const NpyArray& field) 
     }
 }
 
+// gdal_contour's command line: a raster in, a vector file out.
+int RasterMain(int argc, char** argv) {
+    const ParsedRasterOptions parsed = ParseRasterOptions(argc, argv);
+    if (!parsed.ok) {
+        std::fprintf(stderr, "isocontour: %s\n", parsed.error.c_str());
+        return 2;
+    }
+    if (parsed.options.help) {
+        std::fputs(kRasterUsage, stdout);
+        return 0;
+    }
+#ifdef ISOCONTOUR_GDAL_HELPER
+    return RunHelper(ISOCONTOUR_GDAL_HELPER, argv);
+#else
+    std::fputs("isocontour: this build reads no rasters (it was built without GDAL); give a .npy "
+               "or raw FIELD (see --help)\n",
+               stderr);
+    return 2;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    if (IsRasterCommandLine(argc, argv)) return RasterMain(argc, argv);
     const ParsedContourOptions parsed = ParseContourOptions(argc, argv);
     if (!parsed.ok) {
         std::fprintf(stderr, "isocontour: %s\n", parsed.error.c_str());
@@ -238,7 +265,7 @@ int main(int argc, char** argv) {
     }
     const ContourToolOptions& o = parsed.options;
     if (o.help) {
-        std::fputs(kContourUsage, stdout);
+        std::printf("%s\n%s", kContourUsage, kRasterUsage);
         return 0;
     }
     try {

@@ -20,7 +20,8 @@ const char* const kContourUsage =
     "  --x FILE --y FILE    coordinates as .npy: 1-D of the columns' and rows' lengths, or\n"
     "                       2-D the field's shape (default: grid units)\n"
     "  --mask FILE          .npy of bools the field's shape; true removes the node\n"
-    "  --saddle RULE        above (default), below or centre: how a saddle cell is joined\n"
+    "  --saddle RULE        above (default), below, centre or diagonal: how a saddle cell\n"
+    "                       is joined\n"
     "  --at-level SIDE      below (default) or above: the side of a level that a value\n"
     "                       exactly at it lies on (bands lower < z <= upper, or lower <= z\n"
     "                       < upper)\n"
@@ -153,8 +154,10 @@ std::string Apply(std::string_view flag, const char* value, ContourToolOptions& 
             o.saddle = isocontour::Saddle::Below;
         else if (v == "centre" || v == "center")
             o.saddle = isocontour::Saddle::Centre;
+        else if (v == "diagonal")
+            o.saddle = isocontour::Saddle::Diagonal;
         else
-            return "--saddle must be above, below or centre, not '" + Printable(v) + "'";
+            return "--saddle must be above, below, centre or diagonal, not '" + Printable(v) + "'";
     } else {
         if (v.empty()) return std::string(flag) + " needs a non-empty path";
         std::string& path = flag == "--x"      ? o.x
@@ -214,7 +217,9 @@ ParsedContourOptions ParseContourOptions(int argc, const char* const* argv) {
         } else if (r.options.field.empty() && !arg.empty()) {
             r.options.field = arg;
         } else {
-            return fail("unexpected argument '" + Printable(arg) + "' (one FIELD file)");
+            return fail("unexpected argument '" + Printable(arg) +
+                        "' (one FIELD file; a raster and a vector file take gdal_contour's "
+                        "options: isocontour -i INTERVAL SRC DST)");
         }
     }
     if (std::string error = CheckTogether(r.options); !error.empty()) return fail(std::move(error));

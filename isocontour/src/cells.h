@@ -130,6 +130,7 @@ int JoinOf(const Rules<T>& rules, unsigned k, View<T> v, std::ptrdiff_t x, std::
            const Level<T>& level) {
     if (!IsSaddle(k) || rules.saddle == Saddle::Above) return kJoinAbove;
     if (rules.saddle == Saddle::Below) return kJoinBelow;
+    if (rules.saddle == Saddle::Diagonal) return k == 0b1001u ? kJoinAbove : kJoinBelow;
     const T a = v(x, y), b = v(x + 1, y), c = v(x + 1, y + 1), d = v(x, y + 1);
     const T mean = rules.log
                        ? std::exp(T(0.25) * (std::log(a) + std::log(b) + std::log(c) + std::log(d)))

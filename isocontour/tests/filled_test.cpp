@@ -208,7 +208,8 @@ double ValidArea(const Field& f, const std::vector<std::uint8_t>* mask = nullptr
 TEST(FilledContours, RingRulesAndTilingOnSmoothedFields) {
     const std::vector<double> levels{-0.3, -0.1, 0.0, 0.05, 0.2, 0.4};
     for (const isocontour::Saddle saddle :
-         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre})
+         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre,
+          isocontour::Saddle::Diagonal})
         for (unsigned seed = 1; seed <= 4; ++seed) {
             const Field f = Smoothed(37 + seed, 29 + 3 * seed, seed);
             Options<double> o;
@@ -260,7 +261,8 @@ TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
     // No value sits on a level here, so the band's points are exactly its levels' line points
     // plus the border nodes inside the band; the same under each saddle rule.
     for (const isocontour::Saddle saddle :
-         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre}) {
+         {isocontour::Saddle::Above, isocontour::Saddle::Below, isocontour::Saddle::Centre,
+          isocontour::Saddle::Diagonal}) {
         const Field f = Smoothed(45, 38, 11);
         Options<double> o;
         o.saddle = saddle;

@@ -559,6 +559,12 @@ TYPED_TEST(LinesTyped, SaddleRules) {
     EXPECT_EQ(lines(lo, Saddle::Centre), (L{{b2, r2}, {t2, l2}})); // mean 1 above 0
     const Point<T> b3{T(0.25), 0}, l3{0, T(0.25)}, t3{T(0.75), 1}, r3{1, T(0.75)};
     EXPECT_EQ(lines(low2, Saddle::Centre), (L{{b3, l3}, {t3, r3}})); // mean -1
+    // The diagonal rule joins corners (0, 0) and (1, 1) whichever side they are on: the above
+    // rule's lines here, the below rule's when the other two corners are the above ones.
+    const T other[4] = {-1, 1, 1, -1};
+    EXPECT_EQ(lines(hi, Saddle::Diagonal), above);
+    EXPECT_EQ(lines(other, Saddle::Diagonal), lines(other, Saddle::Below));
+    EXPECT_NE(lines(other, Saddle::Diagonal), lines(other, Saddle::Above));
 }
 
 // Nodes exactly at the level are not above it: crossings land on them, without repeats.

@@ -17,7 +17,8 @@
 // - no line has fewer than two points or two equal consecutive points; closed lines end on their
 //   first point; every point is finite and inside the coordinates' range;
 // - normals, when asked for, are one per point, finite and of unit length;
-// - three threads give exactly the one-thread output.
+// - three threads give exactly the one-thread output, and so do up to four windows of the grid
+//   (cut where the input says) joined and finished.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -27,6 +28,7 @@
 
 #include "fuzz_values.h"
 #include "isocontour/isocontour.h"
+#include "windows.h"
 
 namespace {
 
@@ -204,6 +206,20 @@ void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t f, std::uint8_t g)
     isocontour::Workspace work;
     isocontour::ContourLines(v, std::span<const T>(levels), o, three, work);
     Check(Same(one, three), "three threads differ from one");
+
+    // The same grid window by window (cut where the input says) joins into the same lines.
+    if (nx >= 2 && ny >= 2) {
+        const std::ptrdiff_t cx = in.ConsumeIntegral<std::uint8_t>() % nx;
+        const std::ptrdiff_t cy = in.ConsumeIntegral<std::uint8_t>() % ny;
+        const bool tree = in.ConsumeBool();
+        o.threads = 1;
+        auto parts = fuzz::ByWindows(v, o, cx, cy, [&](auto view, auto w, const auto& wo) {
+            return isocontour::ContourLines(view, w, std::span<const T>(levels), wo);
+        });
+        const auto joined =
+            fuzz::JoinAll(std::move(parts), tree, [](auto p) { return isocontour::JoinLines(p); });
+        Check(Same(one, isocontour::FinishLines(joined)), "windows differ from the whole grid");
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Fuzz target for isocontour's inputs: the .npy reader and the command line.
+// Fuzz target for isocontour's inputs: the .npy reader and the command line, both its forms.
 //
 // Input layout: one control byte; when it is even, the rest is a file handed to ReadNpy (and
 // its first bytes to ParseNpyHeader); when odd, the rest is the arguments as NUL-separated
@@ -8,7 +8,8 @@
 // - each either succeeds or gives one non-empty line of error, and never crashes;
 // - a header that parses has 1 or 2 dimensions, non-negative extents and its values after it;
 //   a file that reads holds exactly rows x cols values of its type and agrees with its header;
-// - parsed options are within their documented ranges, with a field and levels unless --help.
+// - parsed options are within their documented ranges, with a field and levels unless --help;
+//   the raster form's have SRC, DST and one kind of level with a usable value.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -18,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
 #include "cli/npy_file.h"
+#include "cli/options.h"
+#include "cli/raster_options.h"
 
 namespace {
 
@@ -61,6 +63,32 @@ void Npy(const std::string& bytes) {
         Check(b <= 1, "bool not 0 or 1");
 }
 
+// The raster form's command line: the same words, whichever grammar claims them.
+void RasterArgs(const std::vector<const char*>& argv) {
+    const int argc = int(argv.size());
+    const ParsedRasterOptions p = ParseRasterOptions(argc, argv.data());
+    if (!p.ok) {
+        Check(OneLine(p.error), "raster option error not one line");
+        return;
+    }
+    const RasterToolOptions& o = p.options;
+    for (const std::string& w : o.warnings)
+        Check(OneLine(w), "a warning not one line");
+    if (o.help) return;
+    // Levels need -i, -fl or -e: the array form never claims such a command line.
+    Check(IsRasterCommandLine(argc, argv.data()), "raster options the array form would claim");
+    Check(!o.source.empty() && !o.destination.empty(), "SRC and DST");
+    Check(o.band >= 1 && o.threads >= 0 && o.threads <= kMaxThreads, "band and threads");
+    using Kind = RasterToolOptions::LevelKind;
+    Check(o.levelKind != Kind::Fixed || !o.fixed.empty(), "-fl without levels");
+    Check(o.levelKind != Kind::Exponential || o.base > 1, "-e base");
+    Check(o.levelKind != Kind::Interval || (o.interval > 0 && std::isfinite(o.interval)),
+          "-i interval");
+    for (double l : o.fixed)
+        Check(std::isfinite(l), "a fixed level not finite");
+    Check(!o.layerName.empty(), "layer name");
+}
+
 void Args(const std::string& bytes) {
     std::vector<std::string> words{"isocontour"};
     std::string word;
@@ -74,6 +102,7 @@ void Args(const std::string& bytes) {
     std::vector<const char*> argv;
     for (const std::string& w : words)
         argv.push_back(w.c_str());
+    RasterArgs(argv);
     const ParsedContourOptions p = ParseContourOptions(int(argv.size()), argv.data());
     if (!p.ok) {
         Check(OneLine(p.error), "option error not one line");

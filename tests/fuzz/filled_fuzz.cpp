@@ -22,7 +22,8 @@
 //   so is each band as one MultiPolygon: its polygons meet at points at most;
 // - with the open bands, the bands' areas sum to the cells without a NaN or masked corner (with
 //   the corner mask, and half of each cell missing exactly one);
-// - three threads give the same arrays as one.
+// - three threads give the same arrays as one, and so do up to four windows of the grid (cut
+//   where the input says) joined and finished.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +35,7 @@
 
 #include "fuzz_values.h"
 #include "isocontour/isocontour.h"
+#include "windows.h"
 
 namespace {
 
@@ -221,6 +223,23 @@ template <class T> void Run(FuzzedDataProvider& in, int nx, int ny, std::uint8_t
               three.polygonOffsets == bands.polygonOffsets &&
               three.bandOffsets == bands.bandOffsets,
           "threads changed the output");
+
+    // The same grid window by window (cut where the input says) joins into the same bands.
+    if (!one && nx >= 2 && ny >= 2) {
+        const std::ptrdiff_t cx = in.ConsumeIntegral<std::uint8_t>() % nx;
+        const std::ptrdiff_t cy = in.ConsumeIntegral<std::uint8_t>() % ny;
+        const bool tree = in.ConsumeBool();
+        o.threads = 1;
+        auto parts = fuzz::ByWindows(view, o, cx, cy, [&](auto v, auto w, const auto& wo) {
+            return isocontour::FilledContours(v, w, std::span<const T>(levels), wo);
+        });
+        const auto joined = fuzz::JoinAll(std::move(parts), tree,
+                                          [](auto p) { return isocontour::JoinPolygons(p); });
+        const isocontour::Bands<T> w = isocontour::FinishPolygons(joined);
+        Check(w.points == bands.points && w.ringOffsets == bands.ringOffsets &&
+                  w.polygonOffsets == bands.polygonOffsets && w.bandOffsets == bands.bandOffsets,
+              "windows differ from the whole grid");
+    }
 }
 
 } // namespace

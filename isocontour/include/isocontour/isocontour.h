@@ -85,6 +85,9 @@ enum class Saddle : std::uint8_t {
     Above,  // the two above corners are joined through the cell (the default)
     Below,  // the two corners not above are joined
     Centre, // the mean of the four corners decides, as a fifth node would
+    // Corners (i, j) and (i + 1, j + 1) are joined, whichever side they are on: one fixed
+    // diagonal, gdal_contour's choice for a raster whose rows are read as j
+    Diagonal,
 };
 
 /// Which side of a level a value exactly at it lies on.
