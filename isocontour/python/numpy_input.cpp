@@ -228,7 +228,9 @@ isocontour::Saddle SaddleByName(const std::string& name) {
     if (name == "above") return isocontour::Saddle::Above;
     if (name == "below") return isocontour::Saddle::Below;
     if (name == "centre" || name == "center") return isocontour::Saddle::Centre;
-    throw py::value_error("saddle must be 'above', 'below' or 'centre', not '" + name + "'");
+    if (name == "diagonal") return isocontour::Saddle::Diagonal;
+    throw py::value_error("saddle must be 'above', 'below', 'centre' or 'diagonal', not '" + name +
+                          "'");
 }
 
 isocontour::AtLevel AtLevelByName(const std::string& name) {

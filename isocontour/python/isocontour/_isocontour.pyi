@@ -11,7 +11,7 @@ _options: tuple[str, ...]
 
 _Array = npt.ArrayLike
 _Real = Union[float, int, np.floating, np.integer]
-_Saddle = Literal["above", "below", "centre", "center"]
+_Saddle = Literal["above", "below", "centre", "center", "diagonal"]
 _AtLevel = Literal["below", "above"]
 _Interpolation = Literal["linear", "log"]
 

@@ -135,7 +135,7 @@ def test_both_schedulers_give_the_in_memory_result(scheduler, dtype):
         same("filled", z.astype(dtype), levels, (17, 23), open_bands=True)
 
 
-@pytest.mark.parametrize("saddle", ["above", "below", "centre"])
+@pytest.mark.parametrize("saddle", ["above", "below", "centre", "diagonal"])
 def test_every_saddle_rule_and_engine_option(saddle):
     rough, levels = FIELDS["rough (saddles)"]
     plateau, _ = FIELDS["plateaus at the levels"]
@@ -243,7 +243,7 @@ def test_fuzz_chunk_layouts_against_the_in_memory_call():
             z = np.round(z * 20) / 20
         z[rng.random(z.shape) < rng.choice([0.0, 0.05, 0.3])] = np.nan
         chunks = tuple(tuple(int(c) for c in random_chunks(rng, n)) for n in (rows, cols))
-        options = {"saddle": str(rng.choice(["above", "below", "centre"])),
+        options = {"saddle": str(rng.choice(["above", "below", "centre", "diagonal"])),
                    "corner_mask": bool(rng.random() < 0.3)}
         if rng.random() < 0.4:
             options["mask"] = rng.random(z.shape) < 0.1

@@ -282,7 +282,7 @@ def test_fuzz_random_shapes_dtypes_and_values_never_crash():
         if z.ndim == 2 and rng.random() < 0.5:  # strided, reversed or transposed views
             z = z[::rng.choice([1, -1, 2]), ::rng.choice([1, -1, 3])]
             z = z.T if rng.random() < 0.3 else z
-        kwargs = {"saddle": str(rng.choice(["above", "below", "centre"])),
+        kwargs = {"saddle": str(rng.choice(["above", "below", "centre", "diagonal"])),
                   "threads": int(rng.integers(0, 3))}
         if z.ndim == 2 and rng.random() < 0.3:
             kwargs["mask"] = rng.random(z.shape) < 0.2
