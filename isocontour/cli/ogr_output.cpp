@@ -59,18 +59,18 @@ bool Writes(GDALDriver* d) {
 }
 
 // The driver named, or the drivers whose extensions hold the destination's.
-GDALDriver* ChooseDriver(const VectorLayerSpec& spec, std::string& error,
+GDALDriver* ChooseDriver(const VectorLayerRequest& request, std::string& error,
                          std::vector<std::string>& warnings) {
     GDALDriverManager* manager = GetGDALDriverManager();
-    if (!spec.format.empty()) {
-        GDALDriver* d = manager->GetDriverByName(spec.format.c_str());
+    if (!request.format.empty()) {
+        GDALDriver* d = manager->GetDriverByName(request.format.c_str());
         if (!d)
-            error = "no OGR driver is named " + Printable(spec.format);
+            error = "no OGR driver is named " + Printable(request.format);
         else if (!Writes(d))
-            error = "the " + Printable(spec.format) + " driver writes no vector files";
+            error = "the " + Printable(request.format) + " driver writes no vector files";
         return error.empty() ? d : nullptr;
     }
-    const std::string ext = Lower(fs::path(spec.path).extension().string());
+    const std::string ext = Lower(fs::path(request.path).extension().string());
     std::vector<GDALDriver*> found;
     for (int k = 0; !ext.empty() && k < manager->GetDriverCount(); ++k) {
         GDALDriver* d = manager->GetDriver(k);
@@ -85,7 +85,7 @@ GDALDriver* ChooseDriver(const VectorLayerSpec& spec, std::string& error,
             }
     }
     if (found.empty()) {
-        error = "cannot tell a vector format from " + Printable(spec.path) +
+        error = "cannot tell a vector format from " + Printable(request.path) +
                 "'s extension; name one with -f";
         return nullptr;
     }
@@ -118,33 +118,34 @@ int RealField(OGRLayer* layer, const std::string& name) {
 
 } // namespace
 
-std::unique_ptr<VectorOutput> VectorOutput::Create(const VectorLayerSpec& spec, std::string& error,
+std::unique_ptr<VectorOutput> VectorOutput::Create(const VectorLayerRequest& request,
+                                                   std::string& error,
                                                    std::vector<std::string>& warnings) {
     StartGdal();
     TakeGdalError();
     std::error_code ec;
-    const fs::path target = fs::absolute(spec.path, ec);
+    const fs::path target = fs::absolute(request.path, ec);
     if (fs::is_directory(target, ec)) {
-        error = "cannot write " + Printable(spec.path) + ": it is a folder";
+        error = "cannot write " + Printable(request.path) + ": it is a folder";
         return nullptr;
     }
     if (!fs::is_directory(target.parent_path(), ec)) {
-        error = "cannot write " + Printable(spec.path) + ": no folder " +
+        error = "cannot write " + Printable(request.path) + ": no folder " +
                 Printable(target.parent_path().string());
         return nullptr;
     }
-    GDALDriver* driver = ChooseDriver(spec, error, warnings);
+    GDALDriver* driver = ChooseDriver(request, error, warnings);
     if (!driver) return nullptr;
 
     std::unique_ptr<VectorOutput> out(new VectorOutput());
     out->state_ = std::make_unique<State>();
     State& s = *out->state_;
-    s.destination = spec.path;
+    s.destination = request.path;
     s.folder = target.parent_path();
     std::string pattern = (s.folder / ("." + target.filename().string() + ".XXXXXX")).string();
     if (!mkdtemp(pattern.data())) {
-        error =
-            "cannot write " + Printable(spec.path) + ": " + std::generic_category().message(errno);
+        error = "cannot write " + Printable(request.path) + ": " +
+                std::generic_category().message(errno);
         return nullptr;
     }
     s.temporary = pattern;
@@ -153,37 +154,37 @@ std::unique_ptr<VectorOutput> VectorOutput::Create(const VectorLayerSpec& spec, 
         error = what + (why.empty() ? "" : ": " + why);
         return nullptr;
     };
-    std::vector<std::string> layerOptions = spec.layerOptions;
+    std::vector<std::string> layerOptions = request.layerOptions;
     // A CSV file without its geometry holds no contour at all: as well-known text, unless asked.
     if (Lower(driver->GetDescription()) == "csv" && !Has(layerOptions, "GEOMETRY"))
         layerOptions.push_back("GEOMETRY=AS_WKT");
     s.dataset = driver->Create((s.temporary / target.filename()).string().c_str(), 0, 0, 0,
-                               GDT_Unknown, Options(spec.datasetOptions).List());
+                               GDT_Unknown, Options(request.datasetOptions).List());
     if (!s.dataset)
         return refuse("the " + std::string(driver->GetDescription()) + " driver cannot create " +
-                      Printable(spec.path));
+                      Printable(request.path));
     OGRSpatialReference srs;
-    const bool hasSrs =
-        !spec.spatialRefWkt.empty() && srs.importFromWkt(spec.spatialRefWkt.c_str()) == OGRERR_NONE;
+    const bool hasSrs = !request.spatialRefWkt.empty() &&
+                        srs.importFromWkt(request.spatialRefWkt.c_str()) == OGRERR_NONE;
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    const OGRwkbGeometryType type = spec.polygons
-                                        ? (spec.threeD ? wkbMultiPolygon25D : wkbMultiPolygon)
-                                        : (spec.threeD ? wkbLineString25D : wkbLineString);
-    s.layer = s.dataset->CreateLayer(spec.layerName.c_str(), hasSrs ? &srs : nullptr, type,
+    const OGRwkbGeometryType type = request.polygons
+                                        ? (request.threeD ? wkbMultiPolygon25D : wkbMultiPolygon)
+                                        : (request.threeD ? wkbLineString25D : wkbLineString);
+    s.layer = s.dataset->CreateLayer(request.layerName.c_str(), hasSrs ? &srs : nullptr, type,
                                      Options(layerOptions).List());
-    if (!s.layer) return refuse("cannot create layer " + Printable(spec.layerName));
+    if (!s.layer) return refuse("cannot create layer " + Printable(request.layerName));
     OGRFieldDefn id("ID", OFTInteger);
     id.SetWidth(8);
     if (s.layer->CreateField(&id) != OGRERR_NONE) return refuse("cannot create field ID");
     s.idField = s.layer->GetLayerDefn()->GetFieldIndex("ID");
-    s.elevationField = RealField(s.layer, spec.elevation);
-    s.minField = RealField(s.layer, spec.elevationMin);
-    s.maxField = RealField(s.layer, spec.elevationMax);
+    s.elevationField = RealField(s.layer, request.elevation);
+    s.minField = RealField(s.layer, request.elevationMin);
+    s.maxField = RealField(s.layer, request.elevationMax);
     if (s.elevationField == -2 || s.minField == -2 || s.maxField == -2)
         return refuse("cannot create the level fields");
-    s.threeD = spec.threeD;
+    s.threeD = request.threeD;
     s.feature = std::make_unique<OGRFeature>(s.layer->GetLayerDefn());
-    if (spec.polygons) {
+    if (request.polygons) {
         s.band = new OGRMultiPolygon();
         s.feature->SetGeometryDirectly(s.band);
     } else {

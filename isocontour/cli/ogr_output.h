@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-struct VectorLayerSpec {
+struct VectorLayerRequest {
     std::string path;                        // the destination
     std::string format;                      // an OGR driver's name; empty: from the extension
     std::vector<std::string> datasetOptions; // NAME=VALUE
@@ -28,7 +28,8 @@ class VectorOutput {
     /// error when the driver does not exist or cannot create vectors, the destination's folder
     /// does not exist or it is a folder, or the driver refuses the options. Nothing is left on
     /// the disk then.
-    static std::unique_ptr<VectorOutput> Create(const VectorLayerSpec& spec, std::string& error,
+    static std::unique_ptr<VectorOutput> Create(const VectorLayerRequest& request,
+                                                std::string& error,
                                                 std::vector<std::string>& warnings);
     /// Removes everything written unless Commit succeeded.
     ~VectorOutput();

@@ -251,15 +251,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(d.cols > 0 && d.rows > 0 && d.stripRows > 0, "description");
         if (d.cols * d.rows <= 65536) {
             const char* scratch = std::getenv("FUZZ_SCRATCH");
-            VectorLayerSpec spec;
-            spec.path =
+            VectorLayerRequest request;
+            request.path =
                 (std::filesystem::path(scratch && *scratch ? scratch : ".") / "out.mem").string();
-            spec.format = "Memory";
-            spec.layerName = "contour";
-            spec.polygons = o.polygons;
-            spec.spatialRefWkt = d.spatialRefWkt;
+            request.format = "Memory";
+            request.layerName = "contour";
+            request.polygons = o.polygons;
+            request.spatialRefWkt = d.spatialRefWkt;
             std::vector<std::string> warnings;
-            std::unique_ptr<VectorOutput> out = VectorOutput::Create(spec, error, warnings);
+            std::unique_ptr<VectorOutput> out = VectorOutput::Create(request, error, warnings);
             Check(out != nullptr, "the Memory output refused");
             const int intervals = 1 + data[1] % 32;
             const std::ptrdiff_t strip = 1 + (data[0] >> 5);
