@@ -2,8 +2,12 @@
 // each: grid units, one coordinate per column and row, or one pair per node.
 #pragma once
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
+#include <limits>
 
 #include "isocontour/isocontour.h"
 
@@ -29,9 +33,17 @@ template <class T> struct GridCoords {
     Point<T> OnV(std::ptrdiff_t i, std::ptrdiff_t j, T s) const {
         return {T(x0 + i), T(y0 + j) + s};
     }
-    // On the diagonal of a cell from node (i, j) to (i + di, j + 1), di = 1 or -1.
+    // On the diagonal of a cell from node (i, j) to (i + di, j + 1), di = 1 or -1. The fraction
+    // is rounded to the unit in the last place of the diagonal's larger coordinate first, so that
+    // x and y are both exact and the point lies on the diagonal itself: rounded apart, two
+    // levels' crossings a sliver apart could swap sides of each other's pieces, and the pieces
+    // cross (cell edges need no such care, one coordinate being exact there).
     Point<T> OnD(std::ptrdiff_t i, std::ptrdiff_t j, std::ptrdiff_t di, T s) const {
-        return {T(x0 + i) + T(di) * s, T(y0 + j) + s};
+        const std::ptrdiff_t xa = x0 + i, ya = y0 + j;
+        const auto top = std::bit_ceil(std::uint64_t(std::max({xa, xa + di, ya + 1})));
+        const T unit = T(top) * (std::numeric_limits<T>::epsilon() / 2);
+        const T exact = std::nearbyint(s / unit) * unit;
+        return {T(xa) + T(di) * exact, T(ya) + exact};
     }
 };
 

@@ -451,6 +451,23 @@ TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
                                                             std::ptrdiff_t(rows[0].size())),
                                        std::span<const double>(lv), o));
     }
+    // A corner mask's triangle whose two levels' pieces run a sliver (1e-16) apart along its
+    // diagonal, near y = 21, where y's unit in the last place is 20 times that: crossings on the
+    // diagonal rounded in x and y apart put them on the wrong sides of each other, and they
+    // crossed.
+    {
+        std::vector<double> z(2 * 22, std::numeric_limits<double>::quiet_NaN());
+        z[20 * 2 + 1] = 0;                       // node (1, 20)
+        z[21 * 2 + 0] = -7.4766359217631341e+34; // node (0, 21)
+        z[21 * 2 + 1] = 3.4028234663852886e+38;  // node (1, 21)
+        Options<double> corner = o;
+        corner.cornerMask = true;
+        const Bands<double> b =
+            isocontour::FilledContours(isocontour::RowMajor(z.data(), 22, 2), -3.53480406815108e+25,
+                                       -3.5271576621482265e+25, corner);
+        ASSERT_EQ(b.PolygonCount(), 1u);
+        CheckRings(b);
+    }
     const std::vector<float> eight = {
         1,       1, 3,          -1e-32f,    0.5f,    0.5f,        0,           3,
         -1e-32f, 0, 0,          0.5f,       0.5f,    float(inf),  3,           -float(inf),
