@@ -43,3 +43,26 @@ void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T>
                                std::uint32_t* unusable);
 
 } // namespace isocontour::detail
+
+// The four functions' instantiations for value type T, spelled once for the file that defines
+// them on this machine (classify_rows.cpp, or classify_rows_x86.cpp on x86-64), inside
+// namespace isocontour::detail.
+#define ISOCONTOUR_ROWS(T)                                                                         \
+    template void ContiguousRow<false, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,             \
+                                          std::uint32_t*);                                         \
+    template void ContiguousRow<true, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,              \
+                                         std::uint32_t*);                                          \
+    template void ContiguousRowLevels<false, T>(const T*, std::ptrdiff_t, std::span<const T>,      \
+                                                std::uint32_t*, std::ptrdiff_t, std::uint32_t*);   \
+    template void ContiguousRowLevels<true, T>(const T*, std::ptrdiff_t, std::span<const T>,       \
+                                               std::uint32_t*, std::ptrdiff_t, std::uint32_t*);    \
+    template void ContiguousRowNarrow<false, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,       \
+                                                std::uint32_t*);                                   \
+    template void ContiguousRowNarrow<true, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,        \
+                                               std::uint32_t*);                                    \
+    template void ContiguousRowLevelsNarrow<false, T>(const T*, std::ptrdiff_t,                    \
+                                                      std::span<const T>, std::uint32_t*,          \
+                                                      std::ptrdiff_t, std::uint32_t*);             \
+    template void ContiguousRowLevelsNarrow<true, T>(const T*, std::ptrdiff_t, std::span<const T>, \
+                                                     std::uint32_t*, std::ptrdiff_t,               \
+                                                     std::uint32_t*);

@@ -61,26 +61,6 @@ void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T>
     LevelsSse2<kOrEqual>(r, nx, levels, above, levelStride, unusable);
 }
 
-#define ISOCONTOUR_ROWS(T)                                                                         \
-    template void ContiguousRow<false, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,             \
-                                          std::uint32_t*);                                         \
-    template void ContiguousRow<true, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,              \
-                                         std::uint32_t*);                                          \
-    template void ContiguousRowLevels<false, T>(const T*, std::ptrdiff_t, std::span<const T>,      \
-                                                std::uint32_t*, std::ptrdiff_t, std::uint32_t*);   \
-    template void ContiguousRowLevels<true, T>(const T*, std::ptrdiff_t, std::span<const T>,       \
-                                               std::uint32_t*, std::ptrdiff_t, std::uint32_t*);    \
-    template void ContiguousRowNarrow<false, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,       \
-                                                std::uint32_t*);                                   \
-    template void ContiguousRowNarrow<true, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,        \
-                                               std::uint32_t*);                                    \
-    template void ContiguousRowLevelsNarrow<false, T>(const T*, std::ptrdiff_t,                    \
-                                                      std::span<const T>, std::uint32_t*,          \
-                                                      std::ptrdiff_t, std::uint32_t*);             \
-    template void ContiguousRowLevelsNarrow<true, T>(const T*, std::ptrdiff_t, std::span<const T>, \
-                                                     std::uint32_t*, std::ptrdiff_t,               \
-                                                     std::uint32_t*);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ROWS)
-#undef ISOCONTOUR_ROWS
 
 } // namespace isocontour::detail
