@@ -432,7 +432,8 @@ template <class T, class Coords> class Scanner {
                     cross[s][m] = s < 2 ? Cross(i, j, side[s], m, std::size_t(k - 1 + m))
                                         : CrossDiagonal(i, j, q, m, std::size_t(k - 1 + m));
             // A pinch, as in Cell; on the diagonal also where the two crossings share a
-            // coordinate: each is rounded in x and y apart, and the piece between them would no
+            // coordinate: in grid units both lie on the diagonal itself (GridCoords::OnD), but
+            // other coordinates round each in x and y apart, and the piece between them would no
             // longer run along the diagonal.
             const auto close = [&](const Point<T>& a, const Point<T>& c) {
                 return s < 2 ? a == c : a.x == c.x || a.y == c.y;
