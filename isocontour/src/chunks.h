@@ -2,6 +2,7 @@
 // workspace keeps them in between calls.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "isocontour/isocontour.h"
+#include "pages.h"
 
 namespace isocontour::detail {
 
@@ -26,55 +28,69 @@ template <class T> struct CrossingChunk {
     bool MayRepeat(std::size_t i) const { return (mayRepeat[i >> 5] >> (i & 31)) & 1u; }
 };
 
-// Chunks handed back by finished calls, for the next; strips draw from it at once.
+// Blocks of elements that never move, cut from slabs that grow as a call needs more (one block,
+// then two, four, ... up to 16 per slab), so that a small call stays small and a large one gets
+// slabs large enough for large pages. Blocks handed back are kept for the next Take.
+template <class E> class Blocks {
+  public:
+    explicit Blocks(std::size_t size) : size_(size) {}
+    E* Take() {
+        if (free_.empty()) {
+            const std::size_t n = std::clamp<std::size_t>(made_, 1, 16);
+            slabs_.push_back(Slab(n * size_));
+            for (std::size_t k = n; k-- > 0;)
+                free_.push_back(slabs_.back().get() + k * size_);
+            made_ += n;
+        }
+        E* b = free_.back();
+        free_.pop_back();
+        return b;
+    }
+    void Give(E* b) { free_.push_back(b); }
+
+  private:
+    static std::unique_ptr<E[]> Slab(std::size_t n) {
+        std::unique_ptr<E[]> p(new E[n]); // left unwritten until used
+        if (n * sizeof(E) >= kLargeBuffer) AdviseLargePages(p.get(), n * sizeof(E));
+        return p;
+    }
+    std::size_t size_, made_ = 0;
+    std::vector<std::unique_ptr<E[]>> slabs_;
+    std::vector<E*> free_;
+};
+
+// The chunks (and the normals and keys beside them) of finished calls, for the next; strips draw
+// from it at once. It owns every chunk it hands out.
 template <class T> class ChunkPool {
   public:
     using Chunk = CrossingChunk<T>;
-    std::unique_ptr<Chunk> Take() {
-        {
-            const Lock lock(busy_);
-            if (!chunks_.empty()) {
-                std::unique_ptr<Chunk> b = std::move(chunks_.back());
-                chunks_.pop_back();
-                return b;
-            }
-        }
-        return std::unique_ptr<Chunk>(new Chunk);
-    }
-    std::unique_ptr<Point<T>[]> TakeNormals() {
-        return TakeArray(normals_);
-    } std::unique_ptr<std::uint64_t[]> TakeKeys() {
-        return TakeArray(keys_);
-    }
-    void Give(std::vector<std::unique_ptr<Chunk>>& chunks,
-              std::vector<std::unique_ptr<Point<T>[]>>& normals,
-              std::vector<std::unique_ptr<std::uint64_t[]>>& keys) {
+    Chunk* Take() {
         const Lock lock(busy_);
-        for (auto& b : chunks)
-            if (b) chunks_.push_back(std::move(b));
-        for (auto& n : normals)
-            if (n) normals_.push_back(std::move(n));
-        for (auto& k : keys)
-            if (k) keys_.push_back(std::move(k));
+        return chunks_.Take();
+    }
+    Point<T>* TakeNormals() {
+        const Lock lock(busy_);
+        return normals_.Take();
+    }
+    std::uint64_t* TakeKeys() {
+        const Lock lock(busy_);
+        return keys_.Take();
+    }
+    void Give(std::vector<Chunk*>& chunks, std::vector<Point<T>*>& normals,
+              std::vector<std::uint64_t*>& keys) {
+        const Lock lock(busy_);
+        for (Chunk* b : chunks)
+            chunks_.Give(b);
+        for (Point<T>* n : normals)
+            normals_.Give(n);
+        for (std::uint64_t* k : keys)
+            keys_.Give(k);
         chunks.clear();
         normals.clear();
         keys.clear();
     }
 
   private:
-    // One chunk's worth of an array that goes beside the chunks (normals, keys).
-    template <class E> std::unique_ptr<E[]> TakeArray(std::vector<std::unique_ptr<E[]>>& kept) {
-        {
-            const Lock lock(busy_);
-            if (!kept.empty()) {
-                std::unique_ptr<E[]> b = std::move(kept.back());
-                kept.pop_back();
-                return b;
-            }
-        }
-        return std::unique_ptr<E[]>(new E[Chunk::kSize]);
-    }
-
     // A spin lock (taken once per chunk of crossings, so never for long): the standard mutex is
     // missing from some compilers' thread models.
     struct Lock {
@@ -86,9 +102,9 @@ template <class T> class ChunkPool {
         std::atomic_flag& flag;
     };
     std::atomic_flag busy_ = ATOMIC_FLAG_INIT;
-    std::vector<std::unique_ptr<Chunk>> chunks_;
-    std::vector<std::unique_ptr<Point<T>[]>> normals_;
-    std::vector<std::unique_ptr<std::uint64_t[]>> keys_;
+    Blocks<Chunk> chunks_{1};
+    Blocks<Point<T>> normals_{Chunk::kSize};
+    Blocks<std::uint64_t> keys_{Chunk::kSize};
 };
 
 } // namespace isocontour::detail

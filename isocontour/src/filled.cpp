@@ -8,6 +8,7 @@
 
 #include "checks.h"
 #include "filled_pieces.h"
+#include "pages.h"
 #include "strips.h"
 #include "value_types.h"
 #include "workspace.h"
@@ -147,7 +148,7 @@ void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Ba
         rings += m.bands[b].ringOffsets.size() - 1;
         polygons += m.bands[b].polygonOffsets.size() - 1;
     }
-    out.points.reserve(points);
+    ReserveLarge(out.points, points);
     out.ringOffsets.reserve(rings + 1);
     out.polygonOffsets.reserve(polygons + 1);
     for (std::size_t b = 0; b < std::size_t(nb); ++b)

@@ -23,6 +23,7 @@
 #include "coords.h"
 #include "frame.h"
 #include "isocontour/isocontour.h"
+#include "pages.h"
 #include "strips.h"
 
 namespace isocontour::detail {
@@ -31,9 +32,9 @@ namespace isocontour::detail {
 inline constexpr std::uint64_t kPieceKeys = 16;
 
 template <class T> struct BandPieces {
-    std::vector<Point<T>> from;     // the point each piece starts at (output coordinates)
-    std::vector<Point<T>> gridFrom; // the same in grid units; empty when they are the output
-    std::vector<std::int64_t> next; // the piece that follows, -1 until linked
+    Buffer<Point<T>> from;     // the point each piece starts at (output coordinates)
+    Buffer<Point<T>> gridFrom; // the same in grid units; empty when they are the output
+    Buffer<std::int64_t> next; // the piece that follows, -1 until linked
 
     // A piece's end at a keyed vertex: key = 8 * node index + (0 node, 1 pinch on the edge to
     // +x, 2 pinch on the edge to +y, 3 and 4 pinch on a triangle's diagonal to (+x, +y) and
@@ -45,7 +46,7 @@ template <class T> struct BandPieces {
         Point<T> at, far;
         bool out; // the piece starts here (else it ends here)
     };
-    std::vector<KeyedEnd> keyed;
+    Buffer<KeyedEnd> keyed;
 
     // Regular crossings on a strip's seams, which it saw only one side of: slot 2 * i + m
     // (m = 0 lower level, 1 upper) of horizontal edge i.
@@ -111,18 +112,18 @@ template <class T> struct RingScratch {
         long double x, y;
         std::int64_t next; // the next query in the same row
     };
-    std::vector<std::uint64_t> multi;
-    std::vector<std::pair<double, std::size_t>> around;
-    std::vector<std::uint8_t> used, seen;
-    std::vector<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole,
-        keep, rowHead, walkOf; // walkOf: per ring, the piece its walk began at
-    std::vector<std::size_t> start, holeRing;
-    std::vector<std::pair<std::size_t, std::int64_t>> splits;
-    std::vector<std::pair<std::uint64_t, std::size_t>> open;
-    std::vector<Query> queries;
-    std::vector<std::pair<std::size_t, std::size_t>> hits;
-    std::vector<Point<T>> from, grid;
-    std::vector<double> area;
+    Buffer<std::uint64_t> multi;
+    Buffer<std::pair<double, std::size_t>> around;
+    Buffer<std::uint8_t> used, seen;
+    Buffer<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole, keep,
+        rowHead, walkOf; // walkOf: per ring, the piece its walk began at
+    Buffer<std::size_t> start, holeRing;
+    Buffer<std::pair<std::size_t, std::int64_t>> splits;
+    Buffer<std::pair<std::uint64_t, std::size_t>> open;
+    Buffer<Query> queries;
+    Buffer<std::pair<std::size_t, std::size_t>> hits;
+    Buffer<Point<T>> from, grid;
+    Buffer<double> area;
 };
 
 // Everything a call of FilledContours works in besides its output.

@@ -11,6 +11,7 @@
 #include "checks.h"
 #include "filled_pieces.h"
 #include "filled_rings.h"
+#include "pages.h"
 #include "value_types.h"
 
 namespace isocontour::detail {
@@ -26,9 +27,9 @@ template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r) {
         if (a.piece != b.piece) return a.piece < b.piece;
         return a.out < b.out;
     });
-    std::vector<std::uint64_t>& multi = r.multi;
-    std::vector<std::pair<double, std::size_t>>& around = r.around;
-    std::vector<std::uint8_t>& used = r.used;
+    auto& multi = r.multi;
+    auto& around = r.around;
+    auto& used = r.used;
     multi.clear();
     for (std::size_t g = 0; g < ends.size();) {
         std::size_t h = g;
@@ -126,16 +127,16 @@ Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uin
     rings.pieces.clear();
     rings.start.assign(1, 0);
     rings.splits.clear();
-    const std::vector<std::uint64_t>& multi = r.multi;
+    const auto& multi = r.multi;
     const std::size_t n = p.next.size();
-    std::vector<std::uint8_t>& seen = r.seen;
+    auto& seen = r.seen;
     if (skip)
         seen.assign(skip->begin(), skip->end());
     else
         seen.assign(n, 0);
-    std::vector<std::int64_t>& walk = r.walk;
-    std::vector<std::int64_t>& stack = r.stack;
-    std::vector<std::pair<std::uint64_t, std::size_t>>& open = r.open; // vertex key, position
+    auto& walk = r.walk;
+    auto& stack = r.stack;
+    auto& open = r.open; // vertex key, position
     r.walkOf.clear();
     for (std::size_t s = 0; s < n; ++s) {
         if (seen[s]) continue;
@@ -225,12 +226,12 @@ template <class T> bool CrossesRay(const Point<T>& a, const Point<T>& b, Wide x,
 // only the outer rings' pieces in that row are looked at.
 template <class T>
 void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, RingScratch<T>& s) {
-    const std::vector<double>& area = s.area;
-    std::vector<std::int64_t>& owner = s.owner;
+    const auto& area = s.area;
+    auto& owner = s.owner;
     using Query = typename RingScratch<T>::Query;
-    std::vector<Query>& queries = s.queries;
-    std::vector<std::size_t>& holeRing = s.holeRing;
-    std::vector<std::int64_t>& rowHead = s.rowHead;
+    auto& queries = s.queries;
+    auto& holeRing = s.holeRing;
+    auto& rowHead = s.rowHead;
     queries.clear();
     holeRing.clear();
     rowHead.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
@@ -242,7 +243,7 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
         rowHead[h.row] = std::int64_t(queries.size() - 1);
         holeRing.push_back(r);
     }
-    std::vector<std::pair<std::size_t, std::size_t>>& hits = s.hits; // query, outer ring
+    auto& hits = s.hits; // query, outer ring
     hits.clear();
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
@@ -300,7 +301,7 @@ template <class T> bool Folds(const Point<T>& a, const Point<T>& b, const Point<
 
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
-               std::vector<std::int64_t>& keep, Bands<T>& out) {
+               Buffer<std::int64_t>& keep, Bands<T>& out) {
     const auto at = [&](std::int64_t k) -> const Point<T>& { return p.from[std::size_t(k)]; };
     const auto grid = [&](std::int64_t k) -> const Point<T>& { return p.Grid(std::size_t(k)); };
     keep.clear();
@@ -343,7 +344,7 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
     LinkKeyed(p, s);
     Rings rings = Walk(p, s, nullptr);
     if (!rings.splits.empty()) { // the split rings' pieces as rings, before pieces are renumbered
-        std::vector<std::int64_t>& ringOf = s.ringOf;
+        auto& ringOf = s.ringOf;
         ringOf.assign(p.next.size(), -1);
         for (std::size_t r = 0; r < rings.Count(); ++r)
             for (const std::int64_t piece : rings.Ring(r))
@@ -353,8 +354,8 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
     }
     // The pieces' points in ring order: every pass from here on reads them one after another.
     {
-        std::vector<Point<T>>& from = s.from;
-        std::vector<Point<T>>& grid = s.grid;
+        auto& from = s.from;
+        auto& grid = s.grid;
         from.resize(rings.pieces.size());
         grid.clear();
         for (std::size_t k = 0; k < from.size(); ++k)
@@ -369,14 +370,14 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         for (std::size_t k = 0; k < rings.pieces.size(); ++k)
             rings.pieces[k] = std::int64_t(k);
     }
-    std::vector<double>& area = s.area;
+    auto& area = s.area;
     area.resize(rings.Count());
     bool holes = false;
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         area[r] = rings.Ring(r).size() < 3 ? 0.0 : GridArea(p, rings.Ring(r));
         holes = holes || area[r] < 0;
     }
-    std::vector<std::int64_t>& owner = s.owner;
+    auto& owner = s.owner;
     owner.clear();
     if (holes) {
         // A hole split from its outer ring at a vertex they share belongs to that ring: no ray
@@ -407,7 +408,7 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
             s.nextHole[std::size_t(s.lastHole[o])] = std::int64_t(r);
         s.lastHole[o] = std::int64_t(r);
     }
-    out.points.reserve(out.points.size() + rings.pieces.size() + rings.Count());
+    ReserveLarge(out.points, out.points.size() + rings.pieces.size() + rings.Count());
     out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
@@ -433,7 +434,7 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
     template bool Encloses(const BandPieces<T>&, std::span<const std::int64_t>,                    \
                            std::span<const std::int64_t>);                                         \
     template bool WriteRing(const BandPieces<T>&, std::span<const std::int64_t>, bool,             \
-                            std::vector<std::int64_t>&, Bands<T>&);
+                            Buffer<std::int64_t>&, Bands<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ASSEMBLE)
 #undef ISOCONTOUR_ASSEMBLE
 

@@ -17,11 +17,11 @@ inline constexpr std::uint64_t kNoVertex = ~std::uint64_t(0);
 
 // The rings a walk found, in the scratch's memory.
 struct Rings {
-    std::vector<std::int64_t>& pieces;
-    std::vector<std::size_t>& start;
+    Buffer<std::int64_t>& pieces;
+    Buffer<std::size_t>& start;
     // Rings split apart at a vertex: (the ring split off, a piece of the ring it came from;
     // after the walk, that ring).
-    std::vector<std::pair<std::size_t, std::int64_t>>& splits;
+    Buffer<std::pair<std::size_t, std::int64_t>>& splits;
     std::size_t Count() const { return start.size() - 1; }
     std::span<const std::int64_t> Ring(std::size_t r) const {
         return std::span(pieces).subspan(start[r], start[r + 1] - start[r]);
@@ -56,6 +56,6 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
 // false, with nothing appended, when fewer than three points are left. keep is scratch.
 template <class T>
 bool WriteRing(const BandPieces<T>& p, std::span<const std::int64_t> ring, bool ccw,
-               std::vector<std::int64_t>& keep, Bands<T>& out);
+               Buffer<std::int64_t>& keep, Bands<T>& out);
 
 } // namespace isocontour::detail

@@ -29,9 +29,9 @@ constexpr std::uint64_t kKeysPerNode = 8; // as filled_scan.cpp numbers keyed ve
 // marks, and their ends still open.
 template <class T> struct OpenBand {
     BandPieces<T> p;
-    std::vector<std::uint64_t> marks; // per piece: the vertex it begins at, or kNoVertex
+    Buffer<std::uint64_t> marks; // per piece: the vertex it begins at, or kNoVertex
     std::vector<typename BandPieces<T>::Seam> seams;
-    std::vector<typename BandPieces<T>::KeyedEnd> vertices;
+    Buffer<typename BandPieces<T>::KeyedEnd> vertices;
 };
 
 // Makes whole rings of b's pieces that close (linked all round), appends them to out as band
@@ -130,7 +130,7 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
 // Links the pieces at the vertices in `ready` (all their pieces present) and merges the marks
 // LinkKeyed leaves with those the pieces had.
 template <class T>
-void LinkVertices(OpenBand<T>& b, std::vector<typename BandPieces<T>::KeyedEnd>& ready,
+void LinkVertices(OpenBand<T>& b, Buffer<typename BandPieces<T>::KeyedEnd>& ready,
                   RingScratch<T>& s) {
     if (ready.empty()) return;
     b.p.keyed.swap(ready);
@@ -210,7 +210,7 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
         }
         b.seams = std::move(b.p.seams);
         // Vertices on a side the grid goes on past are shared with other windows.
-        std::vector<typename BandPieces<T>::KeyedEnd> ready;
+        Buffer<typename BandPieces<T>::KeyedEnd> ready;
         const std::uint64_t gridNx = std::uint64_t(window.gridNx);
         for (const auto& e : b.p.keyed) {
             const std::uint64_t node = e.key / kKeysPerNode;
@@ -312,7 +312,7 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         }
         // Vertices whose every cell is now here are linked; the others stay open.
         using KeyedEnd = typename BandPieces<T>::KeyedEnd;
-        std::vector<KeyedEnd> ready;
+        Buffer<KeyedEnd> ready;
         const std::uint64_t gridNx = std::uint64_t(out.gridNx);
         for (const PolygonPieces<T>* p : parts)
             for (std::size_t e = 0; e < p->vertexKey.size(); ++e) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "checks.h"
+#include "pages.h"
 #include "value_types.h"
 
 namespace isocontour {
@@ -228,8 +229,8 @@ template <class T> Lines<T> FinishLines(const LinePieces<T>& joined) {
                std::tie(joined.level[b], joined.closed[b], joined.order[b]);
     });
     Lines<T> out;
-    out.points.reserve(joined.points.size());
-    if (!joined.normals.empty()) out.normals.reserve(joined.normals.size());
+    detail::ReserveLarge(out.points, joined.points.size());
+    if (!joined.normals.empty()) detail::ReserveLarge(out.normals, joined.normals.size());
     std::size_t k = 0;
     for (std::uint32_t l = 0; l < joined.levels; ++l) {
         for (; k < rank.size() && joined.level[rank[k]] == l; ++k) {

@@ -28,6 +28,7 @@
 #include "line_pieces.h"
 #include "lines.h"
 #include "normals.h"
+#include "pages.h"
 #include "strips.h"
 #include "value_types.h"
 #include "workspace.h"
@@ -447,8 +448,8 @@ void WriteLines(Crossings<T>& c, bool normals, LinesScratch<T>& m, Lines<T>& out
     for (std::size_t k = 0; k < c.chunks.size(); ++k)
         for (std::size_t i = k << Chunk::kShift, end = i + c.used[k]; i < end; ++i)
             if (!test(done, i)) place(i, true);
-    out.points.resize(std::size_t(base + placed));
-    if (normals) out.normals.resize(out.points.size());
+    ResizeLarge(out.points, std::size_t(base + placed));
+    if (normals) ResizeLarge(out.normals, out.points.size());
     Point<T>* pts = out.points.data() + base;
     Point<T>* nrm = normals ? out.normals.data() + base : nullptr;
     for (std::size_t k = 0; k < c.chunks.size(); ++k) {
@@ -525,11 +526,13 @@ template <class T> void Clear(Lines<T>& out) {
     out.levelOffsets.assign(1, 0);
 }
 
-// Scans the frame's cells on the strips' threads, then joins each level's strips and hands the
-// level's crossings to write(crossings, level index).
-template <bool kTile, class T, class Coords, class Write>
+// Scans the frame's cells on the strips' threads, tells reserve(crossings) how many crossings
+// every level together has, then joins each level's strips and hands the level's crossings to
+// write(crossings, level index).
+template <bool kTile, class T, class Coords, class Reserve, class Write>
 void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& options,
-               const Coords& coords, const Frame& frame, Scratch<T>& work, Write&& write) {
+               const Coords& coords, const Frame& frame, Scratch<T>& work, Reserve&& reserve,
+               Write&& write) {
     LinesScratch<T>& m = work.lines;
     SplitRows(frame.cy1 - frame.cy0, frame.cx1 - frame.cx0 + 1, options.threads, m.strips);
     for (Strip& s : m.strips)
@@ -564,6 +567,12 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
         }
     } release{m};
     RunEach(ns, scan);
+    std::size_t made = 0;
+    for (std::size_t s = 0; s < ns; ++s)
+        for (std::size_t l = 0; l < levels.size(); ++l)
+            for (const std::uint32_t used : m.crossings[s][l].used)
+                made += used;
+    reserve(made);
     for (std::size_t l = 0; l < levels.size(); ++l) {
         m.level.clear();
         for (std::size_t s = 0; s < ns; ++s)
@@ -603,8 +612,15 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
         return;
     }
     WithCoords(kind, options.x, options.y, GridCoords<T>{}, [&](const auto& coords) {
+        // Each crossing makes a point at most, and each closed line one more: the lines' points
+        // are sized once, unless closed lines are very many and short.
+        const auto reserve = [&](std::size_t crossings) {
+            const std::size_t points = crossings + crossings / 32 + 64;
+            ReserveLarge(out.points, points);
+            if (options.normals) ReserveLarge(out.normals, points);
+        };
         RunLevels<false>(values, levels, options, coords, WholeView(values.nx, values.ny), scratch,
-                         [&](Crossings<T>& c, std::size_t) {
+                         reserve, [&](Crossings<T>& c, std::size_t) {
                              WriteLines(c, options.normals, scratch.lines, out);
                              out.levelOffsets.push_back(std::int64_t(out.closed.size()));
                          });
@@ -626,11 +642,11 @@ LinePieces<T> ContourLines(View<T> values, const Window& window, std::span<const
     if (frame.cx1 <= frame.cx0 || frame.cy1 <= frame.cy0) return out;
     WithCoords(kind, options.x, options.y, GridCoords<T>{window.x0, window.y0},
                [&](const auto& coords) {
-                   RunLevels<true>(values, levels, options, coords, frame, scratch,
-                                   [&](Crossings<T>& c, std::size_t l) {
-                                       WritePieces(c, options.normals, std::uint32_t(l),
-                                                   scratch.lines, out);
-                                   });
+                   RunLevels<true>(
+                       values, levels, options, coords, frame, scratch, [](std::size_t) {},
+                       [&](Crossings<T>& c, std::size_t l) {
+                           WritePieces(c, options.normals, std::uint32_t(l), scratch.lines, out);
+                       });
                });
     return out;
 }

@@ -20,12 +20,12 @@ inline constexpr Id kNone = -1;
 // One level's crossings made by one strip, and what stitching it to its neighbours needs.
 template <class T> struct Crossings {
     using Chunk = CrossingChunk<T>;
-    std::vector<std::unique_ptr<Chunk>> chunks;
-    std::vector<std::unique_ptr<Point<T>[]>> normals;   // per chunk, with Options::normals
-    std::vector<std::unique_ptr<std::uint64_t[]>> keys; // per chunk, in a window: Frame::Key
-    std::vector<std::uint32_t> used;                    // crossings in each chunk
-    std::size_t count = 0;                              // ids handed out, chunk gaps included
-    SeamEnds ends;                                      // by x, on the strip's two seams
+    std::vector<Chunk*> chunks;         // the pool's
+    std::vector<Point<T>*> normals;     // per chunk, with Options::normals
+    std::vector<std::uint64_t*> keys;   // per chunk, in a window: Frame::Key
+    std::vector<std::uint32_t> used;    // crossings in each chunk
+    std::size_t count = 0;              // ids handed out, chunk gaps included
+    SeamEnds ends;                      // by x, on the strip's two seams
     std::vector<Id> rowBelow, rowAbove; // ids on the current cell row's bottom and top edges
     Id left = kNone;                    // id on the current cell's left edge
     ChunkPool<T>* pool = nullptr;

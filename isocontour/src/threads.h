@@ -1,5 +1,5 @@
 // Work spread over threads: the one place the library starts any, in a file per platform
-// (run_each_std.cpp with the standard library's threads, run_each_win32.cpp where the compiler's
+// (threads_std.cpp with the standard library's threads, threads_win32.cpp where the compiler's
 // thread model has none).
 #pragma once
 

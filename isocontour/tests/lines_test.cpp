@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include "chunks.h"
 #include "classify.h"
 #include "classify_rows.h"
 #include "isocontour/isocontour.h"
+#include "pages.h"
 
 namespace {
 
@@ -951,6 +953,34 @@ TEST(LinesPlanes, ClassifyAboveIsTheStrictComparisonInEveryLayout) {
                          isocontour::Error);
         }
     }
+}
+
+// Working memory cut from slabs: every block handed out is its own until given back, across
+// slabs of every size, and a block given back is the next one handed out. The caller's vectors,
+// reserved and resized past the large-page size, keep what they held.
+TEST(LinesMemory, BlocksNeverOverlapAndVectorsKeepTheirElements) {
+    isocontour::detail::Blocks<std::uint64_t> blocks(1000);
+    std::vector<std::uint64_t*> taken;
+    for (std::uint64_t b = 0; b < 40; ++b) { // slabs of 1, 1, 2, 4, 8, 16, 16 blocks
+        taken.push_back(blocks.Take());
+        std::fill_n(taken.back(), 1000, b);
+    }
+    for (std::uint64_t b = 0; b < 40; ++b)
+        ASSERT_EQ(std::count(taken[b], taken[b] + 1000, b), 1000) << "block " << b;
+    blocks.Give(taken[7]);
+    EXPECT_EQ(blocks.Take(), taken[7]);
+
+    std::vector<Point<double>> points;
+    for (std::size_t n = 1; n < 300; ++n)
+        points.push_back({double(n), -double(n)});
+    const std::vector<Point<double>> before = points;
+    const std::size_t large = isocontour::detail::kLargeBuffer / sizeof(Point<double>);
+    isocontour::detail::ReserveLarge(points, large + 5);
+    EXPECT_GE(points.capacity(), large + 5);
+    EXPECT_EQ(points, before);
+    isocontour::detail::ResizeLarge(points, 2 * large);
+    ASSERT_EQ(points.size(), 2 * large);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), points.begin()));
 }
 
 } // namespace
