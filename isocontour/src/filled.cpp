@@ -8,6 +8,7 @@
 
 #include "checks.h"
 #include "filled_pieces.h"
+#include "level_groups.h"
 #include "pages.h"
 #include "strips.h"
 #include "value_types.h"
@@ -80,10 +81,11 @@ template <class T> void Append(const Bands<T>& b, Bands<T>& out) {
     out.upper.push_back(b.upper[0]);
 }
 
+// Appends bands kFirst .. kLast to out; later: the points the bands after them are estimated to
+// add, so that out's points are sized once.
 template <class T>
-void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Bands<T>& out,
-          FilledScratch<T>& m) {
-    Clear(out);
+void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, double later,
+          Bands<T>& out, FilledScratch<T>& m) {
     const std::ptrdiff_t nx = in.values.nx, ny = in.values.ny;
     const int nb = kLast - kFirst + 1;
     const T inf = std::numeric_limits<T>::infinity();
@@ -120,7 +122,11 @@ void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Ba
     };
     if (nb == 1) {
         if (m.rings.empty()) m.rings.resize(1);
-        AssembleBand(pieces(0), ny, lowerOf(kFirst), upperOf(kFirst), out, m.rings[0]);
+        BandPieces<T>& band = pieces(0);
+        // A ring's points are its pieces' starts and its closing point.
+        const std::size_t points = band.next.size() + band.next.size() / 32 + 64;
+        ReserveLarge(out.points, out.points.size() + points + std::size_t(later));
+        AssembleBand(band, ny, lowerOf(kFirst), upperOf(kFirst), out, m.rings[0]);
         return;
     }
     // Several bands: each into a Bands of its own, on as many threads as were asked for, then
@@ -148,25 +154,54 @@ void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, Ba
         rings += m.bands[b].ringOffsets.size() - 1;
         polygons += m.bands[b].polygonOffsets.size() - 1;
     }
-    ReserveLarge(out.points, points);
-    out.ringOffsets.reserve(rings + 1);
-    out.polygonOffsets.reserve(polygons + 1);
+    ReserveLarge(out.points, out.points.size() + points + std::size_t(later));
+    ReserveLarge(out.ringOffsets, out.ringOffsets.size() + rings);
+    ReserveLarge(out.polygonOffsets, out.polygonOffsets.size() + polygons);
     for (std::size_t b = 0; b < std::size_t(nb); ++b)
         Append(m.bands[b], out);
 }
 
-// The checked levels into the workspace, then the bands.
+// The checked levels into the workspace, then the bands, a group at a time: all in one unless
+// their pieces may outgrow the budget, and then by the estimate of their levels' crossings (a
+// band's pieces begin at the crossings of its two levels). A group reads only its own levels.
 template <class T>
 void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>& options,
          Bands<T>& out, Workspace& work) {
     FilledScratch<T>& m = work.Own().Of<T>().filled;
     m.levels.assign(levels.begin(), levels.end());
     const BandInput<T> in = PrepareBands(values, options, m);
-    const int n = int(levels.size());
-    if (open)
-        Fill(in, 0, n, options, out, m);
-    else
-        Fill(in, 1, n - 1, options, out, m);
+    Clear(out);
+    const int n = int(levels.size()), kFirst = open ? 0 : 1, kLast = open ? n : n - 1;
+    const std::size_t nodes = std::size_t(values.nx) * std::size_t(values.ny);
+    // A piece's start, its grid point where that is not the output's, its link; and while its
+    // band is assembled, a copy of its start and five numbers.
+    const std::size_t bytes = sizeof(Point<T>) * (in.kind == CoordKind::Grid ? 2 : 3) +
+                              6 * sizeof(std::int64_t);
+    const std::size_t budget = CrossingBudget(nodes * sizeof(T), bytes);
+    m.weights.clear();
+    m.groups.assign(1, std::size_t(kLast - kFirst + 1));
+    if (kLast > kFirst && 4 * nodes * std::size_t(kLast - kFirst + 1) > budget) {
+        EstimateCrossings(values, in.levels, m.estimate);
+        for (int k = kFirst; k <= kLast; ++k)
+            m.weights.push_back((k > 0 ? m.estimate[std::size_t(k - 1)] : 0.0) +
+                                (k < n ? m.estimate[std::size_t(k)] : 0.0));
+        GroupByWeight(m.weights, double(budget), m.groups);
+    }
+    std::size_t first = 0;
+    for (const std::size_t end : m.groups) {
+        // Bands a .. b need levels a - 1 .. b, as far as there are such.
+        const int a = kFirst + int(first), b = kFirst + int(end) - 1;
+        const std::size_t lo = std::size_t(std::max(a - 1, 0)),
+                          hi = std::size_t(std::min(b, n - 1)) + 1;
+        BandInput<T> group = in;
+        group.levels = in.levels.subspan(lo, hi - lo);
+        if (!in.logs.empty()) group.logs = in.logs.subspan(lo, hi - lo);
+        double later = 0; // with an eighth more, as the estimate may fall short
+        for (std::size_t k = end; k < m.weights.size(); ++k)
+            later += m.weights[k] * 1.125;
+        Fill(group, a - int(lo), b - int(lo), options, later, out, m);
+        first = end;
+    }
 }
 
 } // namespace

@@ -137,8 +137,10 @@ template <class T> struct FilledScratch {
     std::vector<BandPieces<T>*> parts;              // one band's strips, while joined
     std::vector<SeamEnds*> ends;
     std::vector<std::int64_t> base;
-    std::vector<RingScratch<T>> rings; // [thread]
-    std::vector<Bands<T>> bands;       // [band], with several bands
+    std::vector<RingScratch<T>> rings;     // [thread]
+    std::vector<Bands<T>> bands;           // [band], with several bands
+    std::vector<double> estimate, weights; // crossings by level, pieces by band, when grouped
+    std::vector<std::size_t> groups;       // the groups' ends, counted in bands
 };
 
 // Checks the arguments and the levels (already in m.levels) and describes the input, whole.

@@ -409,7 +409,7 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
         s.lastHole[o] = std::int64_t(r);
     }
     ReserveLarge(out.points, out.points.size() + rings.pieces.size() + rings.Count());
-    out.ringOffsets.reserve(out.ringOffsets.size() + rings.Count());
+    ReserveLarge(out.ringOffsets, out.ringOffsets.size() + rings.Count());
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
         if (!WriteRing(p, rings.Ring(r), true, s.keep, out)) continue;

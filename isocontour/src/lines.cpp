@@ -25,6 +25,7 @@
 #include "chunks.h"
 #include "classify.h"
 #include "isocontour/isocontour.h"
+#include "level_groups.h"
 #include "line_pieces.h"
 #include "lines.h"
 #include "normals.h"
@@ -526,9 +527,23 @@ template <class T> void Clear(Lines<T>& out) {
     out.levelOffsets.assign(1, 0);
 }
 
-// Scans the frame's cells on the strips' threads, tells reserve(crossings) how many crossings
-// every level together has, then joins each level's strips and hands the level's crossings to
-// write(crossings, level index).
+// The levels' groups, as their ends into m.groups: all in one unless their crossings, at `bytes`
+// each, may outgrow the budget, and then by estimate (into m.estimate).
+template <class T>
+void GroupLevels(View<T> values, std::span<const T> levels, std::size_t bytes, LinesScratch<T>& m) {
+    const std::size_t nodes = std::size_t(values.nx) * std::size_t(values.ny);
+    const std::size_t budget = CrossingBudget(nodes * sizeof(T), bytes);
+    m.estimate.clear();
+    m.groups.assign(1, levels.size());
+    if (levels.size() < 2 || 2 * nodes * levels.size() <= budget) return;
+    EstimateCrossings(values, levels, m.estimate);
+    GroupByWeight(m.estimate, double(budget), m.groups);
+}
+
+// Scans the frame's cells on the strips' threads, a group of levels at a time: tells
+// reserve(crossings) how many crossings the group has and the later groups are estimated to
+// have, then joins each level's strips and hands the level's crossings to write(crossings,
+// level index).
 template <bool kTile, class T, class Coords, class Reserve, class Write>
 void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& options,
                const Coords& coords, const Frame& frame, Scratch<T>& work, Reserve&& reserve,
@@ -545,16 +560,17 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
         for (Crossings<T>& l : m.crossings[s])
             l.pool = &work.pool;
     }
+    std::span<const T> group;
     auto scan = [&](std::size_t s) {
-        const std::span<Crossings<T>> out(m.crossings[s].data(), levels.size());
+        const std::span<Crossings<T>> out(m.crossings[s].data(), group.size());
         const Rules<T> rules = Rules<T>::Of(options);
         if (options.normals)
             StripScan<T, Coords, true, kTile>(values, options.mask, coords, rules,
-                                              options.cornerMask, frame, levels, out, m.rows[s])
+                                              options.cornerMask, frame, group, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
         else
             StripScan<T, Coords, false, kTile>(values, options.mask, coords, rules,
-                                               options.cornerMask, frame, levels, out, m.rows[s])
+                                               options.cornerMask, frame, group, out, m.rows[s])
                 .Run(m.strips[s].y0, m.strips[s].y1);
     };
     // However a call ends, its chunks go back to the pool.
@@ -566,20 +582,31 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
                     if (c.pool) c.Reset();
         }
     } release{m};
-    RunEach(ns, scan);
-    std::size_t made = 0;
-    for (std::size_t s = 0; s < ns; ++s)
-        for (std::size_t l = 0; l < levels.size(); ++l)
-            for (const std::uint32_t used : m.crossings[s][l].used)
-                made += used;
-    reserve(made);
-    for (std::size_t l = 0; l < levels.size(); ++l) {
-        m.level.clear();
+    const std::size_t bytes = sizeof(CrossingChunk<T>) / CrossingChunk<T>::kSize +
+                              (options.normals ? sizeof(Point<T>) : 0) +
+                              (kTile ? sizeof(std::uint64_t) : 0);
+    GroupLevels(values, levels, bytes, m);
+    std::size_t first = 0;
+    for (const std::size_t end : m.groups) {
+        group = levels.subspan(first, end - first);
+        RunEach(ns, scan);
+        double made = 0;
         for (std::size_t s = 0; s < ns; ++s)
-            m.level.push_back(&m.crossings[s][l]);
-        JoinStrips<T>(m);
-        write(*m.level[0], l);
-        m.level[0]->Reset();
+            for (std::size_t l = 0; l < group.size(); ++l)
+                for (const std::uint32_t used : m.crossings[s][l].used)
+                    made += used;
+        for (std::size_t l = end; l < m.estimate.size(); ++l)
+            made += m.estimate[l] * 1.125; // with an eighth more, as the estimate may fall short
+        reserve(std::size_t(made));
+        for (std::size_t l = 0; l < group.size(); ++l) {
+            m.level.clear();
+            for (std::size_t s = 0; s < ns; ++s)
+                m.level.push_back(&m.crossings[s][l]);
+            JoinStrips<T>(m);
+            write(*m.level[0], first + l);
+            m.level[0]->Reset();
+        }
+        first = end;
     }
 }
 
@@ -613,9 +640,10 @@ void ContourLines(View<T> values, std::span<const T> levels, const Options<T>& o
     }
     WithCoords(kind, options.x, options.y, GridCoords<T>{}, [&](const auto& coords) {
         // Each crossing makes a point at most, and each closed line one more: the lines' points
-        // are sized once, unless closed lines are very many and short.
+        // are sized once, unless closed lines are very many and short (or the estimate of later
+        // groups of levels falls short).
         const auto reserve = [&](std::size_t crossings) {
-            const std::size_t points = crossings + crossings / 32 + 64;
+            const std::size_t points = out.points.size() + crossings + crossings / 32 + 64;
             ReserveLarge(out.points, points);
             if (options.normals) ReserveLarge(out.normals, points);
         };

@@ -37,9 +37,11 @@ template <class T> struct PageAllocator {
 template <class T> using Buffer = std::vector<T, PageAllocator<T>>;
 
 // v.reserve(n), with the new memory advised when it is large, before the elements already there
-// are moved into it: for the caller's own vectors, before they are filled.
+// are moved into it: for the caller's own vectors, before they are filled. An empty vector gets
+// exactly n; one that grows again grows by half at least, as appends do.
 template <class V> void ReserveLarge(V& v, std::size_t n) {
     if (n <= v.capacity()) return;
+    if (v.capacity() > 0) n = std::max(n, v.capacity() + v.capacity() / 2);
     if (n * sizeof(typename V::value_type) < kLargeBuffer) return v.reserve(n);
     V grown;
     grown.reserve(n);
@@ -48,9 +50,9 @@ template <class V> void ReserveLarge(V& v, std::size_t n) {
     v.swap(grown);
 }
 
-// v.resize(n), growing its memory as a vector does, with new large memory advised.
+// v.resize(n), its memory grown by ReserveLarge.
 template <class V> void ResizeLarge(V& v, std::size_t n) {
-    if (n > v.capacity()) ReserveLarge(v, std::max(n, 2 * v.capacity()));
+    ReserveLarge(v, n);
     v.resize(n);
 }
 

@@ -304,6 +304,51 @@ TEST(FilledContours, ThreadsGiveTheSameOutput) {
     }
 }
 
+// Many levels over many crossings go a group of levels at a time, each group reading the values
+// again: every band is still the one its own call gives (the open ones included), and every
+// level's lines are its own call's.
+TEST(FilledContours, LevelsTakenInGroupsGiveWhatEachLevelAloneGives) {
+    Field f = Smoothed(800, 700, 5, 2);
+    for (std::size_t k = 0; k < 400; ++k)
+        f.v[k * 7919 % f.v.size()] = std::nan("");
+    std::vector<double> levels;
+    for (int k = 0; k < 16; ++k)
+        levels.push_back(-0.6 + 0.08 * k); // the open bands beyond them: small spots
+    const auto points = [](const Bands<double>& b, std::size_t band) {
+        const auto ring = [&](std::int64_t polygon) {
+            return b.ringOffsets[std::size_t(b.polygonOffsets[std::size_t(polygon)])];
+        };
+        return std::vector<Point<double>>(b.points.begin() + ring(b.bandOffsets[band]),
+                                          b.points.begin() + ring(b.bandOffsets[band + 1]));
+    };
+    Options<double> open;
+    open.openBands = true;
+    const auto all = isocontour::FilledContours(f.view(), std::span<const double>(levels), open);
+    ASSERT_EQ(all.lower.size(), levels.size() + 1);
+    const std::size_t n = levels.size();
+    for (std::size_t k = 0; k <= n; ++k) {
+        Bands<double> one;
+        std::size_t at = 0;
+        if (k == 0 || k == n) { // an open band: the first or last of a two-level call's three
+            const std::vector<double> two = k == 0 ? std::vector{levels[0], levels[1]}
+                                                   : std::vector{levels[n - 2], levels[n - 1]};
+            one = isocontour::FilledContours(f.view(), std::span(two), open);
+            at = k == 0 ? 0 : 2;
+        } else {
+            one = isocontour::FilledContours(f.view(), levels[k - 1], levels[k]);
+        }
+        EXPECT_EQ(points(all, k), points(one, at)) << "band " << k;
+    }
+    const auto lines = isocontour::ContourLines(f.view(), std::span<const double>(levels));
+    for (std::size_t k = 0; k < n; ++k) {
+        const auto own = isocontour::ContourLines(f.view(), levels[k]);
+        const auto a = lines.offsets[std::size_t(lines.levelOffsets[k])];
+        const auto b = lines.offsets[std::size_t(lines.levelOffsets[k + 1])];
+        ASSERT_EQ(own.points.size(), std::size_t(b - a)) << "level " << k;
+        EXPECT_TRUE(std::equal(own.points.begin(), own.points.end(), lines.points.begin() + a));
+    }
+}
+
 // The centre rule in the bands: a saddle whose mean lies above the lower level joins its two
 // corners inside the band; one whose mean equals the level does not (equal is not above).
 TEST(FilledContours, CentreRuleAtASaddleWhoseMeanIsTheLevel) {
