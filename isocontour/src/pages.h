@@ -1,7 +1,7 @@
 // Large buffers on large pages: the first touch of fresh memory costs one fault per page, and on
-// a virtual machine a fault of a 4 KiB page costs about as much as writing 40 KiB. A call that
-// returns tens of megabytes of points spends most of its time there unless its buffers ask the
-// system for large pages before they are first written.
+// a virtual machine a fault of a 4 KiB page costs about fifty times the writing of the page. A
+// call that returns tens of megabytes of points spends most of its time there unless its
+// buffers ask the system for large pages before they are first written.
 #pragma once
 
 #include <algorithm>
