@@ -604,7 +604,10 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
                 m.level.push_back(&m.crossings[s][l]);
             JoinStrips<T>(m);
             write(*m.level[0], first + l);
-            m.level[0]->Reset();
+            // Every strip's, not only the first's: the others lent it their chunks but still
+            // count them, and the next group scans into them again.
+            for (Crossings<T>* c : m.level)
+                c->Reset();
         }
         first = end;
     }

@@ -323,6 +323,7 @@ TEST(FilledContours, LevelsTakenInGroupsGiveWhatEachLevelAloneGives) {
     };
     Options<double> open;
     open.openBands = true;
+    open.threads = 3;
     const auto all = isocontour::FilledContours(f.view(), std::span<const double>(levels), open);
     ASSERT_EQ(all.lower.size(), levels.size() + 1);
     const std::size_t n = levels.size();
@@ -339,7 +340,9 @@ TEST(FilledContours, LevelsTakenInGroupsGiveWhatEachLevelAloneGives) {
         }
         EXPECT_EQ(points(all, k), points(one, at)) << "band " << k;
     }
-    const auto lines = isocontour::ContourLines(f.view(), std::span<const double>(levels));
+    Options<double> strips; // each group scanned again by every strip
+    strips.threads = 3;
+    const auto lines = isocontour::ContourLines(f.view(), std::span<const double>(levels), strips);
     for (std::size_t k = 0; k < n; ++k) {
         const auto own = isocontour::ContourLines(f.view(), levels[k]);
         const auto a = lines.offsets[std::size_t(lines.levelOffsets[k])];
