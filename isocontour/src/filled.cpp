@@ -175,8 +175,8 @@ void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>&
     const std::size_t nodes = std::size_t(values.nx) * std::size_t(values.ny);
     // A piece's start, its grid point where that is not the output's, its link; and while its
     // band is assembled, a copy of its start and five numbers.
-    const std::size_t bytes = sizeof(Point<T>) * (in.kind == CoordKind::Grid ? 2 : 3) +
-                              6 * sizeof(std::int64_t);
+    const std::size_t bytes =
+        sizeof(Point<T>) * (in.kind == CoordKind::Grid ? 2 : 3) + 6 * sizeof(std::int64_t);
     const std::size_t budget = CrossingBudget(nodes * sizeof(T), bytes);
     m.weights.clear();
     m.groups.assign(1, std::size_t(kLast - kFirst + 1));
@@ -185,7 +185,10 @@ void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>&
         for (int k = kFirst; k <= kLast; ++k)
             m.weights.push_back((k > 0 ? m.estimate[std::size_t(k - 1)] : 0.0) +
                                 (k < n ? m.estimate[std::size_t(k)] : 0.0));
-        GroupByWeight(m.weights, double(budget), m.groups);
+        // Each thread assembles a band of the group at a time: at least one band per thread.
+        const std::size_t threads =
+            options.threads == 0 ? CoreCount() : std::size_t(std::max(options.threads, 1));
+        GroupByWeight(m.weights, double(budget), threads, m.groups);
     }
     std::size_t first = 0;
     for (const std::size_t end : m.groups) {

@@ -53,12 +53,15 @@ void EstimateCrossings(View<T> v, std::span<const T> levels, std::vector<double>
     out.resize(levels.size());
 }
 
-void GroupByWeight(std::span<const double> weights, double budget, std::vector<std::size_t>& ends) {
+void GroupByWeight(std::span<const double> weights, double budget, std::size_t least,
+                   std::vector<std::size_t>& ends) {
     ends.clear();
     double sum = 0;
+    std::size_t first = 0;
     for (std::size_t k = 0; k < weights.size(); ++k) {
-        if (k > 0 && sum + weights[k] > budget) {
+        if (k - first >= std::max<std::size_t>(least, 1) && sum + weights[k] > budget) {
             ends.push_back(k);
+            first = k;
             sum = 0;
         }
         sum += weights[k];

@@ -26,8 +26,9 @@ inline std::size_t CrossingBudget(std::size_t inputBytes, std::size_t bytes) {
 template <class T>
 void EstimateCrossings(View<T> values, std::span<const T> levels, std::vector<double>& out);
 
-// Splits items 0 .. weights.size() - 1 into consecutive groups, each as long as its weights'
-// sum stays within budget (a heavier item alone is a group), as the groups' ends into ends.
-void GroupByWeight(std::span<const double> weights, double budget, std::vector<std::size_t>& ends);
+// Splits items 0 .. weights.size() - 1 into consecutive groups of at least `least` items (but
+// the last), each as long as its weights' sum stays within budget, as the groups' ends into ends.
+void GroupByWeight(std::span<const double> weights, double budget, std::size_t least,
+                   std::vector<std::size_t>& ends);
 
 } // namespace isocontour::detail

@@ -527,17 +527,26 @@ template <class T> void Clear(Lines<T>& out) {
     out.levelOffsets.assign(1, 0);
 }
 
-// The levels' groups, as their ends into m.groups: all in one unless their crossings, at `bytes`
-// each, may outgrow the budget, and then by estimate (into m.estimate).
+// The levels' groups, as their ends into m.groups: all in one unless they may outgrow the budget
+// of crossings at `bytes` each, and then by their weights (into m.estimate): a level's estimated
+// crossings, but at least a chunk per strip, which even a level without crossings takes.
 template <class T>
-void GroupLevels(View<T> values, std::span<const T> levels, std::size_t bytes, LinesScratch<T>& m) {
+void GroupLevels(View<T> values, std::span<const T> levels, std::size_t bytes, std::size_t strips,
+                 LinesScratch<T>& m) {
     const std::size_t nodes = std::size_t(values.nx) * std::size_t(values.ny);
     const std::size_t budget = CrossingBudget(nodes * sizeof(T), bytes);
+    const std::size_t chunks = strips * CrossingChunk<T>::kSize;
+    const bool many = 2 * nodes * levels.size() > budget; // more crossings than the budget?
     m.estimate.clear();
     m.groups.assign(1, levels.size());
-    if (levels.size() < 2 || 2 * nodes * levels.size() <= budget) return;
-    EstimateCrossings(values, levels, m.estimate);
-    GroupByWeight(m.estimate, double(budget), m.groups);
+    if (levels.size() < 2 || (!many && chunks * levels.size() <= budget)) return;
+    if (many)
+        EstimateCrossings(values, levels, m.estimate);
+    else
+        m.estimate.assign(levels.size(), 0.0);
+    for (double& e : m.estimate)
+        e = std::max(e, double(chunks));
+    GroupByWeight(m.estimate, double(budget), 1, m.groups);
 }
 
 // Scans the frame's cells on the strips' threads, a group of levels at a time: tells
@@ -585,7 +594,7 @@ void RunLevels(View<T> values, std::span<const T> levels, const Options<T>& opti
     const std::size_t bytes = sizeof(CrossingChunk<T>) / CrossingChunk<T>::kSize +
                               (options.normals ? sizeof(Point<T>) : 0) +
                               (kTile ? sizeof(std::uint64_t) : 0);
-    GroupLevels(values, levels, bytes, m);
+    GroupLevels(values, levels, bytes, ns, m);
     std::size_t first = 0;
     for (const std::size_t end : m.groups) {
         group = levels.subspan(first, end - first);

@@ -342,13 +342,21 @@ TEST(FilledContours, LevelsTakenInGroupsGiveWhatEachLevelAloneGives) {
     }
     Options<double> strips; // each group scanned again by every strip
     strips.threads = 3;
-    const auto lines = isocontour::ContourLines(f.view(), std::span<const double>(levels), strips);
-    for (std::size_t k = 0; k < n; ++k) {
-        const auto own = isocontour::ContourLines(f.view(), levels[k]);
-        const auto a = lines.offsets[std::size_t(lines.levelOffsets[k])];
-        const auto b = lines.offsets[std::size_t(lines.levelOffsets[k + 1])];
-        ASSERT_EQ(own.points.size(), std::size_t(b - a)) << "level " << k;
-        EXPECT_TRUE(std::equal(own.points.begin(), own.points.end(), lines.points.begin() + a));
+    // Also a small grid with many levels, grouped because each level takes a chunk per strip.
+    Field small = Smoothed(90, 70, 6, 1);
+    std::vector<double> many;
+    for (int k = 0; k < 70; ++k)
+        many.push_back(-0.7 + 0.02 * k);
+    for (const auto& [g, ls] : {std::pair{&f, &levels}, std::pair{&small, &many}}) {
+        const auto lines =
+            isocontour::ContourLines(g->view(), std::span<const double>(*ls), strips);
+        for (std::size_t k = 0; k < ls->size(); ++k) {
+            const auto own = isocontour::ContourLines(g->view(), (*ls)[k]);
+            const auto a = lines.offsets[std::size_t(lines.levelOffsets[k])];
+            const auto b = lines.offsets[std::size_t(lines.levelOffsets[k + 1])];
+            ASSERT_EQ(own.points.size(), std::size_t(b - a)) << "level " << k;
+            EXPECT_TRUE(std::equal(own.points.begin(), own.points.end(), lines.points.begin() + a));
+        }
     }
 }
 
