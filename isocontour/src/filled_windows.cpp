@@ -7,9 +7,9 @@
 #include <cmath>
 #include <limits>
 #include <numeric>
+#include <span>
 #include <string>
 #include <tuple>
-#include <unordered_map>
 
 #include "checks.h"
 #include "filled_pieces.h"
@@ -225,6 +225,29 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
     return out;
 }
 
+namespace detail {
+
+// Items 0 .. n - 1 by band, in their order within each band (a counting sort).
+struct ByBand {
+    std::vector<std::size_t> start, items;
+    template <class BandOf> void Of(std::size_t n, std::size_t bands, BandOf&& bandOf) {
+        start.assign(bands + 1, 0);
+        for (std::size_t i = 0; i < n; ++i)
+            ++start[bandOf(i) + 1];
+        for (std::size_t b = 0; b < bands; ++b)
+            start[b + 1] += start[b];
+        items.resize(n);
+        std::vector<std::size_t> next(start.begin(), start.end() - 1);
+        for (std::size_t i = 0; i < n; ++i)
+            items[next[bandOf(i)]++] = i;
+    }
+    std::span<const std::size_t> In(std::size_t band) const {
+        return std::span(items).subspan(start[band], start[band + 1] - start[band]);
+    }
+};
+
+} // namespace detail
+
 template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const> parts) {
     using namespace detail;
     PolygonPieces<T> out;
@@ -253,36 +276,48 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         out.ringOrder.insert(out.ringOrder.end(), p.ringOrder.begin(), p.ringOrder.end());
         out.ringSplit.insert(out.ringSplit.end(), p.ringSplit.begin(), p.ringSplit.end());
     }
+    // Each part's pieces, seams and vertices by band, so that each band visits only its own (in
+    // the parts' order, as they were made); at[part][piece]: the piece's place in its band.
+    const std::size_t nb = out.lower.size();
+    std::vector<ByBand> pieces(parts.size()), seamsOf(parts.size()), verticesOf(parts.size());
+    std::vector<std::vector<std::int64_t>> at(parts.size());
+    for (std::size_t q = 0; q < parts.size(); ++q) {
+        const PolygonPieces<T>& p = *parts[q];
+        for (const std::uint32_t b : p.pieceBand)
+            if (b >= nb) throw Error("a piece of a band these levels do not have");
+        pieces[q].Of(p.PieceCount(), nb, [&](std::size_t k) { return p.pieceBand[k]; });
+        seamsOf[q].Of(p.seamEdge.size(), nb,
+                      [&](std::size_t e) { return p.pieceBand[std::size_t(p.seamPiece[e])]; });
+        verticesOf[q].Of(p.vertexKey.size(), nb,
+                         [&](std::size_t e) { return p.pieceBand[std::size_t(p.vertexPiece[e])]; });
+        at[q].assign(p.PieceCount(), -1);
+    }
     RingScratch<T> s;
     Bands<T> written;
-    for (std::uint32_t band = 0; band < out.lower.size(); ++band) {
+    for (std::uint32_t band = 0; band < nb; ++band) {
         // The band's pieces of every part, in the grid's order.
         struct Ref {
-            const PolygonPieces<T>* part;
-            std::size_t piece;
+            std::size_t part, piece;
         };
         std::vector<Ref> refs;
-        for (const PolygonPieces<T>* p : parts)
-            for (std::size_t k = 0; k < p->PieceCount(); ++k)
-                if (p->pieceBand[k] == band) refs.push_back({p, k});
+        for (std::size_t q = 0; q < parts.size(); ++q)
+            for (const std::size_t k : pieces[q].In(band))
+                refs.push_back({q, k});
         if (refs.empty()) continue;
-        std::sort(refs.begin(), refs.end(), [](const Ref& a, const Ref& b) {
-            return a.part->pieceKey[a.piece] < b.part->pieceKey[b.piece];
+        std::sort(refs.begin(), refs.end(), [&](const Ref& a, const Ref& b) {
+            return parts[a.part]->pieceKey[a.piece] < parts[b.part]->pieceKey[b.piece];
         });
-        std::unordered_map<const PolygonPieces<T>*, std::vector<std::int64_t>> at;
-        for (const PolygonPieces<T>* p : parts)
-            at[p].assign(p->PieceCount(), -1);
         for (std::size_t k = 0; k < refs.size(); ++k)
             at[refs[k].part][refs[k].piece] = std::int64_t(k);
         OpenBand<T> b;
         bool marked = false;
         for (const Ref& r : refs) {
-            const PolygonPieces<T>& p = *r.part;
+            const PolygonPieces<T>& p = *parts[r.part];
             b.p.from.push_back(p.pieceFrom[r.piece]);
             b.p.gridFrom.push_back(p.pieceGrid[r.piece]);
             b.p.keys.push_back(p.pieceKey[r.piece]);
             const std::int64_t next = p.pieceNext[r.piece];
-            b.p.next.push_back(next < 0 ? -1 : at[&p][std::size_t(next)]);
+            b.p.next.push_back(next < 0 ? -1 : at[r.part][std::size_t(next)]);
             b.marks.push_back(p.pieceVertex[r.piece]);
             marked = marked || b.marks.back() != kNoVertex;
         }
@@ -291,11 +326,12 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         // one that begins there.
         using Seam = typename BandPieces<T>::Seam;
         std::vector<Seam> seams;
-        for (const PolygonPieces<T>* p : parts)
-            for (std::size_t e = 0; e < p->seamEdge.size(); ++e)
-                if (p->pieceBand[std::size_t(p->seamPiece[e])] == band)
-                    seams.push_back({p->seamEdge[e], at[p][std::size_t(p->seamPiece[e])],
-                                     p->seamLevel[e], p->seamOut[e] != 0});
+        for (std::size_t q = 0; q < parts.size(); ++q) {
+            const PolygonPieces<T>& p = *parts[q];
+            for (const std::size_t e : seamsOf[q].In(band))
+                seams.push_back({p.seamEdge[e], at[q][std::size_t(p.seamPiece[e])], p.seamLevel[e],
+                                 p.seamOut[e] != 0});
+        }
         std::sort(seams.begin(), seams.end(), [](const Seam& a, const Seam& c) {
             return std::tie(a.edge, a.m, a.out) < std::tie(c.edge, c.m, c.out);
         });
@@ -314,11 +350,11 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         using KeyedEnd = typename BandPieces<T>::KeyedEnd;
         Buffer<KeyedEnd> ready;
         const std::uint64_t gridNx = std::uint64_t(out.gridNx);
-        for (const PolygonPieces<T>* p : parts)
-            for (std::size_t e = 0; e < p->vertexKey.size(); ++e) {
-                if (p->pieceBand[std::size_t(p->vertexPiece[e])] != band) continue;
-                const KeyedEnd end{p->vertexKey[e], at[p][std::size_t(p->vertexPiece[e])],
-                                   p->vertexAt[e], p->vertexFar[e], p->vertexOut[e] != 0};
+        for (std::size_t q = 0; q < parts.size(); ++q)
+            for (const std::size_t e : verticesOf[q].In(band)) {
+                const PolygonPieces<T>& p = *parts[q];
+                const KeyedEnd end{p.vertexKey[e], at[q][std::size_t(p.vertexPiece[e])],
+                                   p.vertexAt[e], p.vertexFar[e], p.vertexOut[e] != 0};
                 const std::uint64_t node = end.key / kKeysPerNode;
                 const bool all =
                     Covered(out.cover, out.gridNx, out.gridNy, std::ptrdiff_t(node % gridNx),
