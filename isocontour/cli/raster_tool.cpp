@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "cli/gdal_raster.h"
@@ -182,7 +183,20 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     const std::ptrdiff_t gridNx = rows.GridNx(), gridNy = rows.GridNy(), cellRows = gridNy - 1;
     Reader reader{raster, {}};
     isocontour::LinePieces<T> lines;
-    isocontour::PolygonPieces<T> bands;
+    // Strips' bands joined as a binary counter joins its bits: two joined parts of as many strips
+    // each are joined together, so that every finished ring is copied about log2(strips) times
+    // (joined to all earlier strips at each strip, it would be copied strips / 2 times), and the
+    // memory held is still about twice the bands.
+    std::vector<std::pair<isocontour::PolygonPieces<T>, std::ptrdiff_t>> bands;
+    const auto joinLast = [&bands] {
+        const isocontour::PolygonPieces<T>* two[2] = {&bands[bands.size() - 2].first,
+                                                      &bands.back().first};
+        isocontour::PolygonPieces<T> joined =
+            isocontour::JoinPolygons(std::span<const isocontour::PolygonPieces<T>* const>(two));
+        const std::ptrdiff_t strips = bands[bands.size() - 2].second + bands.back().second;
+        bands.pop_back();
+        bands.back() = {std::move(joined), strips};
+    };
     isocontour::Bands<T> whole;
     std::vector<std::size_t> rank;
     std::vector<double> xs, ys;
@@ -212,17 +226,10 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                         }
                 }
             } else if (o.polygons) {
-                // The first strip's pieces are all there is so far; later ones join those open.
-                isocontour::PolygonPieces<T> part =
-                    isocontour::FilledContours(rows.Values(), window, ls, options);
-                if (c0 == 0) {
-                    bands = std::move(part);
-                } else {
-                    const isocontour::PolygonPieces<T> parts[2] = {std::move(bands),
-                                                                   std::move(part)};
-                    bands = isocontour::JoinPolygons(
-                        std::span<const isocontour::PolygonPieces<T>>(parts));
-                }
+                bands.push_back(
+                    {isocontour::FilledContours(rows.Values(), window, ls, options), 1});
+                while (bands.size() >= 2 && bands[bands.size() - 2].second == bands.back().second)
+                    joinLast();
             } else {
                 isocontour::LinePieces<T> part =
                     isocontour::ContourLines(rows.Values(), window, ls, options);
@@ -240,7 +247,9 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
         if (o.levelKind == Kind::Fixed) lo = rows.Lo(), hi = rows.Hi();
         if (o.polygons) {
             if (cellRows > strip) {
-                whole = isocontour::FinishPolygons(bands);
+                while (bands.size() >= 2)
+                    joinLast();
+                whole = isocontour::FinishPolygons(bands.back().first);
                 bands = {}; // its rings are in whole now
             }
             WriteBands(whole, levels, lo, hi, gt, out, progress);
