@@ -150,7 +150,8 @@ template <class T> std::vector<T> InType(bool bands, std::vector<double>& levels
 
 // The raster a strip of cell rows at a time: each strip's node rows (and the rows its
 // neighbours share) read into a window, contoured by the library, its pieces joined to those
-// still open; whole lines are written as they close, bands once the last strip is in.
+// still open (the bands' by twos, below); whole lines are written as they close, bands once the
+// last strip is in.
 template <class T>
 void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
              Progress& progress) {
