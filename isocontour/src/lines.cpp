@@ -528,8 +528,9 @@ template <class T> void Clear(Lines<T>& out) {
 }
 
 // The levels' groups, as their ends into m.groups: all in one unless they may outgrow the budget
-// of crossings at `bytes` each, and then by their weights (into m.estimate): a level's estimated
-// crossings, but at least a chunk per strip, which even a level without crossings takes.
+// of crossings at `bytes` each, and then by weight (m.weights): a level's estimated crossings
+// (m.estimate, left empty when the levels cannot have that many), but at least a chunk per
+// strip, which even a level without crossings takes.
 template <class T>
 void GroupLevels(View<T> values, std::span<const T> levels, std::size_t bytes, std::size_t strips,
                  LinesScratch<T>& m) {
@@ -540,13 +541,11 @@ void GroupLevels(View<T> values, std::span<const T> levels, std::size_t bytes, s
     m.estimate.clear();
     m.groups.assign(1, levels.size());
     if (levels.size() < 2 || (!many && chunks * levels.size() <= budget)) return;
-    if (many)
-        EstimateCrossings(values, levels, m.estimate);
-    else
-        m.estimate.assign(levels.size(), 0.0);
-    for (double& e : m.estimate)
-        e = std::max(e, double(chunks));
-    GroupByWeight(m.estimate, double(budget), 1, m.groups);
+    if (many) EstimateCrossings(values, levels, m.estimate);
+    m.weights.clear();
+    for (std::size_t l = 0; l < levels.size(); ++l)
+        m.weights.push_back(std::max(many ? m.estimate[l] : 0.0, double(chunks)));
+    GroupByWeight(m.weights, double(budget), 1, m.groups);
 }
 
 // Scans the frame's cells on the strips' threads, a group of levels at a time: tells

@@ -85,9 +85,9 @@ template <class T> struct LinesScratch {
     std::vector<Crossings<T>*> level;                 // one level's strips, while joined
     std::vector<SeamEnds*> ends;
     std::vector<std::int64_t> base;
-    std::vector<double> estimate;             // crossings by level, when the levels go in groups
-    std::vector<std::size_t> groups;          // the groups' ends
-    std::vector<std::uint64_t> hasPrev, done; // by crossing, while written out
+    std::vector<double> estimate, weights;           // by level, when the levels go in groups
+    std::vector<std::size_t> groups;                 // the groups' ends
+    std::vector<std::uint64_t> hasPrev, done;        // by crossing, while written out
     std::vector<std::pair<Id, std::size_t>> closing; // (place, crossing) of each closing point
     LineCrossings<T> line;                           // a window's line, while written
 };
