@@ -131,9 +131,7 @@ void Fill(const BandInput<T>& in, int kFirst, int kLast, const Options<T>& o, do
     }
     // Several bands: each into a Bands of its own, on as many threads as were asked for, then
     // one after another into out. The joins share scratch, so they run first, on this thread.
-    const unsigned threads =
-        o.threads == 0 ? std::max(1u, CoreCount()) : unsigned(std::max(o.threads, 1));
-    const unsigned workers = std::min<unsigned>(threads, unsigned(nb));
+    const unsigned workers = std::min<unsigned>(ThreadsAsked(o.threads), unsigned(nb));
     if (m.rings.size() < workers) m.rings.resize(workers);
     if (m.bands.size() < std::size_t(nb)) m.bands.resize(std::size_t(nb));
     if (ns > 1)
@@ -186,9 +184,7 @@ void Run(View<T> values, std::span<const T> levels, bool open, const Options<T>&
             m.weights.push_back((k > 0 ? m.estimate[std::size_t(k - 1)] : 0.0) +
                                 (k < n ? m.estimate[std::size_t(k)] : 0.0));
         // Each thread assembles a band of the group at a time: at least one band per thread.
-        const std::size_t threads =
-            options.threads == 0 ? CoreCount() : std::size_t(std::max(options.threads, 1));
-        GroupByWeight(m.weights, double(budget), threads, m.groups);
+        GroupByWeight(m.weights, double(budget), ThreadsAsked(options.threads), m.groups);
     }
     std::size_t first = 0;
     for (const std::size_t end : m.groups) {

@@ -12,6 +12,11 @@ namespace isocontour::detail {
 // The number of cores, at least 1.
 unsigned CoreCount();
 
+// The threads Options::threads asks for: as many, or with 0 one per core; at least 1.
+inline unsigned ThreadsAsked(int threads) {
+    return threads == 0 ? CoreCount() : unsigned(threads < 1 ? 1 : threads);
+}
+
 // Calls task(context, b) for b = 1 .. n - 1 on threads of their own and b = 0 on the calling one,
 // and returns when all have finished. task must not throw.
 void RunOnThreads(std::size_t n, void (*task)(void*, std::size_t), void* context);
