@@ -51,7 +51,7 @@ template <class E> class Blocks {
   private:
     static std::unique_ptr<E[]> Slab(std::size_t n) {
         std::unique_ptr<E[]> p(new E[n]); // left unwritten until used
-        if (n * sizeof(E) >= kLargeBuffer) AdviseLargePages(p.get(), n * sizeof(E));
+        AdviseLargePages(p.get(), n * sizeof(E));
         return p;
     }
     std::size_t size_, made_ = 0;

@@ -16,7 +16,8 @@ namespace isocontour::detail {
 inline constexpr std::size_t kLargeBuffer = std::size_t(4) << 20;
 
 // Asks the system to back the whole large pages inside [p, p + bytes) with large pages when they
-// are first touched. Only advice: where the system has no such thing it does nothing.
+// are first touched, for a buffer of kLargeBuffer bytes or more (a smaller one is left alone).
+// Only advice: where the system has no such thing it does nothing.
 void AdviseLargePages(void* p, std::size_t bytes) noexcept;
 
 // The standard allocator, with large buffers advised before anything is written to them.
@@ -26,7 +27,7 @@ template <class T> struct PageAllocator {
     template <class U> PageAllocator(const PageAllocator<U>&) noexcept {}
     T* allocate(std::size_t n) {
         T* p = std::allocator<T>().allocate(n);
-        if (n * sizeof(T) >= kLargeBuffer) AdviseLargePages(p, n * sizeof(T));
+        AdviseLargePages(p, n * sizeof(T));
         return p;
     }
     void deallocate(T* p, std::size_t n) noexcept { std::allocator<T>().deallocate(p, n); }

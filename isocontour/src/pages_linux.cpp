@@ -9,6 +9,7 @@
 namespace isocontour::detail {
 
 void AdviseLargePages(void* p, std::size_t bytes) noexcept {
+    if (bytes < kLargeBuffer) return;
     constexpr std::uintptr_t kPage = std::uintptr_t(2) << 20;
     const std::uintptr_t begin = (std::uintptr_t(p) + kPage - 1) & ~(kPage - 1);
     const std::uintptr_t end = (std::uintptr_t(p) + bytes) & ~(kPage - 1);
