@@ -55,7 +55,7 @@ template <class T> struct BandPieces {
     // In a window only: each piece's number in the grid's order (kPieceKeys per cell, in the
     // order a whole grid's call makes them), and the pieces that end or begin at a regular
     // crossing on the window's border, where the band goes on into another window.
-    std::vector<std::uint64_t> keys;
+    Buffer<std::uint64_t> keys;
     struct Seam {
         std::uint64_t edge; // Frame::Edge
         std::int64_t piece;

@@ -121,8 +121,7 @@ template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::
                        : std::min(double(twice / 2), -1e-300);
 }
 
-template <class T>
-Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uint8_t>* skip) {
+template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::uint8_t* skip) {
     Rings rings{r.pieces, r.start, r.splits};
     rings.pieces.clear();
     rings.start.assign(1, 0);
@@ -131,7 +130,7 @@ Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uin
     const std::size_t n = p.next.size();
     auto& seen = r.seen;
     if (skip)
-        seen.assign(skip->begin(), skip->end());
+        seen.assign(skip, skip + n);
     else
         seen.assign(n, 0);
     auto& walk = r.walk;
@@ -428,7 +427,7 @@ void AssembleBand(BandPieces<T>& p, std::ptrdiff_t ny, T lower, T upper, Bands<T
 #define ISOCONTOUR_ASSEMBLE(T)                                                                     \
     template void AssembleBand(BandPieces<T>&, std::ptrdiff_t, T, T, Bands<T>&, RingScratch<T>&);  \
     template void LinkKeyed(BandPieces<T>&, RingScratch<T>&);                                      \
-    template Rings Walk(const BandPieces<T>&, RingScratch<T>&, const std::vector<std::uint8_t>*);  \
+    template Rings Walk(const BandPieces<T>&, RingScratch<T>&, const std::uint8_t*);               \
     template double GridArea(const BandPieces<T>&, std::span<const std::int64_t>);                 \
     template void HoleOwners(const BandPieces<T>&, const Rings&, std::ptrdiff_t, RingScratch<T>&); \
     template bool Encloses(const BandPieces<T>&, std::span<const std::int64_t>,                    \

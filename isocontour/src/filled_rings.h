@@ -34,10 +34,9 @@ struct Rings {
 // corners meet there (kNoVertex elsewhere), or nothing if none do.
 template <class T> void LinkKeyed(BandPieces<T>& p, RingScratch<T>& r);
 
-// Follows the links from each piece not yet used (nor marked in skip), in the pieces' order;
-// splits a walk at a vertex it meets twice (r.multi).
-template <class T>
-Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::vector<std::uint8_t>* skip);
+// Follows the links from each piece not yet used (nor flagged in skip, one flag per piece, when
+// skip is not null), in the pieces' order; splits a walk at a vertex it meets twice (r.multi).
+template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::uint8_t* skip);
 
 // The signed area of a ring in grid units (positive counter-clockwise), its sign kept however
 // small.

@@ -42,10 +42,10 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
     BandPieces<T>& p = b.p;
     const std::size_t n = p.next.size();
     // Pieces that lead to an open end, or come from one, are no ring's yet.
-    std::vector<std::int64_t> prev(n, -1);
+    Buffer<std::int64_t> prev(n, -1);
     for (std::size_t k = 0; k < n; ++k)
         if (p.next[k] >= 0) prev[std::size_t(p.next[k])] = std::int64_t(k);
-    std::vector<std::uint8_t> open(n, 0);
+    Buffer<std::uint8_t> open(n, 0);
     for (std::size_t k = 0; k < n; ++k) {
         if (p.next[k] >= 0) continue;
         for (std::int64_t q = std::int64_t(k); q >= 0 && !open[std::size_t(q)];
@@ -53,7 +53,7 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
             open[std::size_t(q)] = 1;
     }
     s.multi = b.marks;
-    const Rings rings = Walk(p, s, &open);
+    const Rings rings = Walk(p, s, open.data());
     const std::int64_t base = std::int64_t(out.RingCount());
     // Ring r of this walk is out's ring base + kept[r]; rings of no area are never drawn.
     std::vector<std::int64_t> kept(rings.Count(), -1);
@@ -82,7 +82,7 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
     }
     // A loop split from a ring at a vertex they share, inside it, is its hole (AssembleBand).
     if (!rings.splits.empty()) {
-        std::vector<std::int64_t> ringOf(n, -1);
+        Buffer<std::int64_t> ringOf(n, -1);
         for (std::size_t r = 0; r < rings.Count(); ++r)
             for (const std::int64_t piece : rings.Ring(r))
                 ringOf[std::size_t(piece)] = std::int64_t(r);
@@ -97,7 +97,7 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
         }
     }
     // The open pieces, renumbered in order, and their open ends.
-    std::vector<std::int64_t> at(n, -1);
+    Buffer<std::int64_t> at(n, -1);
     const std::int64_t first = std::int64_t(out.PieceCount());
     for (std::size_t k = 0, c = 0; k < n; ++k)
         if (open[k]) at[k] = first + std::int64_t(c++);
@@ -125,6 +125,24 @@ void Resolve(OpenBand<T>& b, std::uint32_t band, RingScratch<T>& s, Bands<T>& wr
         out.vertexFar.push_back(e.far);
         out.vertexOut.push_back(e.out ? 1 : 0);
     }
+}
+
+// Room in out, before anything is written to it (large buffers on large pages), for rings of
+// `points` points and `grid` pieces already made, and for what `pieces` more pieces can make:
+// rings of a point per piece at most and one more to close each (a sixteenth of the pieces, and
+// some, is room for rings of 17 pieces on average; smaller ones grow the vector once), or open
+// pieces, one each.
+template <class T>
+void ReserveOutput(std::size_t points, std::size_t grid, std::size_t pieces,
+                   PolygonPieces<T>& out) {
+    ReserveLarge(out.ringGrid, grid + pieces);
+    ReserveLarge(out.points, points + pieces + pieces / 16 + 64);
+    ReserveLarge(out.pieceFrom, pieces);
+    ReserveLarge(out.pieceGrid, pieces);
+    ReserveLarge(out.pieceKey, pieces);
+    ReserveLarge(out.pieceVertex, pieces);
+    ReserveLarge(out.pieceNext, pieces);
+    ReserveLarge(out.pieceBand, pieces);
 }
 
 // Links the pieces at the vertices in `ready` (all their pieces present) and merges the marks
@@ -197,6 +215,11 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
     });
     m.rings.resize(1);
     RingScratch<T>& s = m.rings[0];
+    std::size_t pieces = 0;
+    for (std::size_t k = 0; k < ns; ++k)
+        for (std::size_t band = 0; band < nb; ++band)
+            pieces += m.pieces[k][band].next.size();
+    ReserveOutput(0, 0, pieces, out);
     Bands<T> written;
     for (std::size_t band = 0; band < nb; ++band) {
         OpenBand<T> b;
@@ -229,7 +252,7 @@ namespace detail {
 
 // Items 0 .. n - 1 by band, in their order within each band (a counting sort).
 struct ByBand {
-    std::vector<std::size_t> start, items;
+    Buffer<std::size_t> start, items;
     template <class BandOf> void Of(std::size_t n, std::size_t bands, BandOf&& bandOf) {
         start.assign(bands + 1, 0);
         for (std::size_t i = 0; i < n; ++i)
@@ -256,6 +279,10 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
     out.gridNy = parts[0]->gridNy;
     out.lower = parts[0]->lower;
     out.upper = parts[0]->upper;
+    std::size_t points = 0, grid = 0, open = 0;
+    for (const PolygonPieces<T>* q : parts)
+        points += q->points.size(), grid += q->ringGrid.size(), open += q->PieceCount();
+    ReserveOutput(points, grid, open, out);
     for (const PolygonPieces<T>* q : parts) {
         const PolygonPieces<T>& p = *q;
         if (p.gridNx != out.gridNx || p.gridNy != out.gridNy || p.lower.size() != out.lower.size())
@@ -280,7 +307,7 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
     // the parts' order, as they were made); at[part][piece]: the piece's place in its band.
     const std::size_t nb = out.lower.size();
     std::vector<ByBand> pieces(parts.size()), seamsOf(parts.size()), verticesOf(parts.size());
-    std::vector<std::vector<std::int64_t>> at(parts.size());
+    std::vector<Buffer<std::int64_t>> at(parts.size());
     for (std::size_t q = 0; q < parts.size(); ++q) {
         const PolygonPieces<T>& p = *parts[q];
         for (const std::uint32_t b : p.pieceBand)
@@ -299,17 +326,33 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         struct Ref {
             std::size_t part, piece;
         };
-        std::vector<Ref> refs;
-        for (std::size_t q = 0; q < parts.size(); ++q)
+        Buffer<Ref> refs;
+        const auto before = [&](const Ref& a, const Ref& b) {
+            return parts[a.part]->pieceKey[a.piece] < parts[b.part]->pieceKey[b.piece];
+        };
+        // Each part keeps its pieces in the grid's order, as it made them: the parts' runs are
+        // merged one by one (sorted, should a run not be in order).
+        bool merged = true;
+        for (std::size_t q = 0; q < parts.size(); ++q) {
+            const std::size_t from = refs.size();
             for (const std::size_t k : pieces[q].In(band))
                 refs.push_back({q, k});
+            const auto mid = refs.begin() + std::ptrdiff_t(from);
+            if (merged && std::is_sorted(mid, refs.end(), before))
+                std::inplace_merge(refs.begin(), mid, refs.end(), before);
+            else
+                merged = false;
+        }
         if (refs.empty()) continue;
-        std::sort(refs.begin(), refs.end(), [&](const Ref& a, const Ref& b) {
-            return parts[a.part]->pieceKey[a.piece] < parts[b.part]->pieceKey[b.piece];
-        });
+        if (!merged) std::sort(refs.begin(), refs.end(), before);
         for (std::size_t k = 0; k < refs.size(); ++k)
             at[refs[k].part][refs[k].piece] = std::int64_t(k);
         OpenBand<T> b;
+        b.p.from.reserve(refs.size());
+        b.p.gridFrom.reserve(refs.size());
+        b.p.keys.reserve(refs.size());
+        b.p.next.reserve(refs.size());
+        b.marks.reserve(refs.size());
         bool marked = false;
         for (const Ref& r : refs) {
             const PolygonPieces<T>& p = *parts[r.part];
@@ -381,6 +424,8 @@ template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined) {
                     " pieces of bands are not joined: join the bands of every window of the grid "
                     "before finishing");
     Bands<T> out;
+    ReserveLarge(out.points, joined.points.size());
+    ReserveLarge(out.ringOffsets, joined.RingCount() + 1);
     RingScratch<T> s;
     for (std::uint32_t band = 0; band < joined.lower.size(); ++band) {
         // The band's rings in the order a whole call finds them, their pieces one after another
