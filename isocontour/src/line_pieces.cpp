@@ -121,10 +121,24 @@ template <class T> LinePieces<T> JoinLines(std::span<const LinePieces<T>* const>
     if (parts.empty()) return out;
     out.levels = parts[0]->levels;
     bool normals = false;
+    // Room, on large pages before anything is written, for every point the parts hold in the
+    // whole lines, and for every piece's point in the pieces still open.
+    std::size_t whole = 0, open = 0;
+    for (const LinePieces<T>* q : parts) {
+        whole += q->points.size();
+        open += q->piecePoints.size();
+        normals = normals || !q->normals.empty() || !q->pieceNormals.empty();
+    }
+    ReserveLarge(out.points, whole + open);
+    ReserveLarge(out.piecePoints, open);
+    ReserveLarge(out.pieceKeys, open);
+    if (normals) {
+        ReserveLarge(out.normals, whole + open);
+        ReserveLarge(out.pieceNormals, open);
+    }
     for (const LinePieces<T>* q : parts) {
         const LinePieces<T>& p = *q;
         if (p.levels != out.levels) throw Error("lines of different level counts cannot be joined");
-        normals = normals || !p.normals.empty() || !p.pieceNormals.empty();
         const std::int64_t base = std::int64_t(out.points.size());
         out.points.insert(out.points.end(), p.points.begin(), p.points.end());
         out.normals.insert(out.normals.end(), p.normals.begin(), p.normals.end());

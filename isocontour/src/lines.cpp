@@ -681,11 +681,21 @@ LinePieces<T> ContourLines(View<T> values, const Window& window, std::span<const
     if (frame.cx1 <= frame.cx0 || frame.cy1 <= frame.cy0) return out;
     WithCoords(kind, options.x, options.y, GridCoords<T>{window.x0, window.y0},
                [&](const auto& coords) {
-                   RunLevels<true>(
-                       values, levels, options, coords, frame, scratch, [](std::size_t) {},
-                       [&](Crossings<T>& c, std::size_t l) {
-                           WritePieces(c, options.normals, std::uint32_t(l), scratch.lines, out);
-                       });
+                   // A crossing goes to a whole line or to a piece: room for each in both,
+                   // on large pages before anything is written (only what is written is held).
+                   const auto reserve = [&](std::size_t crossings) {
+                       ReserveLarge(out.points, out.points.size() + crossings);
+                       ReserveLarge(out.piecePoints, out.piecePoints.size() + crossings);
+                       ReserveLarge(out.pieceKeys, out.pieceKeys.size() + crossings);
+                       if (!options.normals) return;
+                       ReserveLarge(out.normals, out.normals.size() + crossings);
+                       ReserveLarge(out.pieceNormals, out.pieceNormals.size() + crossings);
+                   };
+                   RunLevels<true>(values, levels, options, coords, frame, scratch, reserve,
+                                   [&](Crossings<T>& c, std::size_t l) {
+                                       WritePieces(c, options.normals, std::uint32_t(l),
+                                                   scratch.lines, out);
+                                   });
                });
     return out;
 }
