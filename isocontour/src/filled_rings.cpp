@@ -12,6 +12,7 @@
 #include "filled_pieces.h"
 #include "filled_rings.h"
 #include "pages.h"
+#include "twofold.h"
 #include "value_types.h"
 
 namespace isocontour::detail {
@@ -98,8 +99,20 @@ namespace {
 // Twice the signed area of a ring of points given by at(k), k = 0 .. n - 1, from their
 // differences to the first point in long double: a ring a few units in the last place across
 // (beside a node whose value is far from its neighbours') keeps the sign of its area, which the
-// points' own coordinates, a hundred thousand times larger, would round away.
+// points' own coordinates, a hundred thousand times larger, would round away. Where long double
+// is emulated, the same in twice a double's precision (more than x87's long double has).
 template <class At> long double TwiceArea(std::size_t n, At at) {
+    if constexpr (!kNativeLongDouble) {
+        Twofold twice;
+        const double ox = at(0).x, oy = at(0).y;
+        for (std::size_t k = 1; k + 1 < n; ++k) {
+            const Twofold ax = TwoSum(at(k).x, -ox), ay = TwoSum(at(k).y, -oy);
+            const Twofold bx = TwoSum(at(k + 1).x, -ox), by = TwoSum(at(k + 1).y, -oy);
+            twice = twice + (ax * by - bx * ay);
+        }
+        // Coordinates near the double's range overflow the exact products: long double then.
+        if (std::isfinite(twice.hi)) return (long double)twice.hi + (long double)twice.lo;
+    }
     long double twice = 0;
     const long double ox = at(0).x, oy = at(0).y;
     for (std::size_t k = 1; k + 1 < n; ++k) {

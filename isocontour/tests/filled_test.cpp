@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "isocontour/isocontour.h"
+#include "twofold.h"
 
 namespace {
 
@@ -628,6 +629,31 @@ TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
                 EXPECT_EQ(joined.bandOffsets, whole.bandOffsets);
             }
         }
+    }
+}
+
+// The rings' areas where long double is emulated (WebAssembly) are summed in twice a double's
+// precision: its sums and products must be exact, here against the fused multiply-add (the one
+// rounding of a * b - p is exact) and against long double sums that fit its significand.
+TEST(FilledContours, TwofoldSumsAndProductsAreExact) {
+    using isocontour::detail::Twofold;
+    std::mt19937_64 rng(5);
+    std::uniform_real_distribution<double> unit(-1.0, 1.0);
+    for (int k = 0; k < 20000; ++k) {
+        const double a = std::ldexp(unit(rng), int(rng() % 40) - 20);
+        const double b = std::ldexp(unit(rng), int(rng() % 40) - 20);
+        const Twofold p = isocontour::detail::TwoProduct(a, b);
+        ASSERT_EQ(p.hi, a * b);
+        ASSERT_EQ(p.lo, std::fma(a, b, -p.hi)) << a << " * " << b;
+        const double c = std::ldexp(unit(rng), int(rng() % 8));
+        const double d = std::ldexp(unit(rng), int(rng() % 8));
+        const Twofold s = isocontour::detail::TwoSum(c, d);
+        ASSERT_EQ((long double)s.hi + (long double)s.lo, (long double)c + (long double)d);
+        // (a + b)(c - d) - ac + bd = bc - ad: the large terms cancel, and their low parts stay.
+        const Twofold e = (Twofold{a} + Twofold{b}) * (Twofold{c} - Twofold{d}) -
+                          Twofold{a} * Twofold{c} + Twofold{b} * Twofold{d};
+        const long double want = (long double)a * d * -1 + (long double)b * c;
+        ASSERT_NEAR(double(e.hi), double(want), 1e-15 * (std::fabs(a * d) + std::fabs(b * c)));
     }
 }
 
