@@ -132,37 +132,6 @@ void WriteBands(const isocontour::Bands<T>& bands, const std::vector<double>& bo
     }
 }
 
-// Moves the whole rings of part to the end of done, leaving part its open pieces alone: a ring
-// found whole is final, and later joins then copy only what is still open.
-template <class T>
-void MoveRings(isocontour::PolygonPieces<T>& part, isocontour::PolygonPieces<T>& done) {
-    const std::int64_t rings = std::int64_t(done.RingCount());
-    const std::int64_t points = std::int64_t(done.points.size());
-    const std::int64_t grid = std::int64_t(done.ringGrid.size());
-    done.points.insert(done.points.end(), part.points.begin(), part.points.end());
-    done.ringGrid.insert(done.ringGrid.end(), part.ringGrid.begin(), part.ringGrid.end());
-    for (std::size_t r = 0; r < part.RingCount(); ++r) {
-        done.ringOffsets.push_back(part.ringOffsets[r + 1] + points);
-        done.gridOffsets.push_back(part.gridOffsets[r + 1] + grid);
-        done.ringOwner.push_back(part.ringOwner[r] < 0 ? -1 : part.ringOwner[r] + rings);
-    }
-    done.ringArea.insert(done.ringArea.end(), part.ringArea.begin(), part.ringArea.end());
-    done.ringBand.insert(done.ringBand.end(), part.ringBand.begin(), part.ringBand.end());
-    done.ringOrder.insert(done.ringOrder.end(), part.ringOrder.begin(), part.ringOrder.end());
-    done.ringSplit.insert(done.ringSplit.end(), part.ringSplit.begin(), part.ringSplit.end());
-    // part keeps its pieces and no rings (and gives their memory back).
-    isocontour::PolygonPieces<T> none;
-    part.points.swap(none.points);
-    part.ringGrid.swap(none.ringGrid);
-    part.ringOffsets.swap(none.ringOffsets);
-    part.gridOffsets.swap(none.gridOffsets);
-    part.ringArea.swap(none.ringArea);
-    part.ringBand.swap(none.ringBand);
-    part.ringOrder.swap(none.ringOrder);
-    part.ringSplit.swap(none.ringSplit);
-    part.ringOwner.swap(none.ringOwner);
-}
-
 // The levels in the values' type. Bands need bounds that rise in it: levels closer together
 // than it resolves bound one band.
 template <class T> std::vector<T> InType(bool bands, std::vector<double>& levels) {
@@ -227,7 +196,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                                                       &bands.back().first};
         isocontour::PolygonPieces<T> joined =
             isocontour::JoinPolygons(std::span<const isocontour::PolygonPieces<T>* const>(two));
-        MoveRings(joined, closed);
+        isocontour::MoveRings(joined, closed);
         const std::ptrdiff_t strips = bands[bands.size() - 2].second + bands.back().second;
         bands.pop_back();
         bands.back() = {std::move(joined), strips};
@@ -263,12 +232,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
             } else if (o.polygons) {
                 bands.push_back(
                     {isocontour::FilledContours(rows.Values(), window, ls, options), 1});
-                if (c0 == 0) {
-                    closed.gridNx = gridNx, closed.gridNy = gridNy;
-                    closed.lower = bands.back().first.lower;
-                    closed.upper = bands.back().first.upper;
-                }
-                MoveRings(bands.back().first, closed);
+                isocontour::MoveRings(bands.back().first, closed);
                 while (bands.size() >= 2 && bands[bands.size() - 2].second == bands.back().second)
                     joinLast();
             } else {

@@ -145,6 +145,24 @@ void ReserveOutput(std::size_t points, std::size_t grid, std::size_t pieces,
     ReserveLarge(out.pieceBand, pieces);
 }
 
+// Appends p's whole rings to out, their offsets and owners renumbered.
+template <class T> void AppendRings(const PolygonPieces<T>& p, PolygonPieces<T>& out) {
+    const std::int64_t rings = std::int64_t(out.RingCount());
+    const std::int64_t points = std::int64_t(out.points.size());
+    const std::int64_t grid = std::int64_t(out.ringGrid.size());
+    out.points.insert(out.points.end(), p.points.begin(), p.points.end());
+    out.ringGrid.insert(out.ringGrid.end(), p.ringGrid.begin(), p.ringGrid.end());
+    for (std::size_t r = 0; r < p.RingCount(); ++r) {
+        out.ringOffsets.push_back(p.ringOffsets[r + 1] + points);
+        out.gridOffsets.push_back(p.gridOffsets[r + 1] + grid);
+        out.ringOwner.push_back(p.ringOwner[r] < 0 ? -1 : p.ringOwner[r] + rings);
+    }
+    out.ringArea.insert(out.ringArea.end(), p.ringArea.begin(), p.ringArea.end());
+    out.ringBand.insert(out.ringBand.end(), p.ringBand.begin(), p.ringBand.end());
+    out.ringOrder.insert(out.ringOrder.end(), p.ringOrder.begin(), p.ringOrder.end());
+    out.ringSplit.insert(out.ringSplit.end(), p.ringSplit.begin(), p.ringSplit.end());
+}
+
 // Links the pieces at the vertices in `ready` (all their pieces present) and merges the marks
 // LinkKeyed leaves with those the pieces had.
 template <class T>
@@ -288,20 +306,7 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
         if (p.gridNx != out.gridNx || p.gridNy != out.gridNy || p.lower.size() != out.lower.size())
             throw Error("bands of different grids or levels cannot be joined");
         out.cover.insert(out.cover.end(), p.cover.begin(), p.cover.end());
-        const std::int64_t rings = std::int64_t(out.RingCount());
-        const std::int64_t points = std::int64_t(out.points.size());
-        const std::int64_t grid = std::int64_t(out.ringGrid.size());
-        out.points.insert(out.points.end(), p.points.begin(), p.points.end());
-        out.ringGrid.insert(out.ringGrid.end(), p.ringGrid.begin(), p.ringGrid.end());
-        for (std::size_t r = 0; r < p.RingCount(); ++r) {
-            out.ringOffsets.push_back(p.ringOffsets[r + 1] + points);
-            out.gridOffsets.push_back(p.gridOffsets[r + 1] + grid);
-            out.ringOwner.push_back(p.ringOwner[r] < 0 ? -1 : p.ringOwner[r] + rings);
-        }
-        out.ringArea.insert(out.ringArea.end(), p.ringArea.begin(), p.ringArea.end());
-        out.ringBand.insert(out.ringBand.end(), p.ringBand.begin(), p.ringBand.end());
-        out.ringOrder.insert(out.ringOrder.end(), p.ringOrder.begin(), p.ringOrder.end());
-        out.ringSplit.insert(out.ringSplit.end(), p.ringSplit.begin(), p.ringSplit.end());
+        AppendRings(p, out);
     }
     // Each part's pieces, seams and vertices by band, so that each band visits only its own (in
     // the parts' order, as they were made); at[part][piece]: the piece's place in its band.
@@ -410,6 +415,30 @@ template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T
     return out;
 }
 
+template <class T> void MoveRings(PolygonPieces<T>& pieces, PolygonPieces<T>& rings) {
+    if (rings.RingCount() == 0 && rings.lower.empty()) {
+        rings.gridNx = pieces.gridNx;
+        rings.gridNy = pieces.gridNy;
+        rings.lower = pieces.lower;
+        rings.upper = pieces.upper;
+    } else if (rings.gridNx != pieces.gridNx || rings.gridNy != pieces.gridNy ||
+               rings.lower != pieces.lower || rings.upper != pieces.upper) {
+        throw Error("bands of different grids or levels cannot be joined");
+    }
+    detail::AppendRings(pieces, rings);
+    // pieces keeps its open pieces and no rings, and gives their memory back.
+    PolygonPieces<T> none;
+    pieces.points.swap(none.points);
+    pieces.ringGrid.swap(none.ringGrid);
+    pieces.ringOffsets.swap(none.ringOffsets);
+    pieces.gridOffsets.swap(none.gridOffsets);
+    pieces.ringArea.swap(none.ringArea);
+    pieces.ringBand.swap(none.ringBand);
+    pieces.ringOrder.swap(none.ringOrder);
+    pieces.ringSplit.swap(none.ringSplit);
+    pieces.ringOwner.swap(none.ringOwner);
+}
+
 template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts) {
     std::vector<const PolygonPieces<T>*> at;
     for (const PolygonPieces<T>& p : parts)
@@ -493,6 +522,7 @@ template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined) {
                                              const Options<T>&);                                   \
     template PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>>);                     \
     template PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const>);              \
+    template void MoveRings(PolygonPieces<T>&, PolygonPieces<T>&);                                 \
     template Bands<T> FinishPolygons(const PolygonPieces<T>&);
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_WINDOWS)
 #undef ISOCONTOUR_WINDOWS

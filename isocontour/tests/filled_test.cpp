@@ -544,10 +544,11 @@ TEST(FilledContours, RingsStayValidBesideNodesAndTouchingParts) {
 }
 
 // The bands of a grid contoured window by window (each view cut with a halo), joined in a tree
-// (with `reversed`, each pair later window first) and finished.
+// (with `reversed`, each pair later window first; with `apart`, the whole rings moved out of
+// every window and join as they are found, and the bands finished from them) and finished.
 Bands<double> ByWindows(View<double> v, const Options<double>& o, std::span<const double> levels,
                         const std::vector<std::ptrdiff_t>& xs,
-                        const std::vector<std::ptrdiff_t>& ys, bool reversed) {
+                        const std::vector<std::ptrdiff_t>& ys, bool reversed, bool apart) {
     using Pieces = isocontour::PolygonPieces<double>;
     std::vector<Pieces> parts;
     for (std::size_t b = 0; b + 1 < ys.size(); ++b)
@@ -567,6 +568,10 @@ Bands<double> ByWindows(View<double> v, const Options<double>& o, std::span<cons
             const View<double> cut{&v(w.x0, w.y0), nx, ny, v.strideX, v.strideY, 0};
             parts.push_back(isocontour::FilledContours(cut, w, levels, wo));
         }
+    Pieces closed;
+    if (apart)
+        for (Pieces& p : parts)
+            isocontour::MoveRings(p, closed);
     while (parts.size() > 1) {
         std::vector<Pieces> joined;
         for (std::size_t k = 0; k < parts.size(); k += 2) {
@@ -577,10 +582,14 @@ Bands<double> ByWindows(View<double> v, const Options<double>& o, std::span<cons
             const Pieces* two[2] = {&parts[k], &parts[k + 1]};
             if (reversed) std::swap(two[0], two[1]);
             joined.push_back(isocontour::JoinPolygons(std::span<const Pieces* const>(two)));
+            if (apart) isocontour::MoveRings(joined.back(), closed);
         }
         parts = std::move(joined);
     }
-    return isocontour::FinishPolygons(parts[0]);
+    if (!apart) return isocontour::FinishPolygons(parts[0]);
+    EXPECT_EQ(parts[0].PieceCount(), 0u);
+    EXPECT_EQ(parts[0].RingCount(), 0u);
+    return isocontour::FinishPolygons(closed);
 }
 
 TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
@@ -618,8 +627,8 @@ TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
                   {{0, 1, 17, 18, 59}, {0, 10, 11, 40, 49}},
                   {{0, 59}, {0, 1, 2, 49}},
                   {{0, 59}, {0, 49}}}) {
-                const Bands<double> joined =
-                    ByWindows(f.view(), o, std::span(levels), cx, cy, variant % 2 == 1);
+                const Bands<double> joined = ByWindows(f.view(), o, std::span(levels), cx, cy,
+                                                       variant % 2 == 1, variant >= 2);
                 SCOPED_TRACE("seed " + std::to_string(seed) + " variant " +
                              std::to_string(variant) + " windows " + std::to_string(cx.size()) +
                              "x" + std::to_string(cy.size()));

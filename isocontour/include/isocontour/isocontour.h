@@ -315,6 +315,12 @@ PolygonPieces<T> FilledContours(View<T> values, const Window& window, std::span<
 template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>> parts);
 /// The same for parts held apart: each is read in place, none copied.
 template <class T> PolygonPieces<T> JoinPolygons(std::span<const PolygonPieces<T>* const> parts);
+/// Moves the whole rings of pieces to the end of rings (renumbered), leaving pieces its open
+/// pieces alone: a ring found whole is final, so that a caller joining windows one after
+/// another joins only what is still open. rings, empty at first, then holds the rings of every
+/// window and join it was given, and FinishPolygons(rings) gives the grid's bands once all of
+/// them are whole. Throws Error for bands of another grid or other levels than rings holds.
+template <class T> void MoveRings(PolygonPieces<T>& pieces, PolygonPieces<T>& rings);
 /// The bands of a whole grid from the joined bands of all its windows: exactly what
 /// FilledContours gives on the whole grid. Throws Error while pieces remain.
 template <class T> Bands<T> FinishPolygons(const PolygonPieces<T>& joined);
