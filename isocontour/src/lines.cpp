@@ -53,7 +53,8 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
               std::span<Crossings<T>> out, StripRows& rows)
         : v_(v), mask_(mask), coords_(coords), rules_(rules), cornerMask_(cornerMask),
           frame_(frame), levels_(levels), out_(out), rows_(rows),
-          g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask} {}
+          g_(BitGrid::Of(v.nx, v.ny)), normals_{v, coords, mask},
+          sparse_(levels.size() >= kSparseLevels && std::is_sorted(levels.begin(), levels.end())) {}
 
     // Cell rows y0 .. y1 - 1, in stripes of 32: the stripe's node rows are classified together
     // (reading values contiguous along y a column at a time), then its cells are scanned.
@@ -62,6 +63,10 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         // values contiguous along y go 1024 rows at a time, each column read in one sweep.
         const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? 32 * kWordBits : 1;
         const std::ptrdiff_t kRows = kStripe + 1;
+        // With one cell row a stripe, its two node rows take turns as the lower one (lower_), so
+        // that the upper row's bits stay where they are rather than being copied down.
+        lower_ = 0;
+        const auto row = [&](std::ptrdiff_t r) { return kStripe == 1 ? (r + lower_) & 1 : r; };
         const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
         std::vector<std::uint32_t>& above = rows_.above;
         std::vector<std::uint32_t>& unusable = rows_.unusable;
@@ -102,6 +107,10 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
             if (s == y0) {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s, cellRows + 1, kRows,
                                above.data(), unusable.data());
+            } else if (kStripe == 1) { // the last row's top row is this one's bottom
+                lower_ ^= 1;
+                ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, 1, kRows,
+                               above.data() + row(1) * words, unusable.data() + row(1) * words);
             } else { // the last stripe's top row is this one's bottom
                 for (std::ptrdiff_t m = 0; m < nl; ++m)
                     std::copy_n(&above[std::size_t((m * kRows + kStripe) * words)], words,
@@ -113,14 +122,14 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
             // Node rows of the stripe with an unusable node: the others' cells skip nothing.
             rows_.dirty.resize(std::size_t(kRows));
             for (std::ptrdiff_t r = 0; r <= cellRows; ++r) {
-                const std::uint32_t* u = &unusable[std::size_t(r * words)];
+                const std::uint32_t* u = &unusable[std::size_t(row(r) * words)];
                 rows_.dirty[std::size_t(r)] =
                     std::any_of(u, u + words, [](std::uint32_t x) { return x != 0; });
             }
             for (std::ptrdiff_t r = 0; r < cellRows; ++r) {
                 const std::ptrdiff_t y = s + r;
-                const std::uint32_t* lo = &unusable[std::size_t(r * words)];
-                const std::uint32_t* up = &unusable[std::size_t((r + 1) * words)];
+                const std::uint32_t* lo = &unusable[std::size_t(row(r) * words)];
+                const std::uint32_t* up = &unusable[std::size_t(row(r + 1) * words)];
                 const bool clean = !rows_.dirty[std::size_t(r)] && !rows_.dirty[std::size_t(r + 1)];
                 if (!clean || !zeroHere) {
                     BadCells(lo, up, skipHere, triangles);
@@ -128,17 +137,33 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                 }
                 skipBelow_ = skipBelow;
                 skipHere_ = skipHere;
+                const auto bits = [&](std::ptrdiff_t m, std::ptrdiff_t r) {
+                    return &above[std::size_t((m * kRows + row(r)) * words)];
+                };
+                const bool sparse = clean && sparse_;
+                if (sparse)
+                    WordsByLevel(cells, [&](std::ptrdiff_t m) {
+                        return std::pair{bits(m, r), bits(m, r + 1)};
+                    });
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
                     Crossings<T>& c = out_[std::size_t(m)];
                     std::swap(c.rowBelow, c.rowAbove);
                     level_ = Level<T>::Of(levels_[std::size_t(m)], rules_);
                     c_ = &c;
-                    const std::uint32_t* rlo = &above[std::size_t((m * kRows + r) * words)];
-                    const std::uint32_t* rup = rlo + words;
-                    if (clean)
+                    const std::uint32_t* rlo = bits(m, r);
+                    const std::uint32_t* rup = bits(m, r + 1);
+                    if (sparse) {
+                        const std::uint32_t* w = rows_.wordsByLevel.data();
+                        for (std::uint32_t k = rows_.levelStart[std::size_t(m)],
+                                           end = rows_.levelStart[std::size_t(m) + 1];
+                             k < end; ++k)
+                            ScanWord<true>(std::ptrdiff_t(w[k]), rlo, rup, lo, up, cells, y,
+                                           skipHere, triangles);
+                    } else if (clean) {
                         ScanRow<true>(rlo, rup, lo, up, cells, y, skipHere, triangles);
-                    else
+                    } else {
                         ScanRow<false>(rlo, rup, lo, up, cells, y, skipHere, triangles);
+                    }
                 }
                 std::swap(skipBelow, skipHere);
                 std::swap(zeroBelow, zeroHere);
@@ -160,22 +185,83 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                                         const std::uint32_t* lo, const std::uint32_t* up,
                                         const Frame::Words& cells, std::ptrdiff_t y,
                                         const std::uint32_t* skip, const std::uint32_t* triangles) {
-        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w) {
-            const std::uint32_t l0 = rlo[w], l1 = rlo[w + 1], u0 = rup[w], u1 = rup[w + 1];
-            const CellCorners cc{l0, (l0 >> 1) | (l1 << 31), (u0 >> 1) | (u1 << 31), u0};
-            const std::uint32_t tri = kClean ? 0u : triangles[w];
-            std::uint32_t mixed = kClean ? cc.Mixed() & cells.Cells(w)
-                                         : ((cc.Mixed() & ~(skip[w] | tri)) | tri) & cells.Cells(w);
-            for (; mixed != 0; mixed &= mixed - 1) {
-                const int b = __builtin_ctz(mixed);
-                const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
-                                   ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
-                if (!kClean && ((tri >> b) & 1u))
-                    Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
-                else
-                    Cell(w * kWordBits + b, y, k);
-            }
+        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w)
+            ScanWord<kClean>(w, rlo, rup, lo, up, cells, y, skip, triangles);
+    }
+
+    // Word w of that row.
+    template <bool kClean>
+    [[gnu::always_inline]] void
+    ScanWord(std::ptrdiff_t w, const std::uint32_t* rlo, const std::uint32_t* rup,
+             const std::uint32_t* lo, const std::uint32_t* up, const Frame::Words& cells,
+             std::ptrdiff_t y, const std::uint32_t* skip, const std::uint32_t* triangles) {
+        const CellCorners cc = CornersOf(rlo, rup, w);
+        const std::uint32_t tri = kClean ? 0u : triangles[w];
+        std::uint32_t mixed = kClean ? cc.Mixed() & cells.Cells(w)
+                                     : ((cc.Mixed() & ~(skip[w] | tri)) | tri) & cells.Cells(w);
+        for (; mixed != 0; mixed &= mixed - 1) {
+            const int b = __builtin_ctz(mixed);
+            const unsigned k = ((cc.c0 >> b) & 1u) | ((cc.c1 >> b) & 1u) << 1 |
+                               ((cc.c3 >> b) & 1u) << 2 | ((cc.c2 >> b) & 1u) << 3;
+            if (!kClean && ((tri >> b) & 1u))
+                Triangle(w * kWordBits + b, y, k, CornersOf(lo, up, w), b);
+            else
+                Cell(w * kWordBits + b, y, k);
         }
+    }
+
+    // With levels in ascending order, a word of cells lies wholly above the levels below some
+    // first level and wholly below those from some end level on (its corners' bits only fall as
+    // the level rises): only the levels between can cross it. Finds them for each of the row's
+    // words by bisection (bitsOf(m): the row's two node rows' bits at level m) and lists the
+    // words by level, in the row's order, in rows_.levelStart and rows_.wordsByLevel.
+    template <class BitsOf> void WordsByLevel(const Frame::Words& cells, const BitsOf& bitsOf) {
+        const std::size_t nl = levels_.size();
+        const auto corners = [&](std::ptrdiff_t m, std::ptrdiff_t w) {
+            const auto [lo, up] = bitsOf(m);
+            return CornersOf(lo, up, w);
+        };
+        std::vector<std::uint32_t>& first = rows_.firstLevel;
+        std::vector<std::uint32_t>& end = rows_.endLevel;
+        std::vector<std::uint32_t>& start = rows_.levelStart;
+        first.resize(std::size_t(cells.last + 1));
+        end.resize(std::size_t(cells.last + 1));
+        start.assign(nl + 1, 0u);
+        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w) {
+            const std::uint32_t in = cells.Cells(w);
+            // The first level some cell corner is not above, then the first every one is below.
+            std::size_t a = 0, n = nl;
+            while (n > 0) {
+                const std::size_t half = n / 2;
+                const CellCorners cc = corners(std::ptrdiff_t(a + half), w);
+                if ((cc.c0 & cc.c1 & cc.c2 & cc.c3 & in) == in)
+                    a += half + 1, n -= half + 1;
+                else
+                    n = half;
+            }
+            std::size_t b = a;
+            n = nl - a;
+            while (n > 0) {
+                const std::size_t half = n / 2;
+                if ((corners(std::ptrdiff_t(b + half), w).Any() & in) != 0)
+                    b += half + 1, n -= half + 1;
+                else
+                    n = half;
+            }
+            first[std::size_t(w)] = std::uint32_t(a);
+            end[std::size_t(w)] = std::uint32_t(b);
+            for (std::size_t m = a; m < b; ++m)
+                ++start[m + 1];
+        }
+        for (std::size_t m = 0; m < nl; ++m)
+            start[m + 1] += start[m];
+        rows_.wordsByLevel.resize(start[nl]);
+        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w)
+            for (std::size_t m = first[std::size_t(w)]; m < end[std::size_t(w)]; ++m)
+                rows_.wordsByLevel[start[m]++] = std::uint32_t(w);
+        for (std::size_t m = nl; m > 0; --m) // each level's start, moved on by its fill, back
+            start[m] = start[m - 1];
+        start[0] = 0;
     }
 
     // Of a cell row, from the unusable nodes of its two node rows: the cells left out, and the
@@ -329,6 +415,11 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     StripRows& rows_;
     BitGrid g_;
     Normals<T, Coords> normals_;
+    // From this many levels in ascending order on, each level scans only the words that may
+    // cross it (WordsByLevel) rather than the whole row.
+    static constexpr std::size_t kSparseLevels = 4;
+    bool sparse_;
+    std::ptrdiff_t lower_ = 0;
     std::ptrdiff_t y0_ = 0;
     Level<T> level_{};
     Crossings<T>* c_ = nullptr;

@@ -75,6 +75,9 @@ template <class T> struct LineCrossings {
 struct StripRows {
     std::vector<std::uint32_t> above, unusable, bad, top;
     std::vector<std::uint8_t> dirty; // per node row of a stripe: an unusable node in it
+    // Of the cell row being scanned, with many sorted levels: per level, the words of cells
+    // that may cross it (its first and last level by word, then the words by level).
+    std::vector<std::uint32_t> firstLevel, endLevel, levelStart, wordsByLevel;
 };
 
 // Everything a call of ContourLines works in besides its output.

@@ -737,14 +737,23 @@ TYPED_TEST(LinesTyped, CoordinatesMoveCrossingsAlongTheirEdges) {
 
 TYPED_TEST(LinesTyped, SeveralLevelsAreEachLevelsLinesInTurn) {
     using T = TypeParam;
-    const std::vector<T> z = Waves<T>(210, 170, 41);
-    const View<T> v = isocontour::ColumnMajor(z.data(), 210, 170);
-    const std::vector<T> levels = {T(0.5), T(-1), T(0.5), T(2), T(0), T(-0.25)};
-    for (const int threads : {1, 3}) {
+    std::vector<T> z = Waves<T>(210, 170, 41);
+    // Ascending levels (a repeat among them) scan only the words that may cross each, in rows
+    // with no NaN; other rows, and levels in any other order, scan every word.
+    const std::vector<T> unsorted = {T(0.5), T(-1), T(0.5), T(2), T(0), T(-0.25)};
+    const std::vector<T> sorted = {T(-1.5), T(-0.6), T(-0.25), T(0), T(0), T(0.3), T(0.9), T(1.7)};
+    for (std::size_t k = 3000; k < z.size(); k += 7919)
+        z[k] = kNaN<T>;
+    for (int variant = 0; variant < 4; ++variant) {
+        const int threads = 1 + 2 * (variant % 2);
+        const std::vector<T>& levels = variant < 2 ? unsorted : sorted;
+        const View<T> v = variant == 3 ? isocontour::RowMajor(z.data(), 170, 210)
+                                       : isocontour::ColumnMajor(z.data(), 210, 170);
         Options<T> o;
         o.threads = threads;
         o.saddle = Saddle::Centre;
         o.normals = threads == 3;
+        o.cornerMask = variant == 2;
         const Lines<T> all = isocontour::ContourLines(v, std::span<const T>(levels), o);
         ASSERT_EQ(all.levelOffsets.size(), levels.size() + 1);
         Lines<T> joined;
