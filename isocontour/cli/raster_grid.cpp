@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 template <class T>
@@ -46,24 +47,46 @@ bool PaddedRows<T>::Append(std::ptrdiff_t end, Read read, void* reader, const No
     return true;
 }
 
-// Node row j: nodata to NaN, the side pads, and the range unless the row is a pad's copy.
+// Node row j: nodata to NaN, the side pads, and the range unless the row is a pad's copy. The
+// values go a vector at a time (the compiler's vector extension, on any target), each lane with
+// its own running range; a value equals the nodata value as a double only if that is one of T's.
 template <class T> void PaddedRows<T>::Finish(std::ptrdiff_t j, const NoDataRule& nodata) {
+    using V [[gnu::vector_size(16)]] = T;
+    constexpr std::ptrdiff_t kLanes = std::ptrdiff_t(sizeof(V) / sizeof(T));
     constexpr T nan = std::numeric_limits<T>::quiet_NaN();
+    constexpr T inf = std::numeric_limits<T>::infinity();
+    constexpr T most = std::numeric_limits<T>::max();
+    const T noData = T(nodata.value);
+    const bool useNoData = nodata.use && double(noData) == nodata.value;
     T* row = Node(j) + 1;
     const std::ptrdiff_t cols = nx_ - 2;
-    double lo = lo_, hi = hi_;
-    for (std::ptrdiff_t i = 0; i < cols; ++i) {
+    V lo = V{} + inf, hi = V{} - inf;
+    const V nans = V{} + nan, mosts = V{} + most, noDatas = V{} + (useNoData ? noData : nan);
+    std::ptrdiff_t i = 0;
+    for (; i + kLanes <= cols; i += kLanes) {
+        V v;
+        std::memcpy(&v, row + i, sizeof v);
+        // Infinite, NaN (unordered with itself) or the nodata value.
+        v = (v > mosts) | (v < -mosts) | (v != v) | (v == noDatas) ? nans : v;
+        std::memcpy(row + i, &v, sizeof v);
+        lo = v < lo ? v : lo; // NaN compares false and leaves the range
+        hi = v > hi ? v : hi;
+    }
+    double rowLo = lo_, rowHi = hi_;
+    for (std::ptrdiff_t k = 0; k < kLanes; ++k)
+        rowLo = std::min(rowLo, double(lo[k])), rowHi = std::max(rowHi, double(hi[k]));
+    for (; i < cols; ++i) {
         const T v = row[i];
-        if (!std::isfinite(v) || (nodata.use && double(v) == nodata.value)) {
+        if (!std::isfinite(v) || (useNoData && v == noData)) {
             row[i] = nan;
             continue;
         }
-        lo = std::min(lo, double(v));
-        hi = std::max(hi, double(v));
+        rowLo = std::min(rowLo, double(v));
+        rowHi = std::max(rowHi, double(v));
     }
     row[-1] = row[0];
     row[cols] = row[cols - 1];
-    if (j != 0 && j != ny_ - 1) lo_ = lo, hi_ = hi;
+    if (j != 0 && j != ny_ - 1) lo_ = rowLo, hi_ = rowHi;
 }
 
 template <class T> isocontour::View<T> PaddedRows<T>::Values() const {
