@@ -78,6 +78,8 @@ struct StripRows {
     // Of the cell row being scanned, with many sorted levels: per level, the words of cells
     // that may cross it (its first and last level by word, then the words by level).
     std::vector<std::uint32_t> firstLevel, endLevel, levelStart, wordsByLevel;
+    std::vector<std::uint32_t> ranges;    // per node row held: each word's first and end level
+    std::vector<std::ptrdiff_t> rangesOf; // the node row each row's ranges are of, or -1
 };
 
 // Everything a call of ContourLines works in besides its output.
