@@ -109,22 +109,19 @@ template <bool kOrEqual, class T>
 void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
                          std::uint32_t* above, std::ptrdiff_t levelStride,
                          std::uint32_t* unusable) {
+    const bool sorted = std::is_sorted(levels.begin(), levels.end());
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kWordBits <= nx; ++w) {
         const T* v = r + w * kWordBits;
         T lo, hi;
         const std::uint32_t nan = Range32(v, lo, hi);
         if (unusable) unusable[w] = nan;
-        for (std::size_t m = 0; m < levels.size(); ++m) {
-            const T level = levels[m];
-            std::uint32_t& a = above[std::ptrdiff_t(m) * levelStride + w];
-            if (nan == 0 && !AboveOf<kOrEqual>(hi, level))
-                a = 0;
-            else if (nan == 0 && AboveOf<kOrEqual>(lo, level))
-                a = ~std::uint32_t(0);
-            else
-                Word32<kOrEqual>(v, level, a);
-        }
+        WordLevels<kOrEqual>(levels, sorted, nan != 0, lo, hi, above + w, levelStride,
+                             [&](T level) {
+                                 std::uint32_t a;
+                                 Word32<kOrEqual>(v, level, a);
+                                 return a;
+                             });
     }
     // The partial word and the zero word, value by value.
     for (std::size_t m = 0; m < levels.size(); ++m) {

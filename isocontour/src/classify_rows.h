@@ -4,6 +4,7 @@
 // time). Compare-and-mask only: every version gives the same bits.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -17,6 +18,43 @@ template <bool kOrEqual, class V, class L> inline auto AboveOf(const V& x, const
         return x >= level;
     else
         return x > level;
+}
+
+// A word's bits for every level, level m's at above[m * levelStride]: where the word has no NaN,
+// all set for the levels its lowest value lies above, none for those its highest does not, and
+// bits(level) compared only for the others; with levels in ascending order (sorted) the first
+// two are runs at the ends, found by bisection, so that a level costs a store.
+template <bool kOrEqual, class T, class Bits>
+[[gnu::always_inline]] inline void WordLevels(std::span<const T> levels, bool sorted, bool nan,
+                                              T lo, T hi, std::uint32_t* above,
+                                              std::ptrdiff_t levelStride, const Bits& bits) {
+    const std::size_t nl = levels.size();
+    const auto at = [&](std::size_t m) -> std::uint32_t& {
+        return above[std::ptrdiff_t(m) * levelStride];
+    };
+    if (nan || !sorted) {
+        for (std::size_t m = 0; m < nl; ++m) {
+            const T level = levels[m];
+            if (!nan && !AboveOf<kOrEqual>(hi, level))
+                at(m) = 0;
+            else if (!nan && AboveOf<kOrEqual>(lo, level))
+                at(m) = ~std::uint32_t(0);
+            else
+                at(m) = bits(level);
+        }
+        return;
+    }
+    const T* l = levels.data();
+    const std::size_t a = std::size_t(
+        std::partition_point(l, l + nl, [&](T x) { return AboveOf<kOrEqual>(lo, x); }) - l);
+    const std::size_t b = std::size_t(
+        std::partition_point(l + a, l + nl, [&](T x) { return AboveOf<kOrEqual>(hi, x); }) - l);
+    for (std::size_t m = 0; m < a; ++m)
+        at(m) = ~std::uint32_t(0);
+    for (std::size_t m = a; m < b; ++m)
+        at(m) = bits(l[m]);
+    for (std::size_t m = b; m < nl; ++m)
+        at(m) = 0;
 }
 
 // Row r of nx values against level: above[w] gets bit k set when value 32 w + k lies above it,

@@ -5,11 +5,14 @@
 // function to code that runs where AVX2 is missing.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include <immintrin.h>
+
+#include "classify_rows.h"
 
 namespace isocontour::detail {
 namespace {
@@ -176,6 +179,7 @@ template <bool kOrEqual, bool kWide, class T>
                                               std::ptrdiff_t levelStride, std::uint32_t* unusable) {
     using S = Simd<T, kWide>;
     using W = Word<T, kWide>;
+    const bool sorted = std::is_sorted(levels.begin(), levels.end());
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kSimdWordBits <= nx; ++w) {
         const T* v = r + w * kSimdWordBits;
@@ -183,16 +187,9 @@ template <bool kOrEqual, bool kWide, class T>
         if (unusable) unusable[w] = nan;
         T lo, hi;
         W::Range(v, lo, hi);
-        for (std::size_t m = 0; m < levels.size(); ++m) {
-            const T level = levels[m];
-            std::uint32_t& a = above[std::ptrdiff_t(m) * levelStride + w];
-            if (nan == 0 && !Compare<kOrEqual>(hi, level))
-                a = 0;
-            else if (nan == 0 && Compare<kOrEqual>(lo, level))
-                a = ~std::uint32_t(0);
-            else
-                a = W::template Above<kOrEqual>(v, S::Set(level));
-        }
+        WordLevels<kOrEqual>(
+            levels, sorted, nan != 0, lo, hi, above + w, levelStride,
+            [&](T level) { return W::template Above<kOrEqual>(v, S::Set(level)); });
     }
     for (std::size_t m = 0; m < levels.size(); ++m)
         Tail<kOrEqual>(r, w, nx, levels[m], above + std::ptrdiff_t(m) * levelStride,
