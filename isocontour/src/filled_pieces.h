@@ -23,6 +23,7 @@
 #include "coords.h"
 #include "frame.h"
 #include "isocontour/isocontour.h"
+#include "level_ranges.h"
 #include "pages.h"
 #include "strips.h"
 
@@ -98,6 +99,7 @@ struct BandRows {
     std::vector<std::uint32_t> above;    // [level][row of the ring][word]
     std::vector<std::uint32_t> unusable; // [row of the ring][word]
     std::vector<std::uint8_t> any;       // [row of the ring]: an unusable node in it
+    LevelRanges ranges;                  // with many levels, the words each may cross
 };
 
 // A strip's link slots for one band while it scans: [2 * i + m] for the crossings of level m on

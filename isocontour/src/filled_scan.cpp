@@ -14,6 +14,7 @@
 #include "checks.h"
 #include "classify.h"
 #include "filled_pieces.h"
+#include "level_ranges.h"
 #include "value_types.h"
 
 namespace isocontour::detail {
@@ -75,6 +76,8 @@ template <class T, class Coords> class Scanner {
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
         next_ = std::max<std::ptrdiff_t>(j0 - 1, 0);
+        rows_.ranges.Reset(ring_, g_); // the ring's bits will be this call's levels'
+        sparse_ = in_.levels.size() >= 4;
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
             Classify(std::min(j + 3, ny_));
             bad_ = false;
@@ -82,9 +85,28 @@ template <class T, class Coords> class Scanner {
                  ++r)
                 bad_ = bad_ || rows_.any[std::size_t(r % ring_)];
             row_ = j;
+            // Away from the grid's border and from unusable nodes, a band's cells to visit are
+            // those its two levels may cross, and the row's first and last (LevelRanges).
+            const bool listed = sparse_ && !bad_ && j != 0 && j != ny_ - 2;
+            LevelRanges& ranges = rows_.ranges;
+            if (listed) {
+                const std::ptrdiff_t nl = std::ptrdiff_t(in_.levels.size());
+                const auto rangesOf = [&](std::ptrdiff_t y) {
+                    return ranges.Of(y % ring_, y, g_, nl,
+                                     [&](std::ptrdiff_t m) { return Above(std::size_t(m), y); });
+                };
+                const std::ptrdiff_t lastWord = (nx_ - 2) / kWordBits;
+                ranges.ByLevel(
+                    cells_.first, cells_.last, rangesOf(j), rangesOf(j + 1), kFirst_,
+                    std::size_t(kLast_ - kFirst_ + 1), 1,
+                    [&](std::ptrdiff_t w) { return cells_.Cells(w); },
+                    [&](std::ptrdiff_t w) { return w == 0 || w == lastWord; });
+            }
             for (int k = kFirst_; k <= kLast_; ++k) {
                 BandState<T> b = State(std::size_t(k - kFirst_));
-                Row(b, k, j);
+                const std::size_t at = listed ? ranges.start[std::size_t(k - kFirst_)] : 0;
+                Row(b, k, j, listed, ranges.words.data() + at,
+                    listed ? ranges.start[std::size_t(k - kFirst_) + 1] - at : 0);
                 if (in_.window) { // the crossings on the window's left and right sides
                     SeamsAcross(b, frame_.cx0, j);
                     SeamsAcross(b, frame_.cx1, j);
@@ -208,62 +230,75 @@ template <class T, class Coords> class Scanner {
                 int((L.c3 >> bit) & 1u) + int((U.c3 >> bit) & 1u)};
     }
 
-    void Row(BandState<T>& b, int k, std::ptrdiff_t y) {
+    // Band k's cells of cell row y: in every word, or when listed only in words[0 .. count).
+    void Row(BandState<T>& b, int k, std::ptrdiff_t y, bool listed, const std::uint32_t* words,
+             std::size_t count) {
         const int nl = int(in_.levels.size());
         const std::uint32_t* lower = k >= 1 ? Above(std::size_t(k - 1), y) : nullptr;
         const std::uint32_t* upper = k < nl ? Above(std::size_t(k), y) : nullptr;
         const std::uint32_t* lowerUp = k >= 1 ? Above(std::size_t(k - 1), y + 1) : nullptr;
         const std::uint32_t* upperUp = k < nl ? Above(std::size_t(k), y + 1) : nullptr;
-        for (std::ptrdiff_t w = cells_.first; w <= cells_.last; ++w) {
-            const CellCorners L =
-                lower ? CornersOf(lower, lowerUp, w) : CellCorners{~0u, ~0u, ~0u, ~0u};
-            const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
-            const std::uint32_t inside = (L.c0 & L.c1 & L.c2 & L.c3) & ~U.Any();
-            const std::uint32_t lowerMixed = L.Mixed(), upperMixed = U.Mixed();
-            // With a corner mask, the cells missing one corner, each a triangle whose diagonal
-            // borders the band wherever the band reaches it.
-            CellCorners missing{0, 0, 0, 0};
-            std::uint32_t triangles = 0;
-            if (bad_) {
-                missing = UnusableCorners(w, y);
-                if (in_.cornerMask)
-                    triangles = missing.Any() & ~missing.TwoOrMore() & ExistingCells(g_, w);
+        if (listed)
+            for (std::size_t q = 0; q < count; ++q)
+                Word(b, k, y, std::ptrdiff_t(words[q]), lower, upper, lowerUp, upperUp);
+        else
+            for (std::ptrdiff_t w = cells_.first; w <= cells_.last; ++w)
+                Word(b, k, y, w, lower, upper, lowerUp, upperUp);
+    }
+
+    // The cells of word w of that row (the levels' bits of its node rows lower and upper, and
+    // of the rows above them, null for a level the band does not have).
+    [[gnu::always_inline]] void Word(BandState<T>& b, int k, std::ptrdiff_t y, std::ptrdiff_t w,
+                                     const std::uint32_t* lower, const std::uint32_t* upper,
+                                     const std::uint32_t* lowerUp, const std::uint32_t* upperUp) {
+        const CellCorners L =
+            lower ? CornersOf(lower, lowerUp, w) : CellCorners{~0u, ~0u, ~0u, ~0u};
+        const CellCorners U = upper ? CornersOf(upper, upperUp, w) : CellCorners{0, 0, 0, 0};
+        const std::uint32_t inside = (L.c0 & L.c1 & L.c2 & L.c3) & ~U.Any();
+        const std::uint32_t lowerMixed = L.Mixed(), upperMixed = U.Mixed();
+        // With a corner mask, the cells missing one corner, each a triangle whose diagonal
+        // borders the band wherever the band reaches it.
+        CellCorners missing{0, 0, 0, 0};
+        std::uint32_t triangles = 0;
+        if (bad_) {
+            missing = UnusableCorners(w, y);
+            if (in_.cornerMask)
+                triangles = missing.Any() & ~missing.TwoOrMore() & ExistingCells(g_, w);
+        }
+        std::uint32_t m = lowerMixed | upperMixed;
+        if (m == 0 && inside == 0 && triangles == 0) return;
+        const std::uint32_t near = NearDomain(w, y);
+        m |= inside & near;
+        m &= ~missing.Any();
+        m |= triangles;
+        m &= cells_.Cells(w);
+        if (m == 0) return;
+        // Cells crossed by one level only, away from the border and unusable cells: the
+        // common case, whose pieces are that level's line alone.
+        const std::uint32_t lean = (lowerMixed ^ upperMixed) & ~near;
+        for (; m != 0; m &= m - 1) {
+            const int bit = __builtin_ctz(m);
+            const std::ptrdiff_t x = w * kWordBits + bit;
+            emitted_ = 0;
+            if ((triangles >> bit) & 1u) {
+                const int q = (missing.c0 >> bit) & 1u   ? 0
+                              : (missing.c1 >> bit) & 1u ? 1
+                              : (missing.c2 >> bit) & 1u ? 2
+                                                         : 3;
+                Triangle(b, k, x, y, q, States(L, U, bit));
+                continue;
             }
-            std::uint32_t m = lowerMixed | upperMixed;
-            if (m == 0 && inside == 0 && triangles == 0) continue;
-            const std::uint32_t near = NearDomain(w, y);
-            m |= inside & near;
-            m &= ~missing.Any();
-            m |= triangles;
-            m &= cells_.Cells(w);
-            if (m == 0) continue;
-            // Cells crossed by one level only, away from the border and unusable cells: the
-            // common case, whose pieces are that level's line alone.
-            const std::uint32_t lean = (lowerMixed ^ upperMixed) & ~near;
-            for (; m != 0; m &= m - 1) {
-                const int bit = __builtin_ctz(m);
-                const std::ptrdiff_t x = w * kWordBits + bit;
-                emitted_ = 0;
-                if ((triangles >> bit) & 1u) {
-                    const int q = (missing.c0 >> bit) & 1u   ? 0
-                                  : (missing.c1 >> bit) & 1u ? 1
-                                  : (missing.c2 >> bit) & 1u ? 2
-                                                             : 3;
-                    Triangle(b, k, x, y, q, States(L, U, bit));
-                    continue;
-                }
-                if ((lean >> bit) & 1u) {
-                    const bool lowerLevel = (lowerMixed >> bit) & 1u;
-                    const CellCorners& c = lowerLevel ? L : U;
-                    const unsigned kase = CaseOf((c.c0 >> bit) & 1u, (c.c1 >> bit) & 1u,
-                                                 (c.c2 >> bit) & 1u, (c.c3 >> bit) & 1u);
-                    if (OneLevel(b, k, x, y, lowerLevel ? 0 : 1, kase)) continue;
-                }
-                const std::array<int, 4> st = States(L, U, bit);
-                const Sides domain{!Usable(x, y - 1), !Usable(x + 1, y), !Usable(x, y + 1),
-                                   !Usable(x - 1, y)};
-                Cell(b, k, x, y, st, domain);
+            if ((lean >> bit) & 1u) {
+                const bool lowerLevel = (lowerMixed >> bit) & 1u;
+                const CellCorners& c = lowerLevel ? L : U;
+                const unsigned kase = CaseOf((c.c0 >> bit) & 1u, (c.c1 >> bit) & 1u,
+                                             (c.c2 >> bit) & 1u, (c.c3 >> bit) & 1u);
+                if (OneLevel(b, k, x, y, lowerLevel ? 0 : 1, kase)) continue;
             }
+            const std::array<int, 4> st = States(L, U, bit);
+            const Sides domain{!Usable(x, y - 1), !Usable(x + 1, y), !Usable(x, y + 1),
+                               !Usable(x - 1, y)};
+            Cell(b, k, x, y, st, domain);
         }
     }
 
@@ -582,8 +617,9 @@ template <class T, class Coords> class Scanner {
     BandRows& rows_;
     std::vector<BandSlots>& slots_;
     std::ptrdiff_t batch_ = 1, ring_ = 4; // rows classified at once; rows the ring holds
-    std::ptrdiff_t next_ = 0;             // the first node row not yet classified
-    bool bad_ = false;                    // an unusable node in the rows the current cell row reads
+    bool sparse_ = false; // levels enough for a band's scan to visit only the words it may cross
+    std::ptrdiff_t next_ = 0; // the first node row not yet classified
+    bool bad_ = false;        // an unusable node in the rows the current cell row reads
     std::array<std::int64_t, 10> local_;
     const Frame& frame_;
     Frame::Words cells_ = frame_.CellWords(); // the words of a cell row the frame holds

@@ -26,6 +26,7 @@
 #include "classify.h"
 #include "isocontour/isocontour.h"
 #include "level_groups.h"
+#include "level_ranges.h"
 #include "line_pieces.h"
 #include "lines.h"
 #include "normals.h"
@@ -66,7 +67,8 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         // With one cell row a stripe, its two node rows take turns as the lower one (lower_), so
         // that the upper row's bits stay where they are rather than being copied down.
         lower_ = 0;
-        rows_.rangesOf.assign(std::size_t(kRows), -1); // the bits are this call's levels'
+        LevelRanges& ranges = rows_.ranges;
+        ranges.Reset(kRows, g_); // the rows' bits will be this call's levels'
         const auto row = [&](std::ptrdiff_t r) { return kStripe == 1 ? (r + lower_) & 1 : r; };
         const std::ptrdiff_t words = g_.words, nl = std::ptrdiff_t(levels_.size());
         std::vector<std::uint32_t>& above = rows_.above;
@@ -144,19 +146,15 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                 const bool sparse = clean && sparse_;
                 if (sparse) {
                     // Each node row's ranges are found once, for the first cell row that needs
-                    // them, and kept with its bits (rangesOf: the node row they are of).
-                    rows_.ranges.resize(std::size_t(kRows * 2 * words));
-                    rows_.rangesOf.resize(std::size_t(kRows), -1);
+                    // them, and kept with its bits.
                     const auto rangesOf = [&](std::ptrdiff_t r) {
-                        std::uint32_t* ranges = &rows_.ranges[std::size_t(row(r) * 2 * words)];
-                        std::ptrdiff_t& of = rows_.rangesOf[std::size_t(row(r))];
-                        if (of != s + r) {
-                            NodeRanges([&](std::ptrdiff_t m) { return bits(m, r); }, ranges);
-                            of = s + r;
-                        }
-                        return ranges;
+                        return ranges.Of(row(r), s + r, g_, nl,
+                                         [&](std::ptrdiff_t m) { return bits(m, r); });
                     };
-                    WordsByLevel(cells, rangesOf(r), rangesOf(r + 1));
+                    ranges.ByLevel(
+                        cells.first, cells.last, rangesOf(r), rangesOf(r + 1), 0, std::size_t(nl),
+                        0, [&](std::ptrdiff_t w) { return cells.Cells(w); },
+                        [](std::ptrdiff_t) { return false; });
                 }
                 for (std::ptrdiff_t m = 0; m < nl; ++m) {
                     Crossings<T>& c = out_[std::size_t(m)];
@@ -166,12 +164,11 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                     const std::uint32_t* rlo = bits(m, r);
                     const std::uint32_t* rup = bits(m, r + 1);
                     if (sparse) {
-                        const std::uint32_t* w = rows_.wordsByLevel.data();
-                        for (std::uint32_t k = rows_.levelStart[std::size_t(m)],
-                                           end = rows_.levelStart[std::size_t(m) + 1];
+                        for (std::uint32_t k = ranges.start[std::size_t(m)],
+                                           end = ranges.start[std::size_t(m) + 1];
                              k < end; ++k)
-                            ScanWord<true>(std::ptrdiff_t(w[k]), rlo, rup, lo, up, cells, y,
-                                           skipHere, triangles);
+                            ScanWord<true>(std::ptrdiff_t(ranges.words[k]), rlo, rup, lo, up, cells,
+                                           y, skipHere, triangles);
                     } else if (clean) {
                         ScanRow<true>(rlo, rup, lo, up, cells, y, skipHere, triangles);
                     } else {
@@ -221,94 +218,6 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
             else
                 Cell(w * kWordBits + b, y, k);
         }
-    }
-
-    // With levels in ascending order, a word of nodes lies wholly above the levels below some
-    // first level and wholly below those from some end level on (its bits only fall as the level
-    // rises), and a word of cells can cross only the levels between the first of its nodes'
-    // words' firsts and the last of their ends. NodeRanges finds a node row's (bitsOf(m): its bits
-    // at level m) into ranges, each word's search starting from its left neighbour's answer,
-    // which on a smooth field is a step or two away.
-    template <class BitsOf> void NodeRanges(const BitsOf& bitsOf, std::uint32_t* ranges) const {
-        const std::ptrdiff_t nl = std::ptrdiff_t(levels_.size());
-        std::ptrdiff_t a = 0, b = 0;
-        for (std::ptrdiff_t w = 0; w < g_.words; ++w) {
-            const std::ptrdiff_t nodes = std::min<std::ptrdiff_t>(g_.nx - w * kWordBits, kWordBits);
-            if (nodes <= 0) { // the zero word past the row: no node, no level
-                ranges[2 * w] = std::uint32_t(nl), ranges[2 * w + 1] = 0;
-                continue;
-            }
-            const std::uint32_t in = nodes == kWordBits ? ~0u : (1u << nodes) - 1;
-            const auto allAbove = [&](std::ptrdiff_t m) { return (bitsOf(m)[w] & in) == in; };
-            const auto allBelow = [&](std::ptrdiff_t m) { return (bitsOf(m)[w] & in) == 0; };
-            a = Boundary(nl, a, allAbove);
-            b = Boundary(nl, std::max(a, b), [&](std::ptrdiff_t m) { return !allBelow(m); });
-            ranges[2 * w] = std::uint32_t(a), ranges[2 * w + 1] = std::uint32_t(std::max(a, b));
-        }
-    }
-
-    // The first m in 0 .. n at which holds(m) is false (holds is true up to some m, then false),
-    // searched outward from guess in steps that double, then by bisection.
-    template <class Holds>
-    static std::ptrdiff_t Boundary(std::ptrdiff_t n, std::ptrdiff_t guess, const Holds& holds) {
-        std::ptrdiff_t lo, hi; // holds(lo - 1) or lo == 0; !holds(hi) or hi == n
-        if (guess < n && holds(guess)) {
-            lo = guess + 1;
-            std::ptrdiff_t step = 1;
-            for (hi = std::min(n, lo + step); hi < n && holds(hi); hi = std::min(n, lo + step))
-                lo = hi + 1, step *= 2;
-        } else {
-            hi = guess;
-            std::ptrdiff_t step = 1;
-            for (lo = std::max<std::ptrdiff_t>(0, hi - step); lo > 0 && !holds(lo - 1);
-                 lo = std::max<std::ptrdiff_t>(0, hi - step))
-                hi = lo - 1, step *= 2;
-        }
-        while (lo < hi) {
-            const std::ptrdiff_t mid = lo + (hi - lo) / 2;
-            if (holds(mid))
-                lo = mid + 1;
-            else
-                hi = mid;
-        }
-        return lo;
-    }
-
-    // The row's words of cells by the levels that may cross them, in the row's order, into
-    // rows_.levelStart and rows_.wordsByLevel, from its node rows' ranges (lower, upper).
-    void WordsByLevel(const Frame::Words& cells, const std::uint32_t* lower,
-                      const std::uint32_t* upper) {
-        const std::size_t nl = levels_.size();
-        std::vector<std::uint32_t>& first = rows_.firstLevel;
-        std::vector<std::uint32_t>& end = rows_.endLevel;
-        std::vector<std::uint32_t>& start = rows_.levelStart;
-        first.resize(std::size_t(cells.last + 1));
-        end.resize(std::size_t(cells.last + 1));
-        start.assign(nl + 1, 0u);
-        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w) {
-            // The cells' corners: the two words of nodes, and the next two where the word's last
-            // cell is in the frame.
-            std::uint32_t a = std::min(lower[2 * w], upper[2 * w]);
-            std::uint32_t b = std::max(lower[2 * w + 1], upper[2 * w + 1]);
-            if (cells.Cells(w) >> 31) {
-                a = std::min({a, lower[2 * w + 2], upper[2 * w + 2]});
-                b = std::max({b, lower[2 * w + 3], upper[2 * w + 3]});
-            }
-            b = std::max(a, b);
-            first[std::size_t(w)] = a;
-            end[std::size_t(w)] = b;
-            for (std::size_t m = a; m < b; ++m)
-                ++start[m + 1];
-        }
-        for (std::size_t m = 0; m < nl; ++m)
-            start[m + 1] += start[m];
-        rows_.wordsByLevel.resize(start[nl]);
-        for (std::ptrdiff_t w = cells.first; w <= cells.last; ++w)
-            for (std::size_t m = first[std::size_t(w)]; m < end[std::size_t(w)]; ++m)
-                rows_.wordsByLevel[start[m]++] = std::uint32_t(w);
-        for (std::size_t m = nl; m > 0; --m) // each level's start, moved on by its fill, back
-            start[m] = start[m - 1];
-        start[0] = 0;
     }
 
     // Of a cell row, from the unusable nodes of its two node rows: the cells left out, and the
@@ -463,7 +372,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     BitGrid g_;
     Normals<T, Coords> normals_;
     // From this many levels in ascending order on, each level scans only the words that may
-    // cross it (WordsByLevel) rather than the whole row.
+    // cross it (LevelRanges) rather than the whole row.
     static constexpr std::size_t kSparseLevels = 4;
     bool sparse_;
     std::ptrdiff_t lower_ = 0;

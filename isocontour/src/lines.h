@@ -11,6 +11,7 @@
 #include "chunks.h"
 #include "frame.h"
 #include "isocontour/isocontour.h"
+#include "level_ranges.h"
 #include "strips.h"
 
 namespace isocontour::detail {
@@ -75,11 +76,7 @@ template <class T> struct LineCrossings {
 struct StripRows {
     std::vector<std::uint32_t> above, unusable, bad, top;
     std::vector<std::uint8_t> dirty; // per node row of a stripe: an unusable node in it
-    // Of the cell row being scanned, with many sorted levels: per level, the words of cells
-    // that may cross it (its first and last level by word, then the words by level).
-    std::vector<std::uint32_t> firstLevel, endLevel, levelStart, wordsByLevel;
-    std::vector<std::uint32_t> ranges;    // per node row held: each word's first and end level
-    std::vector<std::ptrdiff_t> rangesOf; // the node row each row's ranges are of, or -1
+    LevelRanges ranges;              // with many ascending levels, the words each may cross
 };
 
 // Everything a call of ContourLines works in besides its output.
