@@ -22,8 +22,9 @@ template <bool kOrEqual, class V, class L> inline auto AboveOf(const V& x, const
 
 // A word's bits for every level, level m's at above[m * levelStride]: where the word has no NaN,
 // all set for the levels its lowest value lies above, none for those its highest does not, and
-// bits(level) compared only for the others; with levels in ascending order (sorted) the first
-// two are runs at the ends, found by bisection, so that a level costs a store.
+// bits(level) compared only for the others; with many levels in ascending order (sorted) the
+// first two are runs at the ends, found by bisection, so that a level costs a store (with few,
+// the bisection's unpredictable branches cost more than the comparisons they spare).
 template <bool kOrEqual, class T, class Bits>
 [[gnu::always_inline]] inline void WordLevels(std::span<const T> levels, bool sorted, bool nan,
                                               T lo, T hi, std::uint32_t* above,
@@ -32,7 +33,7 @@ template <bool kOrEqual, class T, class Bits>
     const auto at = [&](std::size_t m) -> std::uint32_t& {
         return above[std::ptrdiff_t(m) * levelStride];
     };
-    if (nan || !sorted) {
+    if (nan || !sorted || nl < 16) {
         for (std::size_t m = 0; m < nl; ++m) {
             const T level = levels[m];
             if (!nan && !AboveOf<kOrEqual>(hi, level))

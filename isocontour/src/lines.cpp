@@ -372,8 +372,9 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     BitGrid g_;
     Normals<T, Coords> normals_;
     // From this many levels in ascending order on, each level scans only the words that may
-    // cross it (LevelRanges) rather than the whole row.
-    static constexpr std::size_t kSparseLevels = 4;
+    // cross it (LevelRanges) rather than the whole row; with fewer, on a rough field, finding
+    // and listing the words cost about what they save.
+    static constexpr std::size_t kSparseLevels = 16;
     bool sparse_;
     std::ptrdiff_t lower_ = 0;
     std::ptrdiff_t y0_ = 0;

@@ -741,7 +741,10 @@ TYPED_TEST(LinesTyped, SeveralLevelsAreEachLevelsLinesInTurn) {
     // Ascending levels (a repeat among them) scan only the words that may cross each, in rows
     // with no NaN; other rows, and levels in any other order, scan every word.
     const std::vector<T> unsorted = {T(0.5), T(-1), T(0.5), T(2), T(0), T(-0.25)};
-    const std::vector<T> sorted = {T(-1.5), T(-0.6), T(-0.25), T(0), T(0), T(0.3), T(0.9), T(1.7)};
+    std::vector<T> sorted = {T(0), T(0)};
+    for (int k = 0; k < 18; ++k)
+        sorted.push_back(T(-1.7) + T(0.2) * T(k));
+    std::sort(sorted.begin(), sorted.end());
     for (std::size_t k = 3000; k < z.size(); k += 7919)
         z[k] = kNaN<T>;
     for (int variant = 0; variant < 4; ++variant) {
@@ -881,10 +884,12 @@ template <class T> void ExpectRowsClassified() {
         for (int trial = 0; trial < 40; ++trial) {
             for (T& v : r)
                 v = trial % 4 == 0 ? T(0.75) : values[rng() % 10]; // words without a NaN too
-            // In any order, and ascending (words wholly above or below runs of them).
-            const std::vector<T> levels = trial % 2 ? std::vector<T>{T(0.5), T(-0.0), inf, T(-1)}
-                                                    : std::vector<T>{-inf,   T(-1),  T(-0.0), T(0),
-                                                                     T(0.5), T(0.5), T(0.75), inf};
+            // In any order, and many ascending (words wholly above or below runs of them).
+            const std::vector<T> levels =
+                trial % 2 ? std::vector<T>{T(0.5), T(-0.0), inf, T(-1)}
+                          : std::vector<T>{-inf,    T(-2),   T(-1.5), T(-1),  T(-0.5), T(-0.0),
+                                           T(0),    T(0.25), T(0.4),  T(0.5), T(0.5),  T(0.6),
+                                           T(0.75), T(1),    T(1.5),  T(2),   inf};
             const std::ptrdiff_t words = isocontour::ClassifiedRowWords(nx);
             for (const bool narrow : {false, true})
                 for (const bool orEqual : {false, true}) {
