@@ -2,6 +2,7 @@
 // closure, orientation, normals), exact small cases (saddle rules, nodes at the level, infinite
 // values, masks), layouts and coordinates, several levels at once, and the refusals.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -17,6 +18,7 @@
 #include "classify.h"
 #include "classify_rows.h"
 #include "isocontour/isocontour.h"
+#include "level_ranges.h"
 #include "pages.h"
 
 namespace {
@@ -942,6 +944,66 @@ template <class T> void ExpectRowsClassified() {
 TEST(LinesPlanes, EveryVersionOfTheRowsClassificationGivesTheSameBits) {
     ExpectRowsClassified<float>();
     ExpectRowsClassified<double>();
+}
+
+// The search for where a run of levels ends, from any first guess, and the words each level (or
+// band) is to visit: every word whose corners' ranges put it at risk, in the row's order.
+TEST(LinesPlanes, LevelRangesListEveryWordALevelMayCross) {
+    using isocontour::detail::Boundary;
+    for (std::ptrdiff_t n = 0; n <= 40; ++n)
+        for (std::ptrdiff_t t = 0; t <= n; ++t)
+            for (std::ptrdiff_t guess = 0; guess <= n; ++guess) {
+                int probes = 0;
+                const auto holds = [&](std::ptrdiff_t m) {
+                    ++probes;
+                    EXPECT_TRUE(m >= 0 && m < n) << "probed " << m << " of " << n;
+                    return m < t;
+                };
+                ASSERT_EQ(Boundary(n, guess, holds), t) << "n " << n << " guess " << guess;
+                const int far = int(std::bit_width(std::size_t(std::abs(t - guess) + 1)));
+                EXPECT_LE(probes, 2 * far + 3) << "n " << n << " t " << t << " guess " << guess;
+            }
+    std::mt19937 rng(5);
+    isocontour::detail::LevelRanges r;
+    for (int trial = 0; trial < 300; ++trial) {
+        const std::ptrdiff_t words = 1 + std::ptrdiff_t(rng() % 9), nl = 1 + int(rng() % 12);
+        std::vector<std::uint32_t> node[2]; // each node word's first and end level, two rows
+        for (auto& row : node)
+            for (std::ptrdiff_t w = 0; w <= words; ++w) {
+                const std::uint32_t a = rng() % std::uint32_t(nl + 1),
+                                    b = rng() % std::uint32_t(nl + 1);
+                row.insert(row.end(), {std::min(a, b), std::max(a, b)});
+            }
+        const bool bands = trial % 2;
+        const std::ptrdiff_t base = bands ? std::ptrdiff_t(rng() % 2) : 0;
+        const std::size_t lists = std::size_t(nl + (bands ? 1 : 0) - base);
+        const std::uint32_t last = rng() % 2 ? ~0u : 0x7fffffffu; // the last cell in or out
+        const auto cells = [&](std::ptrdiff_t w) { return w == words - 1 ? last : ~0u; };
+        const auto all = [&](std::ptrdiff_t w) { return bands && w == words - 1; };
+        r.ByLevel(0, words - 1, node[0].data(), node[1].data(), base, lists, bands ? 1 : 0, cells,
+                  all);
+        const auto crosses = [&](std::ptrdiff_t w, std::int64_t level) {
+            bool any = false;
+            for (const auto& row : node)
+                for (std::ptrdiff_t q = w; q <= w + ((cells(w) >> 31) ? 1 : 0); ++q)
+                    any = any ||
+                          (row[std::size_t(2 * q)] <= level && level < row[std::size_t(2 * q + 1)]);
+            return any;
+        };
+        for (std::size_t k = 0; k < lists; ++k) {
+            const std::vector<std::uint32_t> listed(r.words.begin() + r.start[k],
+                                                    r.words.begin() + r.start[k + 1]);
+            EXPECT_TRUE(std::is_sorted(listed.begin(), listed.end()));
+            const std::int64_t level = std::int64_t(k) + base;
+            for (std::ptrdiff_t w = 0; w < words; ++w) {
+                const bool risk = crosses(w, level) || (bands && crosses(w, level - 1)) || all(w);
+                if (risk) {
+                    EXPECT_TRUE(std::count(listed.begin(), listed.end(), std::uint32_t(w)) == 1)
+                        << "trial " << trial << " list " << k << " word " << w;
+                }
+            }
+        }
+    }
 }
 
 TEST(LinesPlanes, ClassifyAboveIsTheStrictComparisonInEveryLayout) {
