@@ -67,7 +67,8 @@ template <class T> void PaddedRows<T>::Finish(std::ptrdiff_t j, const NoDataRule
         V v;
         std::memcpy(&v, row + i, sizeof v);
         // Infinite, NaN (unordered with itself) or the nodata value.
-        v = (v > mosts) | (v < -mosts) | (v != v) | (v == noDatas) ? nans : v;
+        const auto bad = (v > mosts) | (v < -mosts) | (v != v) | (v == noDatas);
+        v = bad ? nans : v;
         std::memcpy(row + i, &v, sizeof v);
         lo = v < lo ? v : lo; // NaN compares false and leaves the range
         hi = v > hi ? v : hi;
