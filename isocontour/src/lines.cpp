@@ -110,7 +110,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
             if (s == y0) {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s, cellRows + 1, kRows,
                                above.data(), unusable.data());
-            } else if (kStripe == 1) { // the last row's top row is this one's bottom
+            } else if (kStripe == 1) { // the previous cell row's top node row is this one's bottom
                 lower_ ^= 1;
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, 1, kRows,
                                above.data() + row(1) * words, unusable.data() + row(1) * words);
