@@ -25,6 +25,7 @@
 #include "isocontour/isocontour.h"
 #include "level_ranges.h"
 #include "pages.h"
+#include "ray_probe.h"
 #include "strips.h"
 
 namespace isocontour::detail {
@@ -111,7 +112,7 @@ struct BandSlots {
 // The memory AssembleBand works in, one per thread that assembles.
 template <class T> struct RingScratch {
     struct Query {
-        long double x, y;
+        Wide x, y;         // the probe
         std::int64_t next; // the next query in the same row
     };
     Buffer<std::uint64_t> multi;

@@ -12,6 +12,7 @@
 #include "filled_pieces.h"
 #include "filled_rings.h"
 #include "pages.h"
+#include "ray_probe.h"
 #include "twofold.h"
 #include "value_types.h"
 
@@ -199,35 +200,27 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const s
 
 namespace {
 
-// Long double: the midpoint of two doubles is then exact, strictly between them.
-using Wide = long double;
-
 // The middle of a ring's steepest piece, which lies strictly inside the piece's cell row (and is
 // never a vertex the ring shares with another), and that piece's rise (0 for a flat ring).
 struct Probe {
-    Wide x, y, rise;
+    Wide x, y;
+    double rise;
     std::size_t row;
 };
 template <class T>
 Probe SteepestMiddle(const BandPieces<T>& p, std::span<const std::int64_t> ring) {
+    // The rise only picks the piece, and is 0 only for equal ends: a double's is as good.
     std::size_t best = 0;
-    Wide rise = -1;
+    double rise = -1;
     for (std::size_t k = 0; k < ring.size(); ++k) {
         const Point<T>& a = p.Grid(std::size_t(ring[k]));
         const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
-        if (const Wide d = std::fabs(Wide(b.y) - Wide(a.y)); d > rise) rise = d, best = k;
+        if (const double d = std::fabs(double(b.y) - double(a.y)); d > rise) rise = d, best = k;
     }
     const Point<T>& a = p.Grid(std::size_t(ring[best]));
     const Point<T>& b = p.Grid(std::size_t(ring[(best + 1) % ring.size()]));
-    return {(Wide(a.x) + Wide(b.x)) / 2, (Wide(a.y) + Wide(b.y)) / 2, rise,
+    return {Mid<Wide>::Of(a.x, b.x), Mid<Wide>::Of(a.y, b.y), rise,
             std::size_t(std::floor(std::min(double(a.y), double(b.y))))};
-}
-
-// Whether piece ab crosses the ray from (x, y) towards -x.
-template <class T> bool CrossesRay(const Point<T>& a, const Point<T>& b, Wide x, Wide y) {
-    const Wide ay = a.y, by = b.y;
-    if ((ay > y) == (by > y)) return false;
-    return Wide(a.x) + (y - ay) * (Wide(b.x) - Wide(a.x)) / (by - ay) < x;
 }
 
 } // namespace
@@ -267,7 +260,8 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
             const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
             for (std::int64_t q = rowHead[row]; q >= 0; q = queries[std::size_t(q)].next) {
                 const Query& h = queries[std::size_t(q)];
-                if (CrossesRay(a, b, h.x, h.y)) hits.push_back({std::size_t(q), r});
+                if (CrossesRay<Wide>(a.x, a.y, b.x, b.y, h.x, h.y))
+                    hits.push_back({std::size_t(q), r});
             }
         }
     }
@@ -293,9 +287,11 @@ bool Encloses(const BandPieces<T>& p, std::span<const std::int64_t> outer,
               std::span<const std::int64_t> hole) {
     const Probe h = SteepestMiddle(p, hole);
     bool inside = false;
-    for (std::size_t k = 0; k < outer.size(); ++k)
-        inside ^= CrossesRay(p.Grid(std::size_t(outer[k])),
-                             p.Grid(std::size_t(outer[(k + 1) % outer.size()])), h.x, h.y);
+    for (std::size_t k = 0; k < outer.size(); ++k) {
+        const Point<T>& a = p.Grid(std::size_t(outer[k]));
+        const Point<T>& b = p.Grid(std::size_t(outer[(k + 1) % outer.size()]));
+        inside ^= CrossesRay<Wide>(a.x, a.y, b.x, b.y, h.x, h.y);
+    }
     return inside;
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "isocontour/isocontour.h"
+#include "ray_probe.h"
 #include "twofold.h"
 
 namespace {
@@ -670,6 +671,52 @@ TEST(FilledContours, TwofoldSumsAndProductsAreExact) {
         const long double want = (long double)a * d * -1 + (long double)b * c;
         ASSERT_NEAR(double(e.hi), double(want), 1e-15 * (std::fabs(a * d) + std::fabs(b * c)));
     }
+}
+
+// Which ring a hole lies in rests on a probe at the middle of two points and on whether a piece
+// crosses the ray from it towards -x. In twice a double's precision (where long double would be
+// emulated) both must be exact: here against 128-bit integers, on pieces in steps of 2^-20 near
+// 2048, with probes on them, half steps beside them, far off, and half an ulp off an end's height.
+TEST(FilledContours, RayProbeCrossingsAreExact) {
+    using isocontour::detail::Mid;
+    using isocontour::detail::Twofold;
+    __extension__ typedef __int128 Int128;
+    std::mt19937_64 rng(11);
+    const double step = std::ldexp(1.0, -20);
+    const auto steps = [&](int bits) {
+        return double(std::int64_t(rng() % (2u << bits)) - (1 << bits));
+    };
+    const auto units = [&](double v) { return Int128(std::ldexp(v, 43)); }; // exact from 512
+    int crossings = 0, onPiece = 0;
+    for (int k = 0; k < 20000; ++k) {
+        // A piece through (px, py), and a probe (x1 + x2) / 2, (y1 + y2) / 2 a few half steps or
+        // far from that point: on the piece when the offsets are 0.
+        const double px = 2048 + steps(30) * step, py = 2048 + steps(30) * step;
+        const double dx = steps(20) * step, dy = steps(20) * step;
+        const double i = double(rng() % 512 + 1), j = double(rng() % 512 + 1);
+        const double ax = px - i * dx, ay = py - i * dy, bx = px + j * dx, by = py + j * dy;
+        const int far = k % 4 == 0 ? 20 : 1;
+        double x1 = px + steps(far) * step, x2 = px, y1 = py, y2 = py + steps(far) * step;
+        if (k % 4 == 1) { // a probe half a unit in the last place beside an end's height
+            x1 = x2 = px + steps(20) * step;
+            y1 = rng() % 2 ? ay : by;
+            y2 = std::nextafter(y1, rng() % 2 ? 0.0 : 1e9);
+        }
+        const Twofold x = Mid<Twofold>::Of(x1, x2), y = Mid<Twofold>::Of(y1, y2);
+        ASSERT_EQ(Mid<Twofold>::Above(ay, y), 2 * units(ay) > units(y1) + units(y2));
+        const Int128 ex = units(bx) - units(ax), ey = units(by) - units(ay);
+        const Int128 left = (2 * units(ax) - units(x1) - units(x2)) * ey +
+                            (units(y1) + units(y2) - 2 * units(ay)) * ex;
+        const bool straddles =
+            (2 * units(ay) > units(y1) + units(y2)) != (2 * units(by) > units(y1) + units(y2));
+        const bool want = straddles && (ey > 0 ? left < 0 : left > 0);
+        ASSERT_EQ(isocontour::detail::CrossesRay<Twofold>(ax, ay, bx, by, x, y), want)
+            << ax << " " << ay << " " << bx << " " << by << " probe " << x.hi << " " << y.hi;
+        crossings += want;
+        onPiece += straddles && left == 0;
+    }
+    EXPECT_GT(crossings, 1000); // both answers and the exact ties were met
+    EXPECT_GT(onPiece, 100);
 }
 
 TEST(FilledContours, RefusesBadLevels) {
