@@ -25,8 +25,10 @@ template <> struct Lanes<double> {
     static constexpr M kBit = {1, 2};
 };
 
+} // namespace
+
 // A word of 32 values compared 16 bytes at a time (classify_rows_loops.h).
-struct PortableWord {
+template <class> struct RowWord {
     template <bool kOrEqual, class T>
     [[gnu::always_inline]] static std::uint32_t Of(const T* v, T level, std::uint32_t& above) {
         using L = Lanes<T>;
@@ -73,34 +75,6 @@ struct PortableWord {
         return nan;
     }
 };
-
-} // namespace
-
-template <bool kOrEqual, class T>
-void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-                   std::uint32_t* unordered) {
-    RowLoop<PortableWord, kOrEqual>(r, nx, level, above, unordered);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
-                         std::uint32_t* above, std::ptrdiff_t levelStride,
-                         std::uint32_t* unusable) {
-    LevelsLoop<PortableWord, kOrEqual>(r, nx, levels, above, levelStride, unusable);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowNarrow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-                         std::uint32_t* unordered) {
-    ContiguousRow<kOrEqual>(r, nx, level, above, unordered);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
-                               std::uint32_t* above, std::ptrdiff_t levelStride,
-                               std::uint32_t* unusable) {
-    ContiguousRowLevels<kOrEqual>(r, nx, levels, above, levelStride, unusable);
-}
 
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ROWS)
 

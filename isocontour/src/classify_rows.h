@@ -1,7 +1,8 @@
 // One row of values contiguous along x against one or several levels, 32 nodes a word: the
 // loop the classification spends its time in, compiled for the machine at hand (CMake picks
-// classify_rows.cpp, portable, or classify_rows_x86.cpp, which picks its instructions at run
-// time). Compare-and-mask only: every version gives the same bits.
+// classify_rows.cpp, portable, classify_rows_wasm.cpp with WebAssembly's SIMD, or
+// classify_rows_x86.cpp, which picks its instructions at run time). Compare-and-mask only: every
+// version gives the same bits.
 #pragma once
 
 #include <algorithm>
@@ -84,8 +85,8 @@ void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T>
 } // namespace isocontour::detail
 
 // The four functions' instantiations for value type T, spelled once for the file that defines
-// them on this machine (classify_rows.cpp, or classify_rows_x86.cpp on x86-64), inside
-// namespace isocontour::detail.
+// them on this machine (classify_rows.cpp, classify_rows_wasm.cpp or classify_rows_x86.cpp),
+// inside namespace isocontour::detail.
 #define ISOCONTOUR_ROWS(T)                                                                         \
     template void ContiguousRow<false, T>(const T*, std::ptrdiff_t, T, std::uint32_t*,             \
                                           std::uint32_t*);                                         \

@@ -1,8 +1,6 @@
-// The loops of a contiguous row's classification around one word of 32 values, shared by the
-// versions that differ only in how they compare a word (classify_rows.cpp, portable, and
-// classify_rows_wasm.cpp, WebAssembly's SIMD): Word::Of<kOrEqual>(v, level, above) sets above's
-// bit k when v[k] lies above level and returns the NaN bits; Word::Range(v, lo, hi) takes the
-// lowest and highest of the 32 values and returns their NaN bits.
+// The four functions of classify_rows.h around one word of 32 values, for the versions that differ
+// only in how they compare a word (classify_rows.cpp, portable, and classify_rows_wasm.cpp,
+// WebAssembly's SIMD), each of which defines RowWord and instantiates them.
 #pragma once
 
 #include <algorithm>
@@ -12,13 +10,19 @@
 
 namespace isocontour::detail {
 
-// ContiguousRow (classify_rows.h) with Word's comparisons.
-template <class Word, bool kOrEqual, class T>
-void RowLoop(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-             std::uint32_t* unordered) {
+// A version's word: RowWord<T>::Of<kOrEqual>(v, level, above) sets above's bit k when v[k] lies
+// above level and returns the NaN bits; RowWord<T>::Range(v, lo, hi) takes the lowest and
+// highest of the 32 values and returns their NaN bits. Defined by the file that includes this
+// one, before the functions below are instantiated.
+template <class T> struct RowWord;
+
+template <bool kOrEqual, class T>
+void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
+                   std::uint32_t* unordered) {
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kWordBits <= nx; ++w) {
-        const std::uint32_t n = Word::template Of<kOrEqual>(r + w * kWordBits, level, above[w]);
+        const std::uint32_t n =
+            RowWord<T>::template Of<kOrEqual>(r + w * kWordBits, level, above[w]);
         if (unordered) unordered[w] = n;
     }
     const std::ptrdiff_t rest = nx - w * kWordBits;
@@ -37,22 +41,23 @@ void RowLoop(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
     if (unordered) unordered[w] = 0;
 }
 
-// ContiguousRowLevels: each 32 values' range is taken once, and only the
+// A contiguous row against several levels: each 32 values' range is taken once, and only the
 // levels inside it are compared value by value; the others give words of all or no bits.
-template <class Word, bool kOrEqual, class T>
-void LevelsLoop(const T* r, std::ptrdiff_t nx, std::span<const T> levels, std::uint32_t* above,
-                std::ptrdiff_t levelStride, std::uint32_t* unusable) {
+template <bool kOrEqual, class T>
+void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
+                         std::uint32_t* above, std::ptrdiff_t levelStride,
+                         std::uint32_t* unusable) {
     const bool sorted = std::is_sorted(levels.begin(), levels.end());
     std::ptrdiff_t w = 0;
     for (; (w + 1) * kWordBits <= nx; ++w) {
         const T* v = r + w * kWordBits;
         T lo, hi;
-        const std::uint32_t nan = Word::Range(v, lo, hi);
+        const std::uint32_t nan = RowWord<T>::Range(v, lo, hi);
         if (unusable) unusable[w] = nan;
         WordLevels<kOrEqual>(levels, sorted, nan != 0, lo, hi, above + w, levelStride,
                              [&](T level) {
                                  std::uint32_t a;
-                                 Word::template Of<kOrEqual>(v, level, a);
+                                 RowWord<T>::template Of<kOrEqual>(v, level, a);
                                  return a;
                              });
     }
@@ -73,6 +78,19 @@ void LevelsLoop(const T* r, std::ptrdiff_t nx, std::span<const T> levels, std::u
         a[z] = 0;
         if (m == 0 && unusable) unusable[z] = 0;
     }
+}
+
+template <bool kOrEqual, class T>
+void ContiguousRowNarrow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
+                         std::uint32_t* unordered) {
+    ContiguousRow<kOrEqual>(r, nx, level, above, unordered);
+}
+
+template <bool kOrEqual, class T>
+void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
+                               std::uint32_t* above, std::ptrdiff_t levelStride,
+                               std::uint32_t* unusable) {
+    ContiguousRowLevels<kOrEqual>(r, nx, levels, above, levelStride, unusable);
 }
 
 } // namespace isocontour::detail

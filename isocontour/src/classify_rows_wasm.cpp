@@ -34,8 +34,10 @@ template <bool kOrEqual> [[gnu::always_inline]] inline v128_t Above64(v128_t x, 
     return wasm_i32x4_shuffle(a, b, 0, 2, 4, 6);
 }
 
+} // namespace
+
 // A word of 32 values, 16 a half (classify_rows_loops.h).
-struct WasmWord {
+template <class> struct RowWord {
     template <bool kOrEqual, class T>
     [[gnu::always_inline]] static std::uint32_t Of(const T* v, T level, std::uint32_t& above) {
         std::uint32_t a = 0, n = 0;
@@ -94,34 +96,6 @@ struct WasmWord {
         return nan;
     }
 };
-
-} // namespace
-
-template <bool kOrEqual, class T>
-void ContiguousRow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-                   std::uint32_t* unordered) {
-    RowLoop<WasmWord, kOrEqual>(r, nx, level, above, unordered);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
-                         std::uint32_t* above, std::ptrdiff_t levelStride,
-                         std::uint32_t* unusable) {
-    LevelsLoop<WasmWord, kOrEqual>(r, nx, levels, above, levelStride, unusable);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowNarrow(const T* r, std::ptrdiff_t nx, T level, std::uint32_t* above,
-                         std::uint32_t* unordered) {
-    ContiguousRow<kOrEqual>(r, nx, level, above, unordered);
-}
-
-template <bool kOrEqual, class T>
-void ContiguousRowLevelsNarrow(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
-                               std::uint32_t* above, std::ptrdiff_t levelStride,
-                               std::uint32_t* unusable) {
-    ContiguousRowLevels<kOrEqual>(r, nx, levels, above, levelStride, unusable);
-}
 
 ISOCONTOUR_FOR_EACH_VALUE_TYPE(ISOCONTOUR_ROWS)
 
