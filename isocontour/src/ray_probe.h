@@ -20,7 +20,8 @@ template <> struct Mid<long double> {
 };
 
 template <> struct Mid<Twofold> {
-    // Halving both parts is exact (the coordinates are grid units, far above the subnormals).
+    // Halving both parts is exact unless the low part is subnormal (a coordinate within about
+    // 1e-290 of 0), and then off by less than that.
     static Twofold Of(double a, double b) {
         const Twofold s = TwoSum(a, b);
         return {s.hi / 2, s.lo / 2};
