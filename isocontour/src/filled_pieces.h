@@ -112,15 +112,16 @@ struct BandSlots {
 // The memory AssembleBand works in, one per thread that assembles.
 template <class T> struct RingScratch {
     struct Query {
-        Wide x, y;         // the probe
-        std::int64_t next; // the next query in the same row
+        Wide x, y;   // a hole's probe
+        double near; // x to the nearest double
+        std::size_t row, hole;
     };
     Buffer<std::uint64_t> multi;
     Buffer<std::pair<double, std::size_t>> around;
     Buffer<std::uint8_t> used, seen;
     Buffer<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole, keep,
-        rowHead, walkOf; // walkOf: per ring, the piece its walk began at
-    Buffer<std::size_t> start, holeRing;
+        walkOf; // walkOf: per ring, the piece its walk began at
+    Buffer<std::size_t> start, rowStart;
     Buffer<std::pair<std::size_t, std::int64_t>> splits;
     Buffer<std::pair<std::uint64_t, std::size_t>> open;
     Buffer<Query> queries;

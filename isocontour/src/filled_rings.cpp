@@ -228,41 +228,56 @@ Probe SteepestMiddle(const BandPieces<T>& p, std::span<const std::int64_t> ring)
 // For each hole, the innermost outer ring around it (or -1): a ray from the middle of one of
 // the hole's non-horizontal pieces runs towards -x along that piece's cell row, and an outer
 // ring crossed an odd number of times surrounds the hole. Pieces stay inside their cell, so
-// only the outer rings' pieces in that row are looked at.
+// only the outer rings' pieces in that row are looked at, and of the row's probes only those
+// within the ring's span in x: the ray from a point outside it crosses the ring an even number
+// of times. (Without that, a row of many small outer rings with holes, islands with a pit each,
+// cost the product of its pieces and its holes.)
 template <class T>
 void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, RingScratch<T>& s) {
     const auto& area = s.area;
     auto& owner = s.owner;
     using Query = typename RingScratch<T>::Query;
     auto& queries = s.queries;
-    auto& holeRing = s.holeRing;
-    auto& rowHead = s.rowHead;
     queries.clear();
-    holeRing.clear();
-    rowHead.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)), -1);
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] < 0) || owner[r] >= 0) continue;
         const Probe h = SteepestMiddle(p, rings.Ring(r));
         if (!(h.rise > 0)) continue;
-        queries.push_back({h.x, h.y, rowHead[h.row]});
-        rowHead[h.row] = std::int64_t(queries.size() - 1);
-        holeRing.push_back(r);
+        queries.push_back({h.x, h.y, Mid<Wide>::Nearest(h.x), h.row, r});
     }
+    // By row, and along each by x (to the nearest double, which keeps the order of a probe and a
+    // point's coordinate, both doubles' bounds of a span included).
+    std::sort(queries.begin(), queries.end(), [](const Query& a, const Query& b) {
+        return a.row != b.row ? a.row < b.row : a.near < b.near;
+    });
+    auto& rowStart = s.rowStart;
+    rowStart.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)) + 1, 0);
+    for (const Query& q : queries)
+        ++rowStart[q.row + 1];
+    for (std::size_t k = 1; k < rowStart.size(); ++k)
+        rowStart[k] += rowStart[k - 1];
     auto& hits = s.hits; // query, outer ring
     hits.clear();
     for (std::size_t r = 0; r < rings.Count(); ++r) {
         if (!(area[r] > 0)) continue;
         const auto ring = rings.Ring(r);
+        double left = HUGE_VAL, right = -HUGE_VAL;
+        for (const std::int64_t piece : ring) {
+            const double x = p.Grid(std::size_t(piece)).x;
+            left = std::min(left, x), right = std::max(right, x);
+        }
         for (std::size_t k = 0; k < ring.size(); ++k) {
             const Point<T>& a = p.Grid(std::size_t(ring[k]));
             const Point<T>& b = p.Grid(std::size_t(ring[(k + 1) % ring.size()]));
             if (a.y == b.y) continue;
             const std::size_t row = std::size_t(std::floor(std::min(double(a.y), double(b.y))));
-            for (std::int64_t q = rowHead[row]; q >= 0; q = queries[std::size_t(q)].next) {
-                const Query& h = queries[std::size_t(q)];
-                if (CrossesRay<Wide>(a.x, a.y, b.x, b.y, h.x, h.y))
-                    hits.push_back({std::size_t(q), r});
-            }
+            const auto first = queries.begin() + rowStart[row];
+            const auto last = queries.begin() + rowStart[row + 1];
+            auto q = std::lower_bound(first, last, left,
+                                      [](const Query& h, double x) { return h.near < x; });
+            for (; q != last && q->near <= right; ++q)
+                if (CrossesRay<Wide>(a.x, a.y, b.x, b.y, q->x, q->y))
+                    hits.push_back({std::size_t(q - queries.begin()), r});
         }
     }
     std::sort(hits.begin(), hits.end());
@@ -271,7 +286,7 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
         while (h < hits.size() && hits[h] == hits[g])
             ++h;
         if ((h - g) % 2 == 1) {
-            const std::size_t hole = holeRing[hits[g].first], outer = hits[g].second;
+            const std::size_t hole = queries[hits[g].first].hole, outer = hits[g].second;
             std::int64_t& o = owner[hole];
             if (o < 0 || area[outer] < area[std::size_t(o)]) o = std::int64_t(outer);
         }

@@ -17,6 +17,7 @@ template <> struct Mid<long double> {
     static long double Of(double a, double b) { return ((long double)a + (long double)b) / 2; }
     static bool Above(double v, long double m) { return v > m; }
     static long double From(double v) { return v; }
+    static double Nearest(long double m) { return double(m); }
 };
 
 template <> struct Mid<Twofold> {
@@ -29,6 +30,7 @@ template <> struct Mid<Twofold> {
     // hi is the sum rounded, so its order decides unless v equals it.
     static bool Above(double v, const Twofold& m) { return v > m.hi || (v == m.hi && m.lo < 0); }
     static Twofold From(double v) { return {v, 0}; }
+    static double Nearest(const Twofold& m) { return m.hi; }
 };
 
 using Wide = std::conditional_t<kNativeLongDouble, long double, Twofold>;

@@ -229,6 +229,28 @@ TEST(FilledContours, RingRulesAndTilingOnSmoothedFields) {
         }
 }
 
+// Islands with a pit each, nine to a row, in staggered rows so that each row's probes fall
+// within some of the other islands' spans in x: a row's probes are tried only against the outer
+// rings whose span holds them, and every hole must still be its own island's.
+TEST(FilledContours, EveryIslandKeepsItsOwnPit) {
+    Field f{90, 64, std::vector<double>(90 * 64)};
+    for (std::ptrdiff_t i = 0; i < f.nx; ++i)
+        for (std::ptrdiff_t j = 0; j < f.ny; ++j) {
+            const double dy = double(j % 8) - 3.6, shift = (j / 8) % 2 ? 5.0 : 0.0;
+            const double dx = std::fmod(double(i) + shift, 10.0) - 4.7;
+            f.at(i, j) = std::exp(-std::pow(std::hypot(dx, dy) - 2.4, 2));
+        }
+    const auto bands = isocontour::FilledContours(f.view(), 0.5, 2.0);
+    CheckRings(bands);      // each hole inside its polygon's outer ring
+    std::size_t pitted = 0; // islands cut by the border may have lost their pit
+    for (std::size_t p = 0; p < bands.PolygonCount(); ++p) {
+        const auto rings = bands.polygonOffsets[p + 1] - bands.polygonOffsets[p];
+        EXPECT_LE(rings, 2) << "polygon " << p;
+        pitted += rings == 2;
+    }
+    EXPECT_GE(pitted, 60u);
+}
+
 TEST(FilledContours, PlateausExactlyAtLevelsNaNHolesAndMasks) {
     const std::vector<double> levels{-0.5, -0.25, 0.0, 0.25, 0.5};
     for (unsigned seed = 1; seed <= 6; ++seed) {
