@@ -112,8 +112,7 @@ struct BandSlots {
 // The memory AssembleBand works in, one per thread that assembles.
 template <class T> struct RingScratch {
     struct Query {
-        Wide x, y;   // a hole's probe
-        double near; // x to the nearest double
+        Wide x, y; // a hole's probe
         std::size_t row, hole;
     };
     Buffer<std::uint64_t> multi;

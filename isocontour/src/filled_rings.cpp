@@ -6,6 +6,7 @@
 // along the cell row it lies in.
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 #include <span>
 
 #include "checks.h"
@@ -243,19 +244,19 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
         if (!(area[r] < 0) || owner[r] >= 0) continue;
         const Probe h = SteepestMiddle(p, rings.Ring(r));
         if (!(h.rise > 0)) continue;
-        queries.push_back({h.x, h.y, Mid<Wide>::Nearest(h.x), h.row, r});
+        queries.push_back({h.x, h.y, h.row, r});
     }
-    // By row, and along each by x (to the nearest double, which keeps the order of a probe and a
-    // point's coordinate, both doubles' bounds of a span included).
-    std::sort(queries.begin(), queries.end(), [](const Query& a, const Query& b) {
-        return a.row != b.row ? a.row < b.row : a.near < b.near;
+    // By row, and along each by x to the nearest double, which keeps the order of a probe and a
+    // point's coordinate (both doubles' bounds of a span included).
+    const auto near = [](const Query& q) { return Mid<Wide>::Nearest(q.x); };
+    std::sort(queries.begin(), queries.end(), [&](const Query& a, const Query& b) {
+        return a.row != b.row ? a.row < b.row : near(a) < near(b);
     });
     auto& rowStart = s.rowStart;
     rowStart.assign(std::size_t(std::max<std::ptrdiff_t>(ny, 1)) + 1, 0);
     for (const Query& q : queries)
         ++rowStart[q.row + 1];
-    for (std::size_t k = 1; k < rowStart.size(); ++k)
-        rowStart[k] += rowStart[k - 1];
+    std::partial_sum(rowStart.begin(), rowStart.end(), rowStart.begin());
     auto& hits = s.hits; // query, outer ring
     hits.clear();
     for (std::size_t r = 0; r < rings.Count(); ++r) {
@@ -274,8 +275,8 @@ void HoleOwners(const BandPieces<T>& p, const Rings& rings, std::ptrdiff_t ny, R
             const auto first = queries.begin() + rowStart[row];
             const auto last = queries.begin() + rowStart[row + 1];
             auto q = std::lower_bound(first, last, left,
-                                      [](const Query& h, double x) { return h.near < x; });
-            for (; q != last && q->near <= right; ++q)
+                                      [&](const Query& h, double x) { return near(h) < x; });
+            for (; q != last && near(*q) <= right; ++q)
                 if (CrossesRay<Wide>(a.x, a.y, b.x, b.y, q->x, q->y))
                     hits.push_back({std::size_t(q - queries.begin()), r});
         }

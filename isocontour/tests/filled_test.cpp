@@ -725,12 +725,12 @@ TEST(FilledContours, RayProbeCrossingsAreExact) {
             y2 = std::nextafter(y1, rng() % 2 ? 0.0 : 1e9);
         }
         const Twofold x = Mid<Twofold>::Of(x1, x2), y = Mid<Twofold>::Of(y1, y2);
-        ASSERT_EQ(Mid<Twofold>::Above(ay, y), 2 * units(ay) > units(y1) + units(y2));
+        const auto above = [&](double v) { return 2 * units(v) > units(y1) + units(y2); };
+        ASSERT_EQ(Mid<Twofold>::Above(ay, y), above(ay));
         const Int128 ex = units(bx) - units(ax), ey = units(by) - units(ay);
         const Int128 left = (2 * units(ax) - units(x1) - units(x2)) * ey +
                             (units(y1) + units(y2) - 2 * units(ay)) * ex;
-        const bool straddles =
-            (2 * units(ay) > units(y1) + units(y2)) != (2 * units(by) > units(y1) + units(y2));
+        const bool straddles = above(ay) != above(by);
         const bool want = straddles && (ey > 0 ? left < 0 : left > 0);
         ASSERT_EQ(isocontour::detail::CrossesRay<Twofold>(ax, ay, bx, by, x, y), want)
             << ax << " " << ay << " " << bx << " " << by << " probe " << x.hi << " " << y.hi;
