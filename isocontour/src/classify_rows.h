@@ -21,42 +21,68 @@ template <bool kOrEqual, class V, class L> inline auto AboveOf(const V& x, const
         return x > level;
 }
 
-// A word's bits for every level, level m's at above[m * levelStride]: where the word has no NaN,
-// all set for the levels its lowest value lies above, none for those its highest does not, and
-// bits(level) compared only for the others; with many levels in ascending order (sorted) the
-// first two are runs at the ends, found by bisection, so that a level costs a store (with few,
-// the bisection's unpredictable branches cost more than the comparisons they spare).
-template <bool kOrEqual, class T, class Bits>
-[[gnu::always_inline]] inline void WordLevels(std::span<const T> levels, bool sorted, bool nan,
-                                              T lo, T hi, std::uint32_t* above,
-                                              std::ptrdiff_t levelStride, const Bits& bits) {
+// Words [0, words) of a row against every level, level m's at above[m * levelStride + w]:
+// range(w, lo, hi) takes word w's lowest and highest values and returns its NaN bits, bits(w,
+// level) compares the word with one level. Where a word has no NaN, its bits are all set for the
+// levels its lowest value lies above and none for those its highest does not reach, and only the
+// others are compared. With many levels in ascending order those two are runs at the ends, found
+// by bisection, and they are stored a level at a time along a chunk of words, in vector stores:
+// a word at a time, over hundreds of levels, the stores cost more than the comparisons spared.
+// With few levels the bisection's unpredictable branches cost more than they spare.
+template <bool kOrEqual, class T, class Range, class Bits>
+[[gnu::always_inline]] inline void WordsLevels(std::span<const T> levels, std::ptrdiff_t words,
+                                               std::uint32_t* above, std::ptrdiff_t levelStride,
+                                               std::uint32_t* unusable, const Range& range,
+                                               const Bits& bits) {
     const std::size_t nl = levels.size();
-    const auto at = [&](std::size_t m) -> std::uint32_t& {
-        return above[std::ptrdiff_t(m) * levelStride];
+    const T* l = levels.data();
+    const auto at = [&](std::size_t m, std::ptrdiff_t w) -> std::uint32_t& {
+        return above[std::ptrdiff_t(m) * levelStride + w];
     };
-    if (nan || !sorted || nl < 16) {
-        for (std::size_t m = 0; m < nl; ++m) {
-            const T level = levels[m];
-            if (!nan && !AboveOf<kOrEqual>(hi, level))
-                at(m) = 0;
-            else if (!nan && AboveOf<kOrEqual>(lo, level))
-                at(m) = ~std::uint32_t(0);
-            else
-                at(m) = bits(level);
+    if (nl < 16 || !std::is_sorted(l, l + nl)) {
+        for (std::ptrdiff_t w = 0; w < words; ++w) {
+            T lo, hi;
+            const std::uint32_t nan = range(w, lo, hi);
+            if (unusable) unusable[w] = nan;
+            for (std::size_t m = 0; m < nl; ++m) {
+                if (!nan && !AboveOf<kOrEqual>(hi, l[m]))
+                    at(m, w) = 0;
+                else if (!nan && AboveOf<kOrEqual>(lo, l[m]))
+                    at(m, w) = ~std::uint32_t(0);
+                else
+                    at(m, w) = bits(w, l[m]);
+            }
         }
         return;
     }
-    const T* l = levels.data();
-    const std::size_t a = std::size_t(
-        std::partition_point(l, l + nl, [&](T x) { return AboveOf<kOrEqual>(lo, x); }) - l);
-    const std::size_t b = std::size_t(
-        std::partition_point(l + a, l + nl, [&](T x) { return AboveOf<kOrEqual>(hi, x); }) - l);
-    for (std::size_t m = 0; m < a; ++m)
-        at(m) = ~std::uint32_t(0);
-    for (std::size_t m = a; m < b; ++m)
-        at(m) = bits(l[m]);
-    for (std::size_t m = b; m < nl; ++m)
-        at(m) = 0;
+    constexpr std::ptrdiff_t kChunk = 256;
+    std::uint32_t first[kChunk], end[kChunk]; // a chunk's words' compared levels
+    for (std::ptrdiff_t w0 = 0; w0 < words; w0 += kChunk) {
+        const std::ptrdiff_t n = std::min(kChunk, words - w0);
+        for (std::ptrdiff_t i = 0; i < n; ++i) {
+            T lo, hi;
+            const std::uint32_t nan = range(w0 + i, lo, hi);
+            if (unusable) unusable[w0 + i] = nan;
+            std::size_t a = 0, b = nl; // a word with a NaN compares every level
+            if (!nan) {
+                a = std::size_t(
+                    std::partition_point(l, l + nl, [&](T x) { return AboveOf<kOrEqual>(lo, x); }) -
+                    l);
+                b = std::size_t(std::partition_point(
+                                    l + a, l + nl, [&](T x) { return AboveOf<kOrEqual>(hi, x); }) -
+                                l);
+            }
+            first[i] = std::uint32_t(a), end[i] = std::uint32_t(b);
+            for (std::size_t m = a; m < b; ++m)
+                at(m, w0 + i) = bits(w0 + i, l[m]);
+        }
+        for (std::size_t m = 0; m < nl; ++m) {
+            std::uint32_t* p = &at(m, w0);
+            const std::uint32_t k = std::uint32_t(m);
+            for (std::ptrdiff_t i = 0; i < n; ++i)
+                p[i] = k < first[i] ? ~std::uint32_t(0) : k >= end[i] ? 0u : p[i];
+        }
+    }
 }
 
 // Row r of nx values against level: above[w] gets bit k set when value 32 w + k lies above it,

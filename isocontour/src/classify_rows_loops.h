@@ -47,20 +47,17 @@ template <bool kOrEqual, class T>
 void ContiguousRowLevels(const T* r, std::ptrdiff_t nx, std::span<const T> levels,
                          std::uint32_t* above, std::ptrdiff_t levelStride,
                          std::uint32_t* unusable) {
-    const bool sorted = std::is_sorted(levels.begin(), levels.end());
-    std::ptrdiff_t w = 0;
-    for (; (w + 1) * kWordBits <= nx; ++w) {
-        const T* v = r + w * kWordBits;
-        T lo, hi;
-        const std::uint32_t nan = RowWord<T>::Range(v, lo, hi);
-        if (unusable) unusable[w] = nan;
-        WordLevels<kOrEqual>(levels, sorted, nan != 0, lo, hi, above + w, levelStride,
-                             [&](T level) {
-                                 std::uint32_t a;
-                                 RowWord<T>::template Of<kOrEqual>(v, level, a);
-                                 return a;
-                             });
-    }
+    const std::ptrdiff_t w = nx / kWordBits;
+    WordsLevels<kOrEqual>(
+        levels, w, above, levelStride, unusable,
+        [&](std::ptrdiff_t k, T& lo, T& hi) {
+            return RowWord<T>::Range(r + k * kWordBits, lo, hi);
+        },
+        [&](std::ptrdiff_t k, T level) {
+            std::uint32_t a;
+            RowWord<T>::template Of<kOrEqual>(r + k * kWordBits, level, a);
+            return a;
+        });
     // The partial word and the zero word, value by value.
     for (std::size_t m = 0; m < levels.size(); ++m) {
         std::uint32_t* a = above + std::ptrdiff_t(m) * levelStride;

@@ -179,18 +179,17 @@ template <bool kOrEqual, bool kWide, class T>
                                               std::ptrdiff_t levelStride, std::uint32_t* unusable) {
     using S = Simd<T, kWide>;
     using W = Word<T, kWide>;
-    const bool sorted = std::is_sorted(levels.begin(), levels.end());
-    std::ptrdiff_t w = 0;
-    for (; (w + 1) * kSimdWordBits <= nx; ++w) {
-        const T* v = r + w * kSimdWordBits;
-        const std::uint32_t nan = W::AnyNaN(v) ? W::NaN(v) : 0u;
-        if (unusable) unusable[w] = nan;
-        T lo, hi;
-        W::Range(v, lo, hi);
-        WordLevels<kOrEqual>(
-            levels, sorted, nan != 0, lo, hi, above + w, levelStride,
-            [&](T level) { return W::template Above<kOrEqual>(v, S::Set(level)); });
-    }
+    const std::ptrdiff_t w = nx / kSimdWordBits;
+    WordsLevels<kOrEqual>(
+        levels, w, above, levelStride, unusable,
+        [&](std::ptrdiff_t k, T& lo, T& hi) {
+            const T* v = r + k * kSimdWordBits;
+            W::Range(v, lo, hi);
+            return W::AnyNaN(v) ? W::NaN(v) : 0u;
+        },
+        [&](std::ptrdiff_t k, T level) {
+            return W::template Above<kOrEqual>(r + k * kSimdWordBits, S::Set(level));
+        });
     for (std::size_t m = 0; m < levels.size(); ++m)
         Tail<kOrEqual>(r, w, nx, levels[m], above + std::ptrdiff_t(m) * levelStride,
                        m == 0 ? unusable : nullptr);

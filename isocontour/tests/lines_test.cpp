@@ -881,7 +881,8 @@ template <class T> void ExpectRowsClassified() {
                         T(1),
                         T(-2)};
     std::mt19937 rng(3);
-    for (const std::ptrdiff_t nx : {1, 31, 32, 33, 64, 100}) {
+    // 8229 values: past the 256 words that many levels are stored in chunks of.
+    for (const std::ptrdiff_t nx : {1, 31, 32, 33, 64, 100, 8229}) {
         std::vector<T> r(static_cast<std::size_t>(nx));
         for (int trial = 0; trial < 40; ++trial) {
             for (T& v : r)
