@@ -29,10 +29,6 @@ void StartGdal() {
     std::call_once(once, [] {
         CPLSetErrorHandler(KeepError);
         GDALAllRegister();
-        // Every block is read once, a strip at a time: a block cache beyond a few strips would
-        // only hold a second copy of the raster (GDAL's default is 5% of the memory), unless the
-        // user asks for one.
-        if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr)) GDALSetCacheMax64(64 << 20);
     });
 }
 
@@ -108,6 +104,15 @@ std::unique_ptr<GdalRaster> GdalRaster::Open(const std::string& path, int band, 
     const std::ptrdiff_t block = std::max(1, blockY);
     const std::ptrdiff_t want = std::max<std::ptrdiff_t>(64, (std::ptrdiff_t(1) << 22) / d.cols);
     d.stripRows = (want + block - 1) / block * block;
+    // Every block is read once, a strip at a time, and a strip's halo rows reach into the next
+    // block row, which the next strip reads on: the block cache needs two block rows, unless the
+    // user asks for a size. A larger cache (GDAL's default is 5% of the memory) only holds more
+    // of the raster, each block on fresh pages: 64 MB against two block rows took 2.6 s against
+    // 2.25 s for the lines of an 8192 x 8192 float32 raster.
+    if (!CPLGetConfigOption("GDAL_CACHEMAX", nullptr))
+        GDALSetCacheMax64(
+            std::max<GIntBig>(GIntBig(8) << 20, 2 * GIntBig(block) * GIntBig(d.cols) *
+                                                    GIntBig(GDALGetDataTypeSizeBytes(type))));
     return r;
 }
 
