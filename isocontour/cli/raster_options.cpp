@@ -36,6 +36,8 @@ const char* const kRasterUsage =
     "                       the same for any N\n"
     "  --strip-rows N       raster rows read and contoured at a time (default: about four\n"
     "                       million values); memory holds a few strips and the open lines\n"
+    "  --min-points N       lines: leave out every line of fewer than N points (a closed\n"
+    "                       line counts its closing point)\n"
     "  --at-level SIDE      above (default, as gdal_contour) or below: which side of a level a\n"
     "                       value exactly at it lies on\n"
     "  --saddle RULE        diagonal (default, gdal_contour's), above, below or centre\n"
@@ -60,8 +62,9 @@ constexpr Flag kGdalFlags[] = {
 };
 // The tool's own, spelt exactly.
 constexpr Flag kOwnFlags[] = {
-    {"--threads", true}, {"--strip-rows", true},   {"--saddle", true}, {"--at-level", true},
-    {"--log", false},    {"--corner-mask", false}, {"--help", false},  {"-h", false},
+    {"--threads", true},      {"--strip-rows", true}, {"--min-points", true},
+    {"--saddle", true},       {"--at-level", true},   {"--log", false},
+    {"--corner-mask", false}, {"--help", false},      {"-h", false},
 };
 
 bool SameFlag(std::string_view a, std::string_view b) {
@@ -148,6 +151,10 @@ std::string Apply(std::string_view flag, std::string_view v, RasterToolOptions& 
         if (!Whole(v, 1, 1LL << 31, whole))
             return "--strip-rows must be a whole number of rows from 1";
         o.stripRows = whole;
+    } else if (flag == "--min-points") {
+        if (!Whole(v, 0, 1LL << 31, whole))
+            return "--min-points must be a whole number of points from 0";
+        o.minPoints = whole;
     } else if (flag == "--saddle") {
         if (v == "diagonal")
             o.saddle = isocontour::Saddle::Diagonal;
@@ -189,6 +196,9 @@ std::string CheckTogether(RasterToolOptions& o, bool fixed, bool exponential, bo
         return "give the levels: -i INTERVAL, -fl L1 ... or -e BASE";
     if (o.source.empty()) return "no SRC raster given (see --help)";
     if (o.destination.empty()) return "no DST vector file given (see --help)";
+    if (o.polygons && o.minPoints > 0)
+        return "--min-points applies to lines: leaving out a band's small rings would open gaps "
+               "between the bands";
     if (o.fixed.size() > std::size_t(kMaxLevels))
         return "-fl gives " + std::to_string(o.fixed.size()) + " levels; at most " +
                std::to_string(kMaxLevels);

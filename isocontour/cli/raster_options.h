@@ -36,6 +36,7 @@ struct RasterToolOptions {
     // The tool's own, beyond gdal_contour's.
     int threads = 1;         // --threads, 0 for one per core
     long long stripRows = 0; // --strip-rows: raster rows held at once; 0 picks about 4M values
+    long long minPoints = 0; // --min-points: lines of fewer points are left out (lines only)
     // --saddle: gdal_contour's fixed choice unless asked otherwise.
     isocontour::Saddle saddle = isocontour::Saddle::Diagonal;
     // --at-level: gdal_contour's side, a value equal to a level above it, unless asked otherwise.

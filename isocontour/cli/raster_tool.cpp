@@ -80,8 +80,8 @@ isocontour::Options<T> LibraryOptions(const RasterToolOptions& o, const PaddedRo
 // keeps only its pieces, which go on into the strips still to come.
 template <class T>
 void WriteWholeLines(isocontour::LinePieces<T>& joined, const std::vector<double>& levels,
-                     const GeoTransform& gt, VectorOutput& out, long long& id,
-                     std::vector<std::size_t>& rank, std::vector<double>& xs,
+                     std::size_t minPoints, const GeoTransform& gt, VectorOutput& out,
+                     long long& id, std::vector<std::size_t>& rank, std::vector<double>& xs,
                      std::vector<double>& ys) {
     rank.resize(joined.LineCount());
     for (std::size_t k = 0; k < rank.size(); ++k)
@@ -92,6 +92,7 @@ void WriteWholeLines(isocontour::LinePieces<T>& joined, const std::vector<double
     });
     for (std::size_t k : rank) {
         const auto a = std::size_t(joined.offsets[k]), b = std::size_t(joined.offsets[k + 1]);
+        if (b - a < minPoints) continue;
         MapPoints(std::span<const isocontour::Point<T>>(joined.points).subspan(a, b - a), gt, xs,
                   ys);
         if (!out.AddLine(id++, levels[joined.level[k]], xs.data(), ys.data(), xs.size())) return;
@@ -159,6 +160,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     const RasterDescription& d = raster.Description();
     const GeoTransform& gt = d.geoTransform;
     const std::ptrdiff_t strip = o.stripRows > 0 ? std::ptrdiff_t(o.stripRows) : d.stripRows;
+    const auto minPoints = std::size_t(o.minPoints);
     constexpr double inf = std::numeric_limits<double>::infinity();
     double lo = inf, hi = -inf;
     std::vector<double> levels;
@@ -225,6 +227,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                         isocontour::ContourLines(rows.Values(), ls, options);
                     for (std::size_t m = 0; m < levels.size(); ++m)
                         for (auto k = all.levelOffsets[m]; k < all.levelOffsets[m + 1]; ++k) {
+                            if (all.Line(std::size_t(k)).size() < minPoints) continue;
                             MapPoints(all.Line(std::size_t(k)), gt, xs, ys);
                             out.AddLine(id++, levels[m], xs.data(), ys.data(), xs.size());
                         }
@@ -245,7 +248,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                     lines =
                         isocontour::JoinLines(std::span<const isocontour::LinePieces<T>>(parts));
                 }
-                WriteWholeLines(lines, levels, gt, out, id, rank, xs, ys);
+                WriteWholeLines(lines, levels, minPoints, gt, out, id, rank, xs, ys);
             }
             progress.Show("contouring", double(c1) / double(cellRows));
         }

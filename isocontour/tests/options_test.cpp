@@ -234,6 +234,7 @@ TEST(RasterOptions, GdalContourCommandLinesMeanWhatTheyMeanThere) {
     EXPECT_TRUE(std::isnan(ParseRaster({"-i", "1", "-snodata", "nan", "a", "b"}).options.noData));
     EXPECT_TRUE(ParseRaster({"-i", "1", "-inodata", "a", "b"}).options.ignoreNoData);
     EXPECT_TRUE(ParseRaster({"-i", "1", "--help"}).options.help); // nothing else needed
+    EXPECT_EQ(ParseRaster({"-i", "1", "--min-points", "5", "a", "b"}).options.minPoints, 5);
 
     // What gdal_contour ignores, said once: -a with -p, -amin/-amax without it, -i beside -fl.
     const ParsedRasterOptions ignored =
@@ -285,6 +286,8 @@ TEST(RasterOptions, BadInputIsOneLineOfError) {
              {"-i", "1", "-a", "id", "a.tif", "b.gpkg"}, // the ID field's name
              {"-p", "-i", "1", "-amin", "z", "-amax", "z", "a.tif", "b.gpkg"},
              {"-i", "1", "--threads", "-1", "a.tif", "b.gpkg"},
+             {"-i", "1", "--min-points", "-1", "a.tif", "b.gpkg"},
+             {"-p", "-i", "1", "--min-points", "3", "a.tif", "b.gpkg"}, // bands would not tile
              {"-i", "1", "--saddle", "middle", "a.tif", "b.gpkg"},
              {"-i", "1", "--at-level", "on", "a.tif", "b.gpkg"},
              {"-i", "1", "-xyz", "a.tif", "b.gpkg"},

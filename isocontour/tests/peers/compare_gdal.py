@@ -24,7 +24,8 @@ alike (-i, -off, -fl, -e, -inodata, -snodata), for lines (-a) and for polygons (
 Ours runs in strips of 50 rows throughout, so that every comparison crosses the seams between
 strips. Then the output itself: the ID, level and band fields, -nln, the coordinate system
 carried, -3d, GPKG, Shapefile, GeoJSON, FlatGeobuf and CSV by extension and by -f; --threads
-giving the same file, and strips of 1 and 7 rows the same contours; the progress bar on a
+giving the same file, strips of 1 and 7 rows the same contours, --min-points leaving out
+exactly the lines of fewer points; the progress bar on a
 terminal only, and none with -q; bad input refused with one line and exit 2, nothing left in the
 destination's folder; a raster of 1 GiB (as the values contoured) under a 640 MiB address space
 limit, lines and bands. Exits 1 with one line per failure.
@@ -323,7 +324,8 @@ def check_output(tool, tmp, src):
 
 def check_threads(tool, tmp, src):
     """Any thread count writes the same file; strips of any height the same lines (written as
-    they close, so in another order) and the same bands, bit for bit."""
+    they close, so in another order) and the same bands, bit for bit; --min-points the lines of
+    as many points, and no other."""
     def geojson(flags, name):
         path = os.path.join(tmp, name)
         subprocess.run([tool, "-q", "-i", "50", *flags, src, path], check=True)
@@ -344,6 +346,15 @@ def check_threads(tool, tmp, src):
             same = strips == one if "-p" in flags else line_set(strips) == line_set(one)
             if not same:
                 fail("strips", f"{flags}: --strip-rows {rows} gives other contours")
+    # --min-points leaves out exactly the lines of fewer points, whole grid or strips alike.
+    lines = json.loads(geojson(["-a", "elev"], "all.geojson"))["features"]
+    kept = sorted(json.dumps([f["geometry"], f["properties"]["elev"]]) for f in lines
+                  if len(f["geometry"]["coordinates"]) >= 12)
+    if not 0 < len(kept) < len(lines):
+        fail("min-points", f"{len(kept)} of {len(lines)} lines have 12 points or more: no test")
+    for rows in ([], ["--strip-rows", "7"]):
+        if line_set(geojson(["-a", "elev", "--min-points", "12", *rows], "m.geojson")) != kept:
+            fail("min-points", f"--min-points 12 {rows} keeps other lines than those of 12 points")
 
 
 def stderr_on_terminal(args):
