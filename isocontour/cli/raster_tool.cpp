@@ -76,13 +76,28 @@ isocontour::Options<T> LibraryOptions(const RasterToolOptions& o, const PaddedRo
     return options;
 }
 
+// Writes lines as features: each mapped through the geotransform, numbered in turn, left out
+// when it has fewer than minPoints points.
+struct LineWriter {
+    const GeoTransform& gt;
+    VectorOutput& out;
+    std::size_t minPoints;
+    long long id = 0;
+    std::vector<double> xs, ys;
+
+    // False when the output refused the feature.
+    template <class T> bool Write(std::span<const isocontour::Point<T>> line, double level) {
+        if (line.size() < minPoints) return true;
+        MapPoints(line, gt, xs, ys);
+        return out.AddLine(id++, level, xs.data(), ys.data(), xs.size());
+    }
+};
+
 // Writes the whole lines of joined (level by level, each level's in the grid's order) and
 // keeps only its pieces, which go on into the strips still to come.
 template <class T>
 void WriteWholeLines(isocontour::LinePieces<T>& joined, const std::vector<double>& levels,
-                     std::size_t minPoints, const GeoTransform& gt, VectorOutput& out,
-                     long long& id, std::vector<std::size_t>& rank, std::vector<double>& xs,
-                     std::vector<double>& ys) {
+                     LineWriter& writer, std::vector<std::size_t>& rank) {
     rank.resize(joined.LineCount());
     for (std::size_t k = 0; k < rank.size(); ++k)
         rank[k] = k;
@@ -92,10 +107,9 @@ void WriteWholeLines(isocontour::LinePieces<T>& joined, const std::vector<double
     });
     for (std::size_t k : rank) {
         const auto a = std::size_t(joined.offsets[k]), b = std::size_t(joined.offsets[k + 1]);
-        if (b - a < minPoints) continue;
-        MapPoints(std::span<const isocontour::Point<T>>(joined.points).subspan(a, b - a), gt, xs,
-                  ys);
-        if (!out.AddLine(id++, levels[joined.level[k]], xs.data(), ys.data(), xs.size())) return;
+        if (!writer.Write(std::span<const isocontour::Point<T>>(joined.points).subspan(a, b - a),
+                          levels[joined.level[k]]))
+            return;
     }
     std::vector<isocontour::Point<T>>().swap(joined.points);
     joined.offsets.assign(1, 0);
@@ -160,7 +174,6 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     const RasterDescription& d = raster.Description();
     const GeoTransform& gt = d.geoTransform;
     const std::ptrdiff_t strip = o.stripRows > 0 ? std::ptrdiff_t(o.stripRows) : d.stripRows;
-    const auto minPoints = std::size_t(o.minPoints);
     constexpr double inf = std::numeric_limits<double>::infinity();
     double lo = inf, hi = -inf;
     std::vector<double> levels;
@@ -205,8 +218,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     };
     isocontour::Bands<T> whole;
     std::vector<std::size_t> rank;
-    std::vector<double> xs, ys;
-    long long id = 0;
+    LineWriter writer{gt, out, std::size_t(o.minPoints)};
     progress.Show("contouring", 0);
     try {
         for (std::ptrdiff_t c0 = 0; c0 < cellRows; c0 += strip) {
@@ -226,11 +238,8 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                     const isocontour::Lines<T> all =
                         isocontour::ContourLines(rows.Values(), ls, options);
                     for (std::size_t m = 0; m < levels.size(); ++m)
-                        for (auto k = all.levelOffsets[m]; k < all.levelOffsets[m + 1]; ++k) {
-                            if (all.Line(std::size_t(k)).size() < minPoints) continue;
-                            MapPoints(all.Line(std::size_t(k)), gt, xs, ys);
-                            out.AddLine(id++, levels[m], xs.data(), ys.data(), xs.size());
-                        }
+                        for (auto k = all.levelOffsets[m]; k < all.levelOffsets[m + 1]; ++k)
+                            writer.Write(all.Line(std::size_t(k)), levels[m]);
                 }
             } else if (o.polygons) {
                 bands.push_back(
@@ -248,7 +257,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
                     lines =
                         isocontour::JoinLines(std::span<const isocontour::LinePieces<T>>(parts));
                 }
-                WriteWholeLines(lines, levels, minPoints, gt, out, id, rank, xs, ys);
+                WriteWholeLines(lines, levels, writer, rank);
             }
             progress.Show("contouring", double(c1) / double(cellRows));
         }
