@@ -79,6 +79,9 @@ isocontour::Options<T> LibraryOptions(const RasterToolOptions& o, const PaddedRo
 // Writes lines as features: each mapped through the geotransform, numbered in turn, left out
 // when it has fewer than minPoints points.
 struct LineWriter {
+    LineWriter(const GeoTransform& gt, VectorOutput& out, std::size_t minPoints)
+        : gt(gt), out(out), minPoints(minPoints) {}
+
     const GeoTransform& gt;
     VectorOutput& out;
     std::size_t minPoints;
@@ -218,7 +221,7 @@ void Contour(const RasterToolOptions& o, GdalRaster& raster, VectorOutput& out,
     };
     isocontour::Bands<T> whole;
     std::vector<std::size_t> rank;
-    LineWriter writer{gt, out, std::size_t(o.minPoints)};
+    LineWriter writer(gt, out, std::size_t(o.minPoints));
     progress.Show("contouring", 0);
     try {
         for (std::ptrdiff_t c0 = 0; c0 < cellRows; c0 += strip) {
