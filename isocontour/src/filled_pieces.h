@@ -117,7 +117,9 @@ template <class T> struct RingScratch {
     };
     Buffer<std::uint64_t> multi;
     Buffer<std::pair<double, std::size_t>> around;
-    Buffer<std::uint8_t> used, seen;
+    Buffer<std::uint8_t> used;
+    Buffer<std::int32_t> links32; // the walk's copy of the links, marked as it goes
+    Buffer<std::int64_t> links64; // the same, for 2^31 pieces and more
     Buffer<std::int64_t> pieces, walk, stack, ringOf, owner, firstHole, nextHole, lastHole, keep,
         walkOf; // walkOf: per ring, the piece its walk began at
     Buffer<std::size_t> start, rowStart;

@@ -6,6 +6,7 @@
 // along the cell row it lies in.
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <span>
 
@@ -136,35 +137,48 @@ template <class T> double GridArea(const BandPieces<T>& p, std::span<const std::
                        : std::min(double(twice / 2), -1e-300);
 }
 
-template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::uint8_t* skip) {
+namespace {
+
+// The walk proper, over a copy of the links in Link (32 bits where the pieces are few enough).
+// Each step waits on the load of the last step's link, so the walk runs at the memory's latency
+// and what it costs is the cache lines it touches: the copy has half the links' bytes, and a
+// piece is marked walked by overwriting its own link (with -1), on the line the step has just
+// loaded, instead of in an array of flags.
+template <class Link, class T>
+Rings WalkLinks(const BandPieces<T>& p, RingScratch<T>& r, const std::uint8_t* skip,
+                Buffer<Link>& links) {
     Rings rings{r.pieces, r.start, r.splits};
     rings.pieces.clear();
     rings.start.assign(1, 0);
     rings.splits.clear();
     const auto& multi = r.multi;
     const std::size_t n = p.next.size();
-    auto& seen = r.seen;
-    if (skip)
-        seen.assign(skip, skip + n);
-    else
-        seen.assign(n, 0);
+    links.resize(n);
+    for (std::size_t k = 0; k < n; ++k) {
+        const bool skipped = skip && skip[k];
+        ISOCONTOUR_CHECK(skipped || p.next[k] >= 0,
+                         "every boundary piece has one successor and one predecessor");
+        links[k] = skipped ? Link(-1) : Link(p.next[k]);
+    }
     auto& walk = r.walk;
     auto& stack = r.stack;
     auto& open = r.open; // vertex key, position
     r.walkOf.clear();
     for (std::size_t s = 0; s < n; ++s) {
-        if (seen[s]) continue;
+        if (links[s] < 0) continue;
         walk.clear();
         bool pinched = false;
-        std::int64_t q = std::int64_t(s);
+        Link q = Link(s);
         do {
-            ISOCONTOUR_CHECK(q >= 0 && !seen[std::size_t(q)],
+            const Link following = links[std::size_t(q)];
+            // Already walked (or skipped): a second piece leads here.
+            ISOCONTOUR_CHECK(following >= 0,
                              "every boundary piece has one successor and one predecessor");
-            seen[std::size_t(q)] = 1;
-            walk.push_back(q);
+            links[std::size_t(q)] = Link(-1);
+            walk.push_back(std::int64_t(q));
             pinched = pinched || (!multi.empty() && multi[std::size_t(q)] != kNone);
-            q = p.next[std::size_t(q)];
-        } while (q != std::int64_t(s));
+            q = following;
+        } while (q != Link(s));
         if (!pinched) {
             rings.pieces.insert(rings.pieces.end(), walk.begin(), walk.end());
             rings.Close();
@@ -197,6 +211,14 @@ template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const s
         r.walkOf.resize(rings.Count(), std::int64_t(s)); // the walk's rings, split ones too
     }
     return rings;
+}
+
+} // namespace
+
+template <class T> Rings Walk(const BandPieces<T>& p, RingScratch<T>& r, const std::uint8_t* skip) {
+    if (p.next.size() <= std::size_t(std::numeric_limits<std::int32_t>::max()))
+        return WalkLinks(p, r, skip, r.links32);
+    return WalkLinks(p, r, skip, r.links64);
 }
 
 namespace {
