@@ -17,6 +17,17 @@ inline constexpr int kWordBits = 32;
 // long runs of each column for the prefetcher; 4096 rows and one word more.
 inline constexpr std::ptrdiff_t kMaxStripeRows = 129 * kWordBits;
 
+// The scans classify values contiguous along y a stripe of rows at a time. A tall stripe reads
+// each column in one long run, the fastest read; but by the time its cells are scanned, its
+// values have left the cache, and each crossing reads its two values from memory again. So
+// after a stripe of `cells` cells in which `made` crossings (or band pieces) were made, the next
+// stripe is short if there was one in kDenseCells cells or more, and tall otherwise.
+inline constexpr std::ptrdiff_t kTallStripe = 32 * kWordBits, kShortStripe = 4 * kWordBits;
+inline constexpr std::ptrdiff_t kDenseCells = 128;
+inline std::ptrdiff_t NextStripe(std::size_t made, std::ptrdiff_t cells) {
+    return std::ptrdiff_t(made) * kDenseCells >= cells ? kShortStripe : kTallStripe;
+}
+
 struct BitGrid {
     std::ptrdiff_t nx = 0, ny = 0;
     std::ptrdiff_t words = 0; // per row, the zero word included

@@ -64,10 +64,12 @@ template <class T, class Coords> class Scanner {
             slots[b].across.assign(2 * std::size_t(nx_), -1);
         }
         // Rows read in place are classified one at a time, just before their cells need them;
-        // values contiguous along y 1024 rows at a time, each column read in one sweep. The ring
-        // holds the rows a cell row reads (one below it to two above) and one batch beyond.
-        batch_ = in.values.strideY == 1 && in.values.strideX != 1 ? 32 * kWordBits : 1;
-        ring_ = batch_ + 3;
+        // values contiguous along y in stripes of up to kTallStripe rows (NextStripe), each
+        // column read in one sweep, the first one short. The ring holds the rows a cell row
+        // reads (one below it to two above) and one batch beyond.
+        columns_ = in.values.strideY == 1 && in.values.strideX != 1;
+        ring_ = (columns_ ? kTallStripe : 1) + 3;
+        batch_ = columns_ ? kShortStripe : 1;
         const std::size_t words = std::size_t(ring_ * g_.words);
         rows.above.resize(in.levels.size() * words);
         rows.unusable.resize(words);
@@ -76,10 +78,11 @@ template <class T, class Coords> class Scanner {
 
     void Rows(std::ptrdiff_t j0, std::ptrdiff_t j1) {
         next_ = std::max<std::ptrdiff_t>(j0 - 1, 0);
+        scanned_ = j0;
         rows_.ranges.Reset(ring_, g_); // the ring's bits will be this call's levels'
         sparse_ = in_.levels.size() >= 4;
         for (std::ptrdiff_t j = j0; j < j1; ++j) {
-            Classify(std::min(j + 3, ny_));
+            Classify(std::min(j + 3, ny_), j);
             bad_ = false;
             for (std::ptrdiff_t r = std::max<std::ptrdiff_t>(j - 1, 0); r < std::min(j + 3, ny_);
                  ++r)
@@ -163,9 +166,17 @@ template <class T, class Coords> class Scanner {
         return {&out_[b], s.below, s.above, s.across, local_};
     }
 
-    // Classifies node rows up to end (exclusive) into the ring, a batch at a time.
-    void Classify(std::ptrdiff_t end) {
+    // Classifies node rows up to end (exclusive) into the ring, a batch at a time, before cell
+    // row j is scanned.
+    void Classify(std::ptrdiff_t end, std::ptrdiff_t j) {
         while (next_ < end) {
+            if (columns_ && j > scanned_) { // the pieces of the cell rows since the last batch
+                std::size_t pieces = 0;
+                for (int k = kFirst_; k <= kLast_; ++k)
+                    pieces += out_[std::size_t(k - kFirst_)].next.size();
+                batch_ = NextStripe(pieces - pieces_, (j - scanned_) * (nx_ - 1));
+                pieces_ = pieces, scanned_ = j;
+            }
             const std::ptrdiff_t r = next_ % ring_;
             const std::ptrdiff_t n = std::min({batch_, ny_ - next_, ring_ - r});
             const std::size_t at = std::size_t(r * g_.words);
@@ -617,6 +628,9 @@ template <class T, class Coords> class Scanner {
     BandRows& rows_;
     std::vector<BandSlots>& slots_;
     std::ptrdiff_t batch_ = 1, ring_ = 4; // rows classified at once; rows the ring holds
+    bool columns_ = false;                // values contiguous along y, classified in stripes
+    std::size_t pieces_ = 0;              // the pieces made when the last batch was sized,
+    std::ptrdiff_t scanned_ = 0;          // and the cell row then to be scanned
     bool sparse_ = false; // levels enough for a band's scan to visit only the words it may cross
     std::ptrdiff_t next_ = 0; // the first node row not yet classified
     bool bad_ = false;        // an unusable node in the rows the current cell row reads

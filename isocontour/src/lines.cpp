@@ -61,9 +61,12 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     // (reading values contiguous along y a column at a time), then its cells are scanned.
     void Run(std::ptrdiff_t y0, std::ptrdiff_t y1) {
         // Rows read in place go one at a time, so that the crossings find their values in cache;
-        // values contiguous along y go 1024 rows at a time, each column read in one sweep.
-        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? 32 * kWordBits : 1;
+        // values contiguous along y go in stripes of up to kTallStripe rows (NextStripe), each
+        // column read in one sweep. The first stripe is short: a tall one is worth it only
+        // where crossings are few.
+        const std::ptrdiff_t kStripe = v_.strideY == 1 && v_.strideX != 1 ? kTallStripe : 1;
         const std::ptrdiff_t kRows = kStripe + 1;
+        std::ptrdiff_t stripe = std::min(kStripe, kShortStripe);
         // With one cell row a stripe, its two node rows take turns as the lower one (lower_), so
         // that the upper row's bits stay where they are rather than being copied down.
         lower_ = 0;
@@ -105,8 +108,9 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
             std::fill(skipBelow, skipBelow + words, 0u);
         }
         const Frame::Words cells = frame_.CellWords();
-        for (std::ptrdiff_t s = y0; s < y1; s += kStripe) {
-            const std::ptrdiff_t cellRows = std::min(kStripe, y1 - s);
+        for (std::ptrdiff_t s = y0, cellRows = 0; s < y1; s += cellRows) {
+            const std::ptrdiff_t last = cellRows; // the previous stripe's
+            cellRows = std::min(stripe, y1 - s);
             if (s == y0) {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s, cellRows + 1, kRows,
                                above.data(), unusable.data());
@@ -116,9 +120,9 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                                above.data() + row(1) * words, unusable.data() + row(1) * words);
             } else { // the last stripe's top row is this one's bottom
                 for (std::ptrdiff_t m = 0; m < nl; ++m)
-                    std::copy_n(&above[std::size_t((m * kRows + kStripe) * words)], words,
+                    std::copy_n(&above[std::size_t((m * kRows + last) * words)], words,
                                 &above[std::size_t(m * kRows * words)]);
-                std::copy_n(&unusable[std::size_t(kStripe * words)], words, unusable.data());
+                std::copy_n(&unusable[std::size_t(last * words)], words, unusable.data());
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s + 1, cellRows, kRows,
                                above.data() + words, unusable.data() + words);
             }
@@ -178,6 +182,8 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                 std::swap(skipBelow, skipHere);
                 std::swap(zeroBelow, zeroHere);
             }
+            if (kStripe > 1) stripe = NextStripe(made_, cellRows * (g_.nx - 1));
+            made_ = 0;
         }
         // The top row's crossings are the strip above's to link to.
         for (Crossings<T>& c : out_) {
@@ -272,6 +278,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         const std::ptrdiff_t i = x.i, j = x.j;
         const Point<T> p = x.at;
         const Id id = c.Add(kNormals, kTile);
+        ++made_;
         auto& chunk = *c.chunks.back();
         const std::size_t at = std::size_t(id) & (CrossingChunk<T>::kSize - 1);
         chunk.points[at] = p;
@@ -383,6 +390,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     const std::uint32_t* skipBelow_ = nullptr; // cells left out, of the row below
     const std::uint32_t* skipHere_ = nullptr;  // and of the current row
     const std::uint32_t* skipTop_ = nullptr;   // of the row past a window's top
+    std::size_t made_ = 0;                     // crossings made in the current stripe
 };
 
 // One level's crossings of every strip as one numbering, in the first strip's: strip s's chunks

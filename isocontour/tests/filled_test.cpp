@@ -311,7 +311,13 @@ TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
     }
 }
 
-TEST(FilledContours, ThreadsGiveTheSameOutput) {
+TEST(FilledContours, ThreadsAndLayoutsGiveTheSameOutput) {
+    const auto expectSame = [](const Bands<double>& a, const Bands<double>& b) {
+        EXPECT_EQ(a.points, b.points);
+        EXPECT_EQ(a.ringOffsets, b.ringOffsets);
+        EXPECT_EQ(a.polygonOffsets, b.polygonOffsets);
+        EXPECT_EQ(a.bandOffsets, b.bandOffsets);
+    };
     // Each thread scans its own block of rows: up to seven blocks, joined along their borders.
     const Field f = Smoothed(120, 301, 7);
     const std::vector<double> levels{-0.2, 0.0, 0.1};
@@ -320,11 +326,24 @@ TEST(FilledContours, ThreadsGiveTheSameOutput) {
     const auto one = isocontour::FilledContours(f.view(), std::span(levels), o);
     for (const int threads : {2, 3, 7, 0}) {
         o.threads = threads;
-        const auto many = isocontour::FilledContours(f.view(), std::span(levels), o);
-        EXPECT_EQ(many.points, one.points);
-        EXPECT_EQ(many.ringOffsets, one.ringOffsets);
-        EXPECT_EQ(many.polygonOffsets, one.polygonOffsets);
-        EXPECT_EQ(many.bandOffsets, one.bandOffsets);
+        expectSame(isocontour::FilledContours(f.view(), std::span(levels), o), one);
+    }
+    // The same values stored y-major. The field is tall, with a flat stretch between rough ones,
+    // so that x-major values are classified in short stripes of rows, then tall ones, then short
+    // ones again.
+    Field g = Smoothed(120, 1500, 9, 2);
+    std::vector<double> rows(g.v.size());
+    for (std::ptrdiff_t i = 0; i < g.nx; ++i)
+        for (std::ptrdiff_t j = 0; j < g.ny; ++j) {
+            if (j >= 200 && j < 1200) g.at(i, j) = 1;
+            rows[std::size_t(j * g.nx + i)] = g.at(i, j);
+        }
+    for (const int threads : {1, 3}) {
+        Options<double> p;
+        p.threads = threads;
+        expectSame(isocontour::FilledContours(g.view(), std::span(levels), p),
+                   isocontour::FilledContours(isocontour::RowMajor(rows.data(), g.ny, g.nx),
+                                              std::span(levels), p));
     }
 }
 

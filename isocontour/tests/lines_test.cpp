@@ -479,9 +479,11 @@ TYPED_TEST(LinesTyped, WindowsJoinedGiveTheWholeGridsLines) {
 TYPED_TEST(LinesTyped, LayoutsAndStridesReadTheSameField) {
     using T = TypeParam;
     // Fields that vary along both axes; rows past the last full word of cells (150 = 4 * 32 + 22),
-    // and columns longer than one classified stripe of column-major values (4300 > 4128).
+    // and columns longer than one classified stripe of column-major values (4300 > 4128), with
+    // a flat stretch between wavy ones, where those stripes turn from short to tall and back.
     for (const auto& [nx, ny] : {std::pair<std::ptrdiff_t, std::ptrdiff_t>{150, 91}, {37, 4300}}) {
-        const std::vector<T> z = Waves<T>(nx, ny, unsigned(11 + nx));
+        std::vector<T> z = Waves<T>(nx, ny, unsigned(11 + nx));
+        if (ny > 1000) std::fill(z.begin() + 600 * nx, z.begin() + 3000 * nx, T(2));
         std::vector<T> colMajor(z.size()), spaced(z.size() * 3);
         for (std::ptrdiff_t j = 0; j < ny; ++j)
             for (std::ptrdiff_t i = 0; i < nx; ++i) {
