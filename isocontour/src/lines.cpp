@@ -110,6 +110,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         const Frame::Words cells = frame_.CellWords();
         for (std::ptrdiff_t s = y0, cellRows = 0; s < y1; s += cellRows) {
             const std::ptrdiff_t last = cellRows; // the previous stripe's
+            const std::size_t made = kStripe > 1 ? Made() : 0;
             cellRows = std::min(stripe, y1 - s);
             if (s == y0) {
                 ClassifyStripe(v_, mask_, levels_, rules_.atLevel, g_, s, cellRows + 1, kRows,
@@ -182,8 +183,7 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
                 std::swap(skipBelow, skipHere);
                 std::swap(zeroBelow, zeroHere);
             }
-            if (kStripe > 1) stripe = NextStripe(made_, cellRows * (g_.nx - 1));
-            made_ = 0;
+            if (kStripe > 1) stripe = NextStripe(Made() - made, cellRows * (g_.nx - 1));
         }
         // The top row's crossings are the strip above's to link to.
         for (Crossings<T>& c : out_) {
@@ -194,6 +194,14 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     }
 
   private:
+    // The crossings this strip has made so far, of every level.
+    std::size_t Made() const {
+        std::size_t made = 0;
+        for (const Crossings<T>& c : out_)
+            made += c.count;
+        return made;
+    }
+
     // The cells of cell row y (node rows' bits rlo and rup for the level, unusable nodes lo and
     // up) that have corners on both sides, a word at a time; kClean: no unusable node in them.
     template <bool kClean>
@@ -278,7 +286,6 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
         const std::ptrdiff_t i = x.i, j = x.j;
         const Point<T> p = x.at;
         const Id id = c.Add(kNormals, kTile);
-        ++made_;
         auto& chunk = *c.chunks.back();
         const std::size_t at = std::size_t(id) & (CrossingChunk<T>::kSize - 1);
         chunk.points[at] = p;
@@ -390,7 +397,6 @@ template <class T, class Coords, bool kNormals, bool kTile> class StripScan {
     const std::uint32_t* skipBelow_ = nullptr; // cells left out, of the row below
     const std::uint32_t* skipHere_ = nullptr;  // and of the current row
     const std::uint32_t* skipTop_ = nullptr;   // of the row past a window's top
-    std::size_t made_ = 0;                     // crossings made in the current stripe
 };
 
 // One level's crossings of every strip as one numbering, in the first strip's: strip s's chunks
