@@ -32,6 +32,14 @@ struct Field {
     double& at(std::ptrdiff_t i, std::ptrdiff_t j) { return v[std::size_t(i * ny + j)]; }
 };
 
+// The same bands, bit for bit.
+void ExpectSameBands(const Bands<double>& a, const Bands<double>& b) {
+    EXPECT_EQ(a.points, b.points);
+    EXPECT_EQ(a.ringOffsets, b.ringOffsets);
+    EXPECT_EQ(a.polygonOffsets, b.polygonOffsets);
+    EXPECT_EQ(a.bandOffsets, b.bandOffsets);
+}
+
 // Standard normal noise box-blurred a few times: many small closed loops and saddles.
 Field Smoothed(std::ptrdiff_t nx, std::ptrdiff_t ny, unsigned seed, int passes = 3) {
     Field f{nx, ny, std::vector<double>(std::size_t(nx * ny))};
@@ -312,12 +320,6 @@ TEST(FilledContours, BoundaryIsTheLinesOfBothLevels) {
 }
 
 TEST(FilledContours, ThreadsAndLayoutsGiveTheSameOutput) {
-    const auto expectSame = [](const Bands<double>& a, const Bands<double>& b) {
-        EXPECT_EQ(a.points, b.points);
-        EXPECT_EQ(a.ringOffsets, b.ringOffsets);
-        EXPECT_EQ(a.polygonOffsets, b.polygonOffsets);
-        EXPECT_EQ(a.bandOffsets, b.bandOffsets);
-    };
     // Each thread scans its own block of rows: up to seven blocks, joined along their borders.
     const Field f = Smoothed(120, 301, 7);
     const std::vector<double> levels{-0.2, 0.0, 0.1};
@@ -326,7 +328,7 @@ TEST(FilledContours, ThreadsAndLayoutsGiveTheSameOutput) {
     const auto one = isocontour::FilledContours(f.view(), std::span(levels), o);
     for (const int threads : {2, 3, 7, 0}) {
         o.threads = threads;
-        expectSame(isocontour::FilledContours(f.view(), std::span(levels), o), one);
+        ExpectSameBands(isocontour::FilledContours(f.view(), std::span(levels), o), one);
     }
     // The same values stored y-major. The field is tall, with a flat stretch between rough ones,
     // so that x-major values are classified in short stripes of rows, then tall ones, then short
@@ -341,9 +343,9 @@ TEST(FilledContours, ThreadsAndLayoutsGiveTheSameOutput) {
     for (const int threads : {1, 3}) {
         Options<double> p;
         p.threads = threads;
-        expectSame(isocontour::FilledContours(g.view(), std::span(levels), p),
-                   isocontour::FilledContours(isocontour::RowMajor(rows.data(), g.ny, g.nx),
-                                              std::span(levels), p));
+        ExpectSameBands(isocontour::FilledContours(g.view(), std::span(levels), p),
+                        isocontour::FilledContours(isocontour::RowMajor(rows.data(), g.ny, g.nx),
+                                                   std::span(levels), p));
     }
 }
 
@@ -674,10 +676,7 @@ TEST(FilledContours, WindowsJoinedGiveTheWholeGridsBands) {
                 SCOPED_TRACE("seed " + std::to_string(seed) + " variant " +
                              std::to_string(variant) + " windows " + std::to_string(cx.size()) +
                              "x" + std::to_string(cy.size()));
-                EXPECT_EQ(joined.points, whole.points);
-                EXPECT_EQ(joined.ringOffsets, whole.ringOffsets);
-                EXPECT_EQ(joined.polygonOffsets, whole.polygonOffsets);
-                EXPECT_EQ(joined.bandOffsets, whole.bandOffsets);
+                ExpectSameBands(joined, whole);
             }
         }
     }
